@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What the receive handler needs from the serial control Comm1.
+class PuertoCaptura {
+ public:
+  static constexpr int16_t kEventoRecibido = 2;  // comEvReceive
+
+  virtual ~PuertoCaptura() = default;
+  // Code of the event that raised the receive handler.
+  virtual int16_t CommEvent() const = 0;
+  // Takes and removes every byte waiting, one char per byte.
+  virtual std::string Input() = 0;
+};
