@@ -1,0 +1,273 @@
+#include "frmCentralTelefonica.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "Comm.h"
+#include "FrmConfigura.h"
+#include "mdlMain.h"
+
+using namespace std::chrono_literals;
+using mdlMain::Intentar;
+
+namespace {
+
+constexpr auto kIntervaloTimerCheck = 1000ms;
+const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
+const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
+const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
+
+struct Caja {
+  int izquierda, arriba, ancho, alto;
+};
+
+void Colocar(QWidget* control, Caja twips) {
+  const int dpiX = control->logicalDpiX();
+  const int dpiY = control->logicalDpiY();
+  control->setGeometry(mdlMain::TwipsAPixeles(twips.izquierda, dpiX),
+                       mdlMain::TwipsAPixeles(twips.arriba, dpiY),
+                       mdlMain::TwipsAPixeles(twips.ancho, dpiX),
+                       mdlMain::TwipsAPixeles(twips.alto, dpiY));
+}
+
+void PintarTexto(QWidget* control, const QColor& color) {
+  QPalette paleta = control->palette();
+  paleta.setColor(QPalette::WindowText, color);
+  control->setPalette(paleta);
+}
+
+QIcon IconoPrograma() {
+  QIcon icono;
+  icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
+  icono.addFile(QStringLiteral(":/sentrel/sentrel-16.png"), QSize(16, 16));
+  return icono;
+}
+
+}  // namespace
+
+frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
+                                           QWidget* padre)
+    : QWidget(padre),
+      Comm1(new Comm(this)),
+      control_(*this, *Comm1),
+      receptor_(*this, *Comm1, std::move(crearTelefono)) {
+  CrearControles();
+  CrearMenu();
+  connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
+  connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+}
+
+frmCentralTelefonica::~frmCentralTelefonica() = default;
+
+void frmCentralTelefonica::CrearControles() {
+  setWindowTitle(QStringLiteral("Zunta - Comunicación"));
+  setWindowIcon(IconoPrograma());
+  const int dpiX = logicalDpiX();
+  const int dpiY = logicalDpiY();
+  setFixedSize(mdlMain::TwipsAPixeles(5730, dpiX), mdlMain::TwipsAPixeles(2955, dpiY));
+
+  frameInfo = new QGroupBox(QStringLiteral("&Información"), this);
+  Colocar(frameInfo, {90, 120, 5385, 1725});
+  PintarTexto(frameInfo, kAzulMarco);
+  txtLlegada = new QPlainTextEdit(frameInfo);
+  Colocar(txtLlegada, {120, 240, 5145, 1365});
+
+  Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);
+  Colocar(Frame1, {90, 1830, 5385, 645});
+  PintarTexto(Frame1, kAzulMarco);
+  lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
+  Colocar(lblInformacion, {720, 270, 495, 195});
+  lblInformacion->setAutoFillBackground(true);
+  QPalette paleta = lblInformacion->palette();
+  paleta.setColor(QPalette::Window, kGrisEstado);
+  paleta.setColor(QPalette::WindowText, kRojoEstado);
+  lblInformacion->setPalette(paleta);
+
+  TimerCheck = new QTimer(this);
+  TimerCheck->setInterval(kIntervaloTimerCheck);
+  despertador_ = new QTimer(this);
+  despertador_->setSingleShot(true);
+}
+
+void frmCentralTelefonica::CrearMenu() {
+  mnuArchivos = new QMenu(QStringLiteral("&Archivos"), this);
+  mnuAbrir = mnuArchivos->addAction(QStringLiteral("&Abrir"));
+  mnuAbrir->setVisible(false);
+  mnuConfiguracion = mnuArchivos->addAction(QStringLiteral("&Configuración"));
+  mnuConfiguracion->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  mnuArchivos->addSeparator();
+  mnuSalirSistema = mnuArchivos->addAction(QStringLiteral("&Salir Sistema..."));
+  mnuSalirSistema->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+  connect(mnuAbrir, &QAction::triggered, this, &frmCentralTelefonica::mnuAbrir_Click);
+  connect(mnuConfiguracion, &QAction::triggered, this,
+          &frmCentralTelefonica::mnuConfiguracion_Click);
+  connect(mnuSalirSistema, &QAction::triggered, this,
+          &frmCentralTelefonica::mnuSalirSistema_Click);
+
+  IconoBandeja = new QSystemTrayIcon(windowIcon(), this);
+  IconoBandeja->setContextMenu(mnuArchivos);
+  connect(IconoBandeja, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason razon) { IconoActivado(razon); });
+}
+
+void frmCentralTelefonica::MostrarEstado(const std::string& texto) {
+  Intentar([&] {
+    lblInformacion->setText(QString::fromStdString(texto));
+    lblInformacion->adjustSize();  // the line is wider than its designed box
+  });
+  Intentar([&] { lblInformacion->repaint(); });
+}
+
+void frmCentralTelefonica::HabilitarTimerCheck(bool habilitado) {
+  if (habilitado) {
+    if (!TimerCheck->isActive()) TimerCheck->start();
+  } else {
+    TimerCheck->stop();
+  }
+}
+
+void frmCentralTelefonica::MostrarLlegada(const std::string& texto) {
+  txtLlegada->setPlainText(QString::fromLatin1(texto.data(), static_cast<qsizetype>(texto.size())));
+}
+
+void frmCentralTelefonica::ProcesarEventos(std::chrono::milliseconds esperaMaxima) {
+  if (esperaMaxima <= 0ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  // The wake-up timer bounds the sleep; any other event ends it sooner.
+  despertador_->start(esperaMaxima);
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  despertador_->stop();
+}
+
+bool frmCentralTelefonica::Form_Load() {
+  Intentar([] { QApplication::setOverrideCursor(Qt::BusyCursor); });
+  mdlMain::UbicacionIni ini;
+  Intentar([&] {
+    ini = mdlMain::UbicarArchivoIni(mdlMain::DirectorioPrograma());
+    mdlMain::ArchivoIni = ini.ruta;
+  });
+  Intentar([&] {
+    if (!ini.existe) mnuConfiguracion_Click();
+  });
+  if (!control_.AbrirPuerto()) {
+    Intentar([] { QApplication::restoreOverrideCursor(); });
+    Intentar([&] {
+      QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
+                            QString::fromUtf8(kMensajeNoAbre));
+    });
+    control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
+    return false;
+  }
+  Intentar([&] {
+    frameInfo->setTitle(QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto));
+  });
+  estado_.Recibiendo = 0;
+  estado_.ContadorEspera = 0;
+  Intentar([] { QApplication::restoreOverrideCursor(); });
+  return true;
+}
+
+void frmCentralTelefonica::changeEvent(QEvent* evento) {
+  QWidget::changeEvent(evento);
+  if (evento->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmCentralTelefonica::Form_Resize() {
+  // Hidden once the state change has been handled, not inside it.
+  if (isMinimized()) QTimer::singleShot(0ms, this, &frmCentralTelefonica::PonerEnBandeja);
+}
+
+bool frmCentralTelefonica::EnBandeja() const { return IconoBandeja->isVisible(); }
+
+void frmCentralTelefonica::PonerEnBandeja() {
+  if (!isMinimized() || EnBandeja()) return;
+  // Without a tray the window stays minimised in the taskbar: hiding it
+  // would leave no way back.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  Intentar([&] {
+    IconoBandeja->setToolTip(windowTitle());
+    IconoBandeja->show();
+  });
+  Intentar([&] { hide(); });
+  Intentar([&] { mnuAbrir->setVisible(true); });
+}
+
+void frmCentralTelefonica::QuitarDeBandeja() {
+  Intentar([&] { IconoBandeja->hide(); });
+  Intentar([&] { setWindowState(windowState() & ~Qt::WindowMinimized); });
+  Intentar([&] { show(); });
+  Intentar([&] { activateWindow(); });
+  Intentar([&] { mnuAbrir->setVisible(false); });
+}
+
+void frmCentralTelefonica::IconoActivado(int razon) {
+  switch (razon) {
+    case QSystemTrayIcon::DoubleClick:
+      mnuArchivos->hide();
+      mnuAbrir_Click();
+      break;
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::MiddleClick:
+      mnuArchivos->popup(QCursor::pos());
+      break;
+    default:  // the context menu shows itself
+      break;
+  }
+}
+
+void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
+
+void frmCentralTelefonica::mnuConfiguracion_Click() {
+  FrmConfigura dialogo;
+  dialogo.exec();
+}
+
+void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
+
+bool frmCentralTelefonica::Form_QueryUnload() {
+  QMessageBox pregunta(QMessageBox::Information, QStringLiteral("Salir Sistema"),
+                       QStringLiteral("Desea salir del Programa de Comunicación..."),
+                       QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
+  return pregunta.exec() == QMessageBox::Yes;
+}
+
+void frmCentralTelefonica::closeEvent(QCloseEvent* evento) {
+  if (saliendo_) {
+    evento->accept();
+    return;
+  }
+  if (!Form_QueryUnload()) {
+    evento->ignore();
+    return;
+  }
+  saliendo_ = true;
+  control_.CerrarPuerto();
+  QuitarDeBandeja();
+  evento->accept();
+  QCoreApplication::exit(0);
+}
+
+void frmCentralTelefonica::TerminarPorSistema() {
+  // The port stays open until the event loop has unwound: a receive event
+  // under way still reads and posts what it was given.
+  saliendo_ = true;
+  QCoreApplication::exit(0);
+}
+
+void frmCentralTelefonica::Finalizar() {
+  if (Comm1->PortOpen()) control_.CerrarPuerto();
+  Intentar([&] { IconoBandeja->hide(); });
+}

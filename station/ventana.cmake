@@ -1,0 +1,30 @@
+# Port control (no display needed) and the main window with the program start.
+set(CMAKE_AUTORCC ON)
+
+add_library(sentrel_puerto STATIC ControlPuerto.cpp)
+target_include_directories(sentrel_puerto PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(sentrel_puerto PUBLIC sentrel_capture sentrel_comm sentrel_ajustes)
+
+add_executable(Sentrel
+  main.cpp
+  frmCentralTelefonica.cpp
+  AvisoTerminacion.cpp
+  recursos/sentrel.qrc
+)
+target_link_libraries(Sentrel PRIVATE sentrel_puerto sentrel_dialogo captura_cliente Qt6::Widgets)
+# The component is loaded at run time from beside the program.
+add_dependencies(Sentrel captura)
+
+# A self-contained program directory: cmake --install <build> --prefix DIR
+install(TARGETS Sentrel RUNTIME DESTINATION .)
+install(TARGETS captura LIBRARY DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/captura/sql/esquema-sqlite.sql
+              ${CMAKE_SOURCE_DIR}/captura/sql/datos-ejemplo.sql
+        DESTINATION sql)
+install(FILES recursos/sentrel-32.png DESTINATION . RENAME sentrel.png)
+install(CODE "
+  file(READ \"${CMAKE_CURRENT_SOURCE_DIR}/recursos/sentrel.desktop\" escritorio)
+  string(REPLACE \"@DESTINO@\" \"\${CMAKE_INSTALL_PREFIX}\" escritorio \"\${escritorio}\")
+  file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/sentrel.desktop\" \"\${escritorio}\")
+  message(STATUS \"Installing: \${CMAKE_INSTALL_PREFIX}/sentrel.desktop\")
+")
