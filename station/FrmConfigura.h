@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDialog>
+#include <map>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QShowEvent;
+
+// The settings dialog: shows the serial line, the file to generate and the
+// idle time-out from the settings file and writes them back. Every opening
+// starts again from the file; every close saves what the controls hold.
+class FrmConfigura : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit FrmConfigura(QWidget* parent = nullptr);
+
+  // Every close comes through here (Grabar, Cancelar, Esc, the close box).
+  void done(int resultado) override;
+
+ protected:
+  void showEvent(QShowEvent* evento) override;
+
+ private:
+  void cmdOK_Click();
+  void cmdCancel_Click();
+  void Form_Load();
+  void CargarConfiguracion();
+  void Form_QueryUnload();
+
+  void GuardarConfiguracion();
+  void CrearControles();
+
+  // Values cross between the file's bytes and the controls' text. A value
+  // left as loaded goes back with its own bytes, even when they are not
+  // UTF-8 (a file written on Windows).
+  void PonerTexto(QComboBox* control, const std::string& valor);
+  void PonerTexto(QLineEdit* control, const std::string& valor);
+  std::string TextoDe(const QComboBox* control) const;
+  std::string TextoDe(const QLineEdit* control) const;
+  std::string Bytes(const QWidget* control, const QString& texto) const;
+
+  QLabel* Label1 = nullptr;
+  QComboBox* Combo1 = nullptr;
+  QLabel* Label3 = nullptr;
+  QComboBox* Combo2 = nullptr;
+  QLabel* Label4 = nullptr;
+  QComboBox* Combo3 = nullptr;
+  QLabel* Label5 = nullptr;
+  QComboBox* Combo4 = nullptr;
+  QLabel* Label6 = nullptr;
+  QComboBox* Combo5 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* txtRutaFile = nullptr;
+  QLabel* Label7 = nullptr;
+  QLineEdit* txtTimeConexion = nullptr;
+  QPushButton* cmdOK = nullptr;
+  QPushButton* cmdCancel = nullptr;
+
+  std::map<const QWidget*, std::string> leidos_;
+  bool cerrando_ = false;
+};
