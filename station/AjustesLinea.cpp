@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -33,12 +34,20 @@ bool LeerNumero(std::string_view campo, unsigned long& numero) {
   return error == std::errc() && fin == campo.data() + campo.size();
 }
 
+// Looks clave up in a table of {key, value} pairs.
+template <class Clave, class Valor, size_t N>
+bool Buscar(const std::pair<Clave, Valor> (&tabla)[N], Clave clave, Valor& valor) {
+  for (const auto& [k, v] : tabla) {
+    if (k == clave) {
+      valor = v;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ConstanteVelocidad(unsigned long bps, speed_t& velocidad) {
-  struct Par {
-    unsigned long bps;
-    speed_t constante;
-  };
-  static constexpr Par kVelocidades[] = {
+  static constexpr std::pair<unsigned long, speed_t> kVelocidades[] = {
       {50, B50},           {75, B75},           {110, B110},         {134, B134},
       {150, B150},         {200, B200},         {300, B300},         {600, B600},
       {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
@@ -48,34 +57,18 @@ bool ConstanteVelocidad(unsigned long bps, speed_t& velocidad) {
       {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
       {3500000, B3500000}, {4000000, B4000000},
   };
-  for (const Par& par : kVelocidades) {
-    if (par.bps == bps) {
-      velocidad = par.constante;
-      return true;
-    }
-  }
-  return false;
+  return Buscar(kVelocidades, bps, velocidad);
 }
 
 bool Paridad(std::string_view campo, tcflag_t& bits) {
-  struct Letra {
-    char letra;
-    tcflag_t bits;
-  };
-  static constexpr Letra kLetras[] = {{'n', 0},
-                                      {'e', PARENB},
-                                      {'o', PARENB | PARODD},
-                                      {'m', PARENB | CMSPAR | PARODD},
-                                      {'s', PARENB | CMSPAR}};
+  static constexpr std::pair<char, tcflag_t> kLetras[] = {{'n', 0},
+                                                          {'e', PARENB},
+                                                          {'o', PARENB | PARODD},
+                                                          {'m', PARENB | CMSPAR | PARODD},
+                                                          {'s', PARENB | CMSPAR}};
   if (campo.size() != 1) return false;
   const char letra = static_cast<char>(std::tolower(static_cast<unsigned char>(campo[0])));
-  for (const Letra& l : kLetras) {
-    if (l.letra == letra) {
-      bits = l.bits;
-      return true;
-    }
-  }
-  return false;
+  return Buscar(kLetras, letra, bits);
 }
 
 bool BitsDatos(std::string_view campo, tcflag_t& bits) {

@@ -32,6 +32,8 @@ class Comm : public QObject, public PuertoCaptura {
   int16_t CommPort() const { return puerto_; }
   captura::Estado CommPort(int16_t puerto);
 
+  // A text that cannot be mapped is refused and the old one kept; a new text
+  // takes effect at the next opening.
   const std::string& Settings() const { return ajustes_; }
   captura::Estado Settings(const std::string& texto);
 
