@@ -1,0 +1,112 @@
+#include "Comm.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <cerrno>
+#include <cstring>
+
+#include "AjustesLinea.h"
+
+namespace {
+
+captura::Fallo FalloSistema(int numero, const std::string& que) {
+  return captura::Fallo{numero, que + ": " + std::strerror(numero)};
+}
+
+}  // namespace
+
+Comm::Comm(QObject* padre) : QObject(padre), directorio_(DirectorioEjecutable()) {}
+
+Comm::~Comm() { lector_.reset(); }
+
+void Comm::DirectorioPrograma(std::filesystem::path directorio) {
+  directorio_ = std::move(directorio);
+}
+
+std::filesystem::path Comm::DirectorioEjecutable() {
+  std::error_code error;
+  const auto ejecutable = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::current_path(error) : ejecutable.parent_path();
+}
+
+std::filesystem::path Comm::RutaDispositivo(int16_t puerto,
+                                            const std::filesystem::path& directorio) {
+  const auto enlace = directorio / ("COM" + std::to_string(puerto));
+  // A link that leads nowhere still names this port: opening it fails rather
+  // than silently taking a device of the machine.
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(enlace, error))) return enlace;
+  return "/dev/ttyS" + std::to_string(puerto - 1);
+}
+
+captura::Estado Comm::CommPort(int16_t puerto) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  if (puerto < 1) return captura::Fallo{EINVAL, "Número de puerto no válido"};
+  puerto_ = puerto;
+  return {};
+}
+
+captura::Estado Comm::Settings(const std::string& texto) {
+  auto leidos = AjustesLinea::Leer(texto);
+  if (!leidos) return leidos.Falla();
+  ajustes_ = texto;
+  return {};
+}
+
+captura::Estado Comm::PortOpen(bool abierto) {
+  if (abierto == PortOpen()) return {};
+  if (!abierto) {
+    lector_.reset();
+    return {};
+  }
+  return Abrir();
+}
+
+captura::Estado Comm::Abrir() {
+  auto ajustes = AjustesLinea::Leer(ajustes_);
+  if (!ajustes) return ajustes.Falla();
+  const auto ruta = RutaDispositivo(puerto_, directorio_);
+  Descriptor fd(::open(ruta.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.Valido()) return FalloSistema(errno, ruta.string());
+  if (!::isatty(fd.fd())) return FalloSistema(ENOTTY, ruta.string());
+  if (::flock(fd.fd(), LOCK_EX | LOCK_NB) != 0) return FalloSistema(EBUSY, ruta.string());
+
+  termios t{};
+  if (::tcgetattr(fd.fd(), &t) != 0) return FalloSistema(errno, ruta.string());
+  ajustes.Dato().Aplicar(t);
+  if (::tcsetattr(fd.fd(), TCSANOW, &t) != 0) return FalloSistema(errno, ruta.string());
+  // tcsetattr succeeds when any one setting took; check them all.
+  termios puestos{};
+  if (::tcgetattr(fd.fd(), &puestos) != 0 || !ajustes.Dato().Conservados(puestos)) {
+    return FalloSistema(EINVAL, ruta.string() + " no acepta " + ajustes_);
+  }
+  try {
+    lector_ = std::make_unique<LectorPuerto>(
+        std::move(fd), [this] { PedirAviso(); }, limite_);
+  } catch (const std::system_error& e) {
+    return captura::Fallo{e.code().value(), e.what()};
+  }
+  return {};
+}
+
+std::string Comm::Input() { return lector_ ? lector_->Tomar() : std::string(); }
+
+// At most one notice waits in the owner's queue at any time.
+void Comm::PedirAviso() {
+  if (avisoPendiente_.exchange(true)) return;
+  QMetaObject::invokeMethod(this, &Comm::EntregarAviso, Qt::QueuedConnection);
+}
+
+void Comm::EntregarAviso() {
+  // Cleared first: bytes arriving while the handler runs ask for a new
+  // notice, which a handler that pumps events receives nested.
+  avisoPendiente_ = false;
+  if (!lector_ || lector_->Esperando() == 0) return;
+  evento_ = kEventoRecibido;
+  emit OnComm();
+  if (lector_ && lector_->Esperando() > 0) PedirAviso();
+}

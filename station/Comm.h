@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "LectorPuerto.h"
+#include "captura/Resultado.h"
+#include "capture/PuertoCaptura.h"
+
+// The serial control Comm1 of the main window. Port n is COMn in the
+// program's directory when that entry exists, else /dev/ttyS<n-1>. Received
+// bytes are gathered on a thread of the layer's own; OnComm is emitted on the
+// thread that owns the object, and again after it returns while bytes wait.
+class Comm : public QObject, public PuertoCaptura {
+  Q_OBJECT
+
+ public:
+  explicit Comm(QObject* padre = nullptr);
+  ~Comm() override;
+
+  // Where COMn links are looked for; the program's directory unless set.
+  void DirectorioPrograma(std::filesystem::path directorio);
+  static std::filesystem::path DirectorioEjecutable();
+  static std::filesystem::path RutaDispositivo(int16_t puerto,
+                                               const std::filesystem::path& directorio);
+
+  int16_t CommPort() const { return puerto_; }
+  captura::Estado CommPort(int16_t puerto);
+
+  // A text that cannot be mapped is refused and the old one kept; a new text
+  // takes effect at the next opening.
+  const std::string& Settings() const { return ajustes_; }
+  captura::Estado Settings(const std::string& texto);
+
+  bool PortOpen() const { return lector_ != nullptr; }
+  // True opens the port, false closes it (closing never fails).
+  captura::Estado PortOpen(bool abierto);
+
+  int16_t CommEvent() const override { return evento_; }
+  std::string Input() override;
+
+  // Past this many bytes waiting the device is left unread until Input.
+  void LimiteRecepcion(size_t bytes) { limite_ = bytes; }
+
+ signals:
+  void OnComm();
+
+ private:
+  captura::Estado Abrir();
+  void EntregarAviso();
+  void PedirAviso();
+
+  std::filesystem::path directorio_;
+  int16_t puerto_ = 1;
+  std::string ajustes_ = "9600,n,8,1";
+  int16_t evento_ = 0;
+  size_t limite_ = LectorPuerto::kLimitePorDefecto;
+  std::atomic<bool> avisoPendiente_ = false;
+  std::unique_ptr<LectorPuerto> lector_;
+};

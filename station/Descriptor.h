@@ -1,0 +1,32 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+// Owns a file descriptor; closes it when it goes.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { Cerrar(); }
+  Descriptor(Descriptor&& otro) noexcept : fd_(std::exchange(otro.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& otro) noexcept {
+    if (this != &otro) {
+      Cerrar();
+      fd_ = std::exchange(otro.fd_, -1);
+    }
+    return *this;
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int fd() const { return fd_; }
+  bool Valido() const { return fd_ >= 0; }
+  void Cerrar() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  }
+
+ private:
+  int fd_ = -1;
+};
