@@ -1,5 +1,7 @@
 #include "Comm.h"
 
+#include "mdlMain.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <termios.h>
@@ -27,11 +29,7 @@ void Comm::DirectorioPrograma(std::filesystem::path directorio) {
   directorio_ = std::move(directorio);
 }
 
-std::filesystem::path Comm::DirectorioEjecutable() {
-  std::error_code error;
-  const auto ejecutable = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path(error) : ejecutable.parent_path();
-}
+std::filesystem::path Comm::DirectorioEjecutable() { return mdlMain::DirectorioPrograma(); }
 
 std::filesystem::path Comm::RutaDispositivo(int16_t puerto,
                                             const std::filesystem::path& directorio) {

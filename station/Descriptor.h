@@ -23,8 +23,10 @@ class Descriptor {
 
   int fd() const { return fd_; }
   bool Valido() const { return fd_ >= 0; }
-  void Cerrar() {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  // Closes now; false when the close reports an error (unwritten data).
+  bool Cerrar() noexcept {
+    if (fd_ < 0) return true;
+    return ::close(std::exchange(fd_, -1)) == 0;
   }
 
  private:

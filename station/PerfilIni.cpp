@@ -14,7 +14,7 @@
 #include <sstream>
 #include <vector>
 
-#include "DescriptorArchivo.h"
+#include "Descriptor.h"
 
 namespace {
 
@@ -211,23 +211,23 @@ bool Reemplazar(const std::string& ruta, const std::string& contenido,
     fd = ::open(temporal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
-  DescriptorArchivo archivo(fd);
-  if (!archivo.Abierto()) return false;
+  Descriptor archivo(fd);
+  if (!archivo.Valido()) return false;
   if (anterior) {
     // The replacement keeps the old file's permissions and, when allowed, owner.
-    ::fchmod(archivo.Fd(), anterior->st_mode & 07777);
-    [[maybe_unused]] const int r = ::fchown(archivo.Fd(), anterior->st_uid, anterior->st_gid);
+    ::fchmod(archivo.fd(), anterior->st_mode & 07777);
+    [[maybe_unused]] const int r = ::fchown(archivo.fd(), anterior->st_uid, anterior->st_gid);
   }
-  const bool escrito = EscribirTodo(archivo.Fd(), contenido) && ::fsync(archivo.Fd()) == 0 &&
+  const bool escrito = EscribirTodo(archivo.fd(), contenido) && ::fsync(archivo.fd()) == 0 &&
                        archivo.Cerrar() && ::rename(temporal.c_str(), ruta.c_str()) == 0;
   if (!escrito) {
     ::unlink(temporal.c_str());
     return false;
   }
   const auto directorio = std::filesystem::path(ruta).parent_path();
-  DescriptorArchivo dir(
+  Descriptor dir(
       ::open(directorio.empty() ? "." : directorio.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Abierto()) ::fsync(dir.Fd());
+  if (dir.Valido()) ::fsync(dir.fd());
   return true;
 }
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "DescriptorArchivo.h"
+#include "Descriptor.h"
 #include "PerfilIni.h"
 
 namespace mdlMain {
@@ -100,9 +100,9 @@ UbicacionIni UbicarArchivoIni(const std::string& directorio) {
 }
 
 bool CrearArchivoVacio(const std::string& ruta) {
-  DescriptorArchivo archivo(::open(
+  Descriptor archivo(::open(
       ruta.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
-  return archivo.Abierto() && archivo.Cerrar();
+  return archivo.Valido() && archivo.Cerrar();
 }
 
 int TwipsAPixeles(int twips, int dpi) {
