@@ -1,6 +1,6 @@
 #include "captura/Valor.h"
 
-#include <cerrno>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -15,18 +15,18 @@ Fallo FalloTipo() { return {kErrorTipo, "Type mismatch"}; }
 Fallo FalloDesborde() { return {kErrorDesbordamiento, "Overflow"}; }
 
 // A text is a number when, apart from surrounding blanks, it is a decimal
-// number with "." as separator (the form in which databases return them).
+// number with "." as separator (the form in which databases return them),
+// whatever the process locale says.
 std::optional<double> LeerNumero(const std::string& texto) {
   const auto inicio = texto.find_first_not_of(" \t");
   if (inicio == std::string::npos) return std::nullopt;
   const auto fin = texto.find_last_not_of(" \t");
-  const std::string nucleo = texto.substr(inicio, fin - inicio + 1);
-  char* resto = nullptr;
-  errno = 0;
-  const double v = std::strtod(nucleo.c_str(), &resto);
-  if (resto != nucleo.c_str() + nucleo.size() || errno == ERANGE || !std::isfinite(v)) {
-    return std::nullopt;
-  }
+  const char* primero = texto.data() + inicio;
+  const char* ultimo = texto.data() + fin + 1;
+  if (*primero == '+') ++primero;
+  double v = 0;
+  const auto [resto, error] = std::from_chars(primero, ultimo, v);
+  if (error != std::errc() || resto != ultimo || !std::isfinite(v)) return std::nullopt;
   return v;
 }
 

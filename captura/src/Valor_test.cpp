@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "captura/Recordset.h"
 
 namespace captura {
@@ -26,6 +29,14 @@ TEST(Valor, ConversionesNumericas) {
   EXPECT_EQ(Valor::Entero(int64_t{1} << 40).ALong().Falla().Numero, kErrorDesbordamiento);
   EXPECT_EQ(Valor::Real(1e40).AFloat().Falla().Numero, kErrorDesbordamiento);
   EXPECT_EQ(Valor::Entero(-7).ATexto().Dato(), "-7");
+}
+
+TEST(Valor, NumerosDeTextoConPuntoEnCualquierLocale) {
+  const std::string previo = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "es_PE.UTF-8"), nullptr);
+  EXPECT_FLOAT_EQ(Valor::Texto("0.50").AFloat().Dato(), 0.5f);
+  EXPECT_EQ(Valor::Texto("0,50").AFloat().Falla().Numero, kErrorTipo);
+  std::setlocale(LC_NUMERIC, previo.c_str());
 }
 
 TEST(Recordset, RecorreFilasYBuscaCamposSinMayusculas) {

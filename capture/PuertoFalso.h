@@ -1,0 +1,21 @@
+#pragma once
+
+#include <deque>
+#include <string>
+
+#include "capture/PuertoCaptura.h"
+
+// A serial control for tests: each receive event takes the next queued text.
+class PuertoFalso : public PuertoCaptura {
+ public:
+  int16_t Evento = kEventoRecibido;
+  std::deque<std::string> Entradas;
+
+  int16_t CommEvent() const override { return Evento; }
+  std::string Input() override {
+    if (Entradas.empty()) return {};
+    std::string texto = std::move(Entradas.front());
+    Entradas.pop_front();
+    return texto;
+  }
+};

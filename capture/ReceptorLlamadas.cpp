@@ -1,0 +1,82 @@
+#include "capture/ReceptorLlamadas.h"
+
+#include <exception>
+#include <utility>
+
+#include "capture/RegistroLlamada.h"
+#include "capture/TelefonoAusente.h"
+
+std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufijo) {
+  return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
+}
+
+ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto,
+                                   CrearTelefono crearTelefono, Reloj reloj)
+    : ventana_(ventana),
+      puerto_(puerto),
+      crearTelefono_(std::move(crearTelefono)),
+      reloj_(std::move(reloj)) {}
+
+void ReceptorLlamadas::Comm1_OnComm() {
+  if (puerto_.CommEvent() != PuertoCaptura::kEventoRecibido) return;
+  CerrarRafagaVencida();
+  ventana_.Estado().ContadorEspera = 0;
+  if (ventana_.Estado().Recibiendo == 0) AbrirRafaga();
+
+  const std::string recibido = puerto_.Input();
+  if (recibido.empty()) return;
+  const std::string_view trabajo = TextoDeTrabajo(recibido);
+  const auto telefono = CrearTelefonoDelEvento();
+  enmarcador_.Enmarcar(trabajo, [&](std::string_view linea) { ProcesarLinea(linea, *telefono); });
+  ventana_.MostrarLlegada(recibido);
+}
+
+std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
+                                                               captura::_Telefono& telefono) {
+  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
+  if (!registro.EsValido()) return std::nullopt;
+  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono);
+  if (alRegistrar_) alRegistrar_(linea, resumen);
+  return resumen;
+}
+
+// Two ticks of silence or more: the previous burst is over.
+void ReceptorLlamadas::CerrarRafagaVencida() {
+  EstadoCaptura& estado = ventana_.Estado();
+  if (!(estado.ContadorEspera > 1 && estado.Recibiendo == 1)) return;
+  ventana_.HabilitarTimerCheck(false);
+  ventana_.MostrarLlegada("");
+  ventana_.MostrarEstado(TextoEstado(estado.NumeroPuerto, kSufijoInactivo));
+  estado.Recibiendo = 0;
+  estado.ContadorEspera = 0;
+}
+
+// The exchange sends a burst in pieces: give the rest of it time to arrive.
+void ReceptorLlamadas::AbrirRafaga() {
+  ventana_.MostrarEstado(TextoEstado(ventana_.Estado().NumeroPuerto, kSufijoActivo));
+  Esperar(kEsperaInicio, ventana_, reloj_);
+  ventana_.Estado().Recibiendo = 1;
+  ventana_.HabilitarTimerCheck(true);
+}
+
+// A text that begins with "^" carries a header block first; its last
+// character is not part of the calls.
+std::string_view ReceptorLlamadas::TextoDeTrabajo(std::string_view recibido) {
+  if (!recibido.starts_with('^')) return recibido;
+  if (recibido.size() <= kInicioTrasCabecera) return {};
+  return recibido.substr(kInicioTrasCabecera - 1, recibido.size() - kInicioTrasCabecera);
+}
+
+// A Telefono that cannot be created fails each of its steps alone: the lines
+// are still framed and read.
+std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoDelEvento() {
+  captura::Fallo fallo{-1, "Telefono no disponible"};
+  try {
+    auto creado = crearTelefono_();
+    if (creado && creado.Dato()) return std::move(creado.Dato());
+    if (!creado) fallo = creado.Falla();
+  } catch (const std::exception& e) {
+    fallo.Descripcion = e.what();
+  }
+  return std::make_unique<TelefonoAusente>(std::move(fallo));
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "captura/_Telefono.h"
+#include "capture/EnmarcadorLineas.h"
+#include "capture/Esperar.h"
+#include "capture/PuertoCaptura.h"
+#include "capture/RegistradorLlamadas.h"
+#include "capture/ResumenRegistro.h"
+#include "capture/VentanaCaptura.h"
+
+// The receive side of the main window: keeps the burst state with the check
+// timer, reads what the exchange sent, frames it into call lines and hands
+// every call to RegistrarLlamada with one Telefono per receive event.
+class ReceptorLlamadas {
+ public:
+  using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
+  using AlRegistrar = std::function<void(std::string_view linea, const ResumenRegistro&)>;
+
+  static constexpr char kSufijoActivo[] = "  : Activo.";
+  static constexpr char kSufijoInactivo[] = "   : Inactivo.";
+  static constexpr float kEsperaInicio = 0.5f;
+  // A header block is read from this character on (1-based).
+  static constexpr std::size_t kInicioTrasCabecera = 330;
+
+  // "Puerto COM " + port number + suffix.
+  static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
+
+  ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
+                   Reloj reloj = SegundosDesdeMedianoche);
+
+  // Comm1's communication event.
+  void Comm1_OnComm();
+
+  // One framed 80-character line: parsed, tested and, when it is a call,
+  // priced and posted. Nothing when the line is not a call.
+  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea,
+                                               captura::_Telefono& telefono);
+
+  // Told of every call posted, with its line and what became of it.
+  void AlRegistrarLlamada(AlRegistrar aviso) { alRegistrar_ = std::move(aviso); }
+
+  const RegistradorLlamadas& Registrador() const { return registrador_; }
+  const std::string& Pendiente() const { return enmarcador_.Pendiente(); }
+
+ private:
+  void CerrarRafagaVencida();
+  void AbrirRafaga();
+  std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
+  static std::string_view TextoDeTrabajo(std::string_view recibido);
+
+  VentanaCaptura& ventana_;
+  PuertoCaptura& puerto_;
+  CrearTelefono crearTelefono_;
+  Reloj reloj_;
+  AlRegistrar alRegistrar_;
+  RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
+  EnmarcadorLineas enmarcador_;      // the line carried between events
+};
