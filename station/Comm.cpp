@@ -82,6 +82,9 @@ captura::Estado Comm::Abrir() {
   if (::tcgetattr(fd.fd(), &puestos) != 0 || !ajustes.Dato().Conservados(puestos)) {
     return FalloSistema(EINVAL, ruta.string() + " no acepta " + ajustes_);
   }
+  // What sat in the device before the opening belongs to no burst we can
+  // place; the station throws it away, so it must not trickle in later.
+  ::tcflush(fd.fd(), TCIFLUSH);
   try {
     lector_ = std::make_unique<LectorPuerto>(
         std::move(fd), [this] { PedirAviso(); }, limite_);

@@ -129,10 +129,11 @@ TEST_F(CommTest, NoAbreLoQueNoEsUnPuerto) {
   }
 }
 
-TEST_F(CommTest, LoQueEsperabaAlAbrirLlegaPorInput) {
+TEST_F(CommTest, LoQueEsperabaAlAbrirSeDescarta) {
   ASSERT_TRUE(central.Enviar("antes de abrir"));
   ASSERT_TRUE(comm.PortOpen(true));
-  EXPECT_EQ(TomarSinEventos(14), "antes de abrir");
+  ASSERT_TRUE(central.Enviar("despues"));
+  EXPECT_EQ(TomarSinEventos(7), "despues");
   EXPECT_EQ(comm.Input(), "");
 }
 
