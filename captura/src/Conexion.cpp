@@ -93,19 +93,30 @@ Estado Conexion::Verificar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE manejador) 
   return e;
 }
 
-Resultado<ManejadorSentencia> Conexion::EjecutarDirecto(const std::string& sql) {
+Estado Conexion::PrepararSentencia() {
+  if (sentencia_) return {};
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (auto e =
           Verificar(SQLAllocHandle(SQL_HANDLE_STMT, dbc_.get(), &h), SQL_HANDLE_DBC, dbc_.get());
       !e) {
-    return e.Falla();
+    return e;
   }
   ManejadorSentencia stmt(h);
   const SQLRETURN rc =
       SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kTiempoConsulta), 0);
   if (!SQL_SUCCEEDED(rc) && !NoSoportado(SQL_HANDLE_STMT, h)) {
-    return Verificar(rc, SQL_HANDLE_STMT, h).Falla();
+    return Verificar(rc, SQL_HANDLE_STMT, h);
   }
+  sentencia_ = std::move(stmt);
+  return {};
+}
+
+Resultado<Conexion::Cursor> Conexion::EjecutarDirecto(const std::string& sql) {
+  // One statement handle serves every statement of the connection: the
+  // cursor is closed after each use.
+  if (auto e = PrepararSentencia(); !e) return e.Falla();
+  SQLHSTMT h = sentencia_.get();
+  Cursor cursor(h);
   if (auto o = observador.load()) o(sql);
   if (auto e =
           Verificar(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
@@ -114,7 +125,7 @@ Resultado<ManejadorSentencia> Conexion::EjecutarDirecto(const std::string& sql) 
       !e) {
     return e.Falla();
   }
-  return stmt;
+  return cursor;
 }
 
 Estado Conexion::Ejecutar(const std::string& sql) {

@@ -35,10 +35,18 @@ class Conexion {
 
  private:
   Estado Verificar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE manejador);
-  Resultado<ManejadorSentencia> EjecutarDirecto(const std::string& sql);
+  // Closes the statement's cursor (the handle stays for the next statement).
+  struct CerrarCursor {
+    void operator()(SQLHSTMT h) const noexcept { SQLFreeStmt(h, SQL_CLOSE); }
+  };
+  using Cursor = std::unique_ptr<void, CerrarCursor>;
+
+  Estado PrepararSentencia();
+  Resultado<Cursor> EjecutarDirecto(const std::string& sql);
   Resultado<Valor> LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo);
 
   ManejadorConexion dbc_;
+  ManejadorSentencia sentencia_;  // freed before the connection closes
   bool rota_ = false;
 };
 
