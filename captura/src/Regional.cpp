@@ -111,9 +111,9 @@ std::optional<Fecha> Regional::DesdeCalendario(int anio, int mes, int dia) {
   if (static_cast<unsigned>(dia) > DiasDelMes(anio, static_cast<unsigned>(mes))) {
     return std::nullopt;
   }
-  return static_cast<Fecha>(DiasDesdeCivil(anio, static_cast<unsigned>(mes),
-                                           static_cast<unsigned>(dia)) -
-                            kDiasEpocaAutomatizacion);
+  return static_cast<Fecha>(
+      DiasDesdeCivil(anio, static_cast<unsigned>(mes), static_cast<unsigned>(dia)) -
+      kDiasEpocaAutomatizacion);
 }
 
 Fecha Regional::DesdeReloj(int hora, int minuto, int segundo) {

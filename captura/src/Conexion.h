@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Manejador.h"
+#include "captura/Recordset.h"
+#include "captura/Resultado.h"
+
+namespace captura {
+
+// One open ODBC connection in autocommit, running one statement at a time.
+class Conexion {
+ public:
+  static constexpr SQLULEN kTiempoLogin = 15;     // seconds
+  static constexpr SQLULEN kTiempoConsulta = 30;  // seconds
+
+  static Resultado<std::unique_ptr<Conexion>> Abrir(SQLHENV entorno, const std::string& cadena);
+  explicit Conexion(ManejadorConexion dbc) : dbc_(std::move(dbc)) {}
+
+  // Runs a select and fetches its whole result: the row set needs no
+  // connection afterwards.
+  Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql);
+
+  // Runs one statement that returns no rows.
+  Estado Ejecutar(const std::string& sql);
+
+  // Sees every statement text just before it goes to the driver (tests).
+  using Observador = void (*)(const std::string& sql);
+  static void Observar(Observador observador) noexcept;
+
+  // The driver reported the connection itself as broken: it must not be
+  // used again.
+  bool Rota() const noexcept { return rota_; }
+
+ private:
+  Estado Verificar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE manejador);
+  // Closes the statement's cursor (the handle stays for the next statement).
+  struct CerrarCursor {
+    void operator()(SQLHSTMT h) const noexcept { SQLFreeStmt(h, SQL_CLOSE); }
+  };
+  using Cursor = std::unique_ptr<void, CerrarCursor>;
+
+  Estado PrepararSentencia();
+  Resultado<Cursor> EjecutarDirecto(const std::string& sql);
+  Resultado<Valor> LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo);
+
+  ManejadorConexion dbc_;
+  ManejadorSentencia sentencia_;  // freed before the connection closes
+  bool rota_ = false;
+};
+
+}  // namespace captura

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sql.h>
+
+#include <string>
+#include <vector>
+
+#include "captura/Resultado.h"
+
+namespace captura {
+
+// Failure numbers the way the database interface raised them.
+inline constexpr int32_t kErrorConexion = static_cast<int32_t>(0x80004005);   // cannot connect
+inline constexpr int32_t kErrorSentencia = static_cast<int32_t>(0x80040E14);  // rejected
+inline constexpr int32_t kErrorTiempo = static_cast<int32_t>(0x80040E31);     // time-out expired
+
+// The diagnostic records an ODBC call left on its handle.
+class Diagnostico {
+ public:
+  struct Registro {
+    std::string estado;  // SQLSTATE
+    std::string mensaje;
+  };
+
+  static Diagnostico Leer(SQLSMALLINT tipo, SQLHANDLE manejador);
+
+  const std::vector<Registro>& Registros() const noexcept { return registros_; }
+  // True when a record says the connection itself is broken (class 08).
+  bool DeConexion() const noexcept;
+  Fallo AFallo() const;
+
+ private:
+  std::vector<Registro> registros_;
+};
+
+// The one check of every ODBC return code: success (with or without
+// information, or no data) passes; anything else becomes a failure built from
+// the handle's diagnostics. A broken connection is reported through rota.
+Estado Verificar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE manejador, bool* rota = nullptr);
+
+}  // namespace captura

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL 15 cluster for the tests and benchmarks, listening
+# only on 127.0.0.1 with its own port and socket directory.
+#
+#   eval "$(scripts/postgres-prueba.sh iniciar)"   # sets SENTREL_PG_*
+#   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
+#
+# The superuser is the calling user (trust on 127.0.0.1), so clients connect
+# without a user id or password, as with integrated security.
+set -euo pipefail
+bin=${SENTREL_PG_BIN:-/usr/lib/postgresql/15/bin}
+
+# initdb and pg_ctl refuse to run as root: run them as postgres then.
+como_servidor() {
+  if [ "$(id -u)" -eq 0 ]; then
+    su postgres -s /bin/sh -c "$(printf '%q ' "$@")"
+  else
+    "$@"
+  fi
+}
+
+puerto_libre() {
+  local p
+  for _ in $(seq 50); do
+    p=$((20000 + RANDOM % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+      echo "$p"
+      return
+    fi
+  done
+  echo "error: no free port found" >&2
+  return 1
+}
+
+iniciar() {
+  local dir usuario puerto
+  usuario=$(id -un)
+  dir=$(mktemp -d /tmp/sentrel-pg.XXXXXX)
+  chmod 0755 "$dir"
+  [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
+  como_servidor "$bin/initdb" -D "$dir/datos" -U "$usuario" --auth=trust -E UTF8 \
+    --no-locale >"$dir/initdb.log" 2>&1 || {
+    cat "$dir/initdb.log" >&2
+    return 1
+  }
+  for _ in 1 2 3; do
+    puerto=$(puerto_libre)
+    if como_servidor "$bin/pg_ctl" -D "$dir/datos" -l "$dir/servidor.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -p $puerto -k $dir -c fsync=off -c datestyle=ISO,DMY -c max_connections=50" \
+      start >/dev/null; then
+      echo "export SENTREL_PG_HOST=127.0.0.1"
+      echo "export SENTREL_PG_PORT=$puerto"
+      echo "export SENTREL_PG_DIR=$dir"
+      echo "export SENTREL_PG_SOCKET=$dir"
+      return 0
+    fi
+  done
+  cat "$dir/servidor.log" >&2
+  return 1
+}
+
+parar() {
+  local dir=${1:?directory of the cluster}
+  case "$dir" in /tmp/sentrel-pg.*) ;; *)
+    echo "error: $dir is not a test cluster" >&2
+    return 1
+    ;;
+  esac
+  if [ -f "$dir/datos/postmaster.pid" ]; then
+    como_servidor "$bin/pg_ctl" -D "$dir/datos" -m immediate -w stop >/dev/null 2>&1 || true
+  fi
+  rm -rf "$dir"
+}
+
+case "${1:-}" in
+  iniciar) iniciar ;;
+  parar) parar "${2:-}" ;;
+  *)
+    echo "uso: $(basename "$0") iniciar | parar DIR" >&2
+    exit 2
+    ;;
+esac
