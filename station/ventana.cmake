@@ -5,7 +5,6 @@ add_library(sentrel_puerto STATIC ControlPuerto.cpp)
 target_include_directories(sentrel_puerto PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sentrel_puerto PUBLIC sentrel_capture sentrel_comm sentrel_ajustes)
 
-if(TARGET captura_cliente) # TEMP
 add_executable(Sentrel
   main.cpp
   frmCentralTelefonica.cpp
@@ -29,7 +28,6 @@ install(CODE "
   file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/sentrel.desktop\" \"\${escritorio}\")
   message(STATUS \"Installing: \${CMAKE_INSTALL_PREFIX}/sentrel.desktop\")
 ")
-endif() # TEMP
 
 sentrel_test(puerto_test station ControlPuerto_test.cpp)
 target_link_libraries(puerto_test PRIVATE sentrel_puerto sentrel_simulador)
