@@ -70,8 +70,9 @@ std::string Rafaga(int lineas) {
 std::vector<RegistroLlamada> Registros(const std::string& rafaga) {
   std::vector<RegistroLlamada> registros;
   EnmarcadorLineas enmarcador;
-  enmarcador.Enmarcar(
-      rafaga, [&](std::string_view linea) { registros.push_back(RegistroLlamada::Leer(linea)); });
+  enmarcador.Enmarcar(rafaga, [&](std::string_view linea, std::size_t) {
+    if (!linea.empty()) registros.push_back(RegistroLlamada::Leer(linea));
+  });
   return registros;
 }
 
@@ -80,8 +81,8 @@ void BM_EnmarcarYLeer(benchmark::State& state) {
   EnmarcadorLineas enmarcador;
   long validas = 0;
   for (auto _ : state) {
-    enmarcador.Enmarcar(rafaga, [&](std::string_view linea) {
-      validas += RegistroLlamada::Leer(linea).EsValido();
+    enmarcador.Enmarcar(rafaga, [&](std::string_view linea, std::size_t) {
+      if (!linea.empty()) validas += RegistroLlamada::Leer(linea).EsValido();
     });
   }
   benchmark::DoNotOptimize(validas);

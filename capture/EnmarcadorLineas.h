@@ -10,9 +10,14 @@
 // framed once, whole.
 class EnmarcadorLineas {
  public:
-  using PorLinea = std::function<void(std::string_view linea)>;
+  // Called for every carriage return, in order: the line it closes (empty
+  // when it closes none) and the position in `texto` right after it.
+  using PorRetorno = std::function<void(std::string_view linea, std::size_t trasRetorno)>;
 
-  void Enmarcar(std::string_view texto, const PorLinea& porLinea);
+  void Enmarcar(std::string_view texto, const PorRetorno& porRetorno);
+
+  // Starts from the given carried text (a line begun before a restart).
+  void Continuar(std::string pendiente) { pendiente_ = std::move(pendiente); }
 
   // Text carried into the next call (at most one line long).
   const std::string& Pendiente() const { return pendiente_; }

@@ -13,4 +13,7 @@ class PuertoCaptura {
   virtual int16_t CommEvent() const = 0;
   // Takes and removes every byte waiting, one char per byte.
   virtual std::string Input() = 0;
+  // Position in the stream of received bytes (counted from the opening of
+  // the journal) of the first byte the last Input returned.
+  virtual uint64_t PosicionEntrada() const { return 0; }
 };

@@ -16,6 +16,13 @@ class PuertoFalso : public PuertoCaptura {
     if (Entradas.empty()) return {};
     std::string texto = std::move(Entradas.front());
     Entradas.pop_front();
+    posicion_ = siguiente_;
+    siguiente_ += texto.size();
     return texto;
   }
+  uint64_t PosicionEntrada() const override { return posicion_; }
+
+ private:
+  uint64_t posicion_ = 0;
+  uint64_t siguiente_ = 0;
 };

@@ -25,10 +25,29 @@ void ReceptorLlamadas::Comm1_OnComm() {
 
   const std::string recibido = puerto_.Input();
   if (recibido.empty()) return;
+  const uint64_t posicion = puerto_.PosicionEntrada();
   const std::string_view trabajo = TextoDeTrabajo(recibido);
-  const auto telefono = CrearTelefonoDelEvento();
-  enmarcador_.Enmarcar(trabajo, [&](std::string_view linea) { ProcesarLinea(linea, *telefono); });
+  Enmarcar(trabajo, posicion + static_cast<uint64_t>(trabajo.data() - recibido.data()));
   ventana_.MostrarLlegada(recibido);
+}
+
+void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posicion) {
+  Enmarcar(texto, posicion);
+}
+
+// `posicion` is where `trabajo` begins in the received stream.
+void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
+  const auto telefono = CrearTelefonoDelEvento();
+  enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
+    if (!linea.empty()) {
+      if (manejarLinea_) {
+        manejarLinea_(linea, *telefono);
+      } else {
+        ProcesarLinea(linea, *telefono);
+      }
+    }
+    if (alCompletar_) alCompletar_(posicion + trasRetorno);
+  });
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,

@@ -22,6 +22,11 @@ class ReceptorLlamadas {
  public:
   using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
   using AlRegistrar = std::function<void(std::string_view linea, const ResumenRegistro&)>;
+  // Handles one framed line with the event's Telefono (ProcesarLinea unless replaced).
+  using ManejarLinea = std::function<void(std::string_view linea, captura::_Telefono&)>;
+  // Told, after each carriage return has been dealt with, of the stream
+  // position right after it: everything before it is done.
+  using AlCompletar = std::function<void(uint64_t posicion)>;
 
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoInactivo[] = "   : Inactivo.";
@@ -45,6 +50,13 @@ class ReceptorLlamadas {
 
   // Told of every call posted, with its line and what became of it.
   void AlRegistrarLlamada(AlRegistrar aviso) { alRegistrar_ = std::move(aviso); }
+  void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
+  void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
+
+  // Frames text received before a restart and never completed (no header
+  // rule, no burst state, no display); the text after its last carriage
+  // return is carried into the next receive event.
+  void ProcesarRecuperado(std::string_view texto, uint64_t posicion);
 
   const RegistradorLlamadas& Registrador() const { return registrador_; }
   const std::string& Pendiente() const { return enmarcador_.Pendiente(); }
@@ -54,12 +66,15 @@ class ReceptorLlamadas {
   void AbrirRafaga();
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
   static std::string_view TextoDeTrabajo(std::string_view recibido);
+  void Enmarcar(std::string_view trabajo, uint64_t posicion);
 
   VentanaCaptura& ventana_;
   PuertoCaptura& puerto_;
   CrearTelefono crearTelefono_;
   Reloj reloj_;
   AlRegistrar alRegistrar_;
+  ManejarLinea manejarLinea_;
+  AlCompletar alCompletar_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
   EnmarcadorLineas enmarcador_;      // the line carried between events
 };

@@ -218,6 +218,43 @@ TEST_F(Receptor, EventoDuranteLaEsperaLeePrimero) {
   EXPECT_EQ(creados, 1);
 }
 
+// Every carriage return is reported done with its place in the received
+// stream, across events, headers and carried lines.
+TEST_F(Receptor, CadaRetornoSeCompletaConSuPosicionEnLaEntrada) {
+  std::vector<uint64_t> completadas;
+  std::vector<std::string> manejadas;
+  receptor.AlCompletarLinea([&](uint64_t p) { completadas.push_back(p); });
+  receptor.ManejarLineas(
+      [&](std::string_view linea, captura::_Telefono&) { manejadas.emplace_back(linea); });
+  const std::string a = L1 + "\r\n";
+  Recibir(a + L1.substr(0, 30));                  // 82 bytes, then a split line
+  Recibir(L1.substr(30) + "\r\n" + "corta\r\n");  // the rest of it, then a short line
+  EXPECT_THAT(completadas, ElementsAre(81u, 82 + 30 + 50 + 1, 82 + 30 + 50 + 2 + 6));
+  // The short line takes in the end of the one before it, as any short line does.
+  ASSERT_EQ(manejadas.size(), 3u);
+  EXPECT_EQ(manejadas[0], L1);
+  EXPECT_EQ(manejadas[1], L1);
+  EXPECT_TRUE(manejadas[2].ends_with("\r\ncorta"));
+  EXPECT_TRUE(tel.Creas.empty());  // the handler took the lines
+
+  completadas.clear();
+  const uint64_t inicio = 82 + 82 + 7;
+  Recibir("^" + std::string(328, 'x') + a + "z");  // header block: read from character 330
+  EXPECT_THAT(completadas, ElementsAre(inicio + 329 + 81));
+}
+
+TEST_F(Receptor, TextoRecuperadoSeEnmarcaSinRafagaNiPantalla) {
+  std::vector<uint64_t> completadas;
+  receptor.AlCompletarLinea([&](uint64_t p) { completadas.push_back(p); });
+  receptor.ProcesarRecuperado(L1 + "\r\n" + L1.substr(0, 10), 1000);
+  EXPECT_THAT(completadas, ElementsAre(1081u));
+  EXPECT_EQ(tel.Creas.size(), 1u);
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_TRUE(ventana.Registro.empty());
+  Recibir(L1.substr(10) + "\r\n");  // the carried line ends in the first event
+  EXPECT_EQ(tel.Creas.size(), 2u);
+}
+
 TEST(TextoEstado, NumeroDePuertoSinCeros) {
   EXPECT_EQ(ReceptorLlamadas::TextoEstado(1, ReceptorLlamadas::kSufijoActivo),
             "Puerto COM 1  : Activo.");
