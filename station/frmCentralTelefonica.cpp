@@ -14,6 +14,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <iostream>
+
 #include "Comm.h"
 #include "FrmConfigura.h"
 #include "mdlMain.h"
@@ -35,10 +37,9 @@ struct Caja {
 void Colocar(QWidget* control, Caja twips) {
   const int dpiX = control->logicalDpiX();
   const int dpiY = control->logicalDpiY();
-  control->setGeometry(mdlMain::TwipsAPixeles(twips.izquierda, dpiX),
-                       mdlMain::TwipsAPixeles(twips.arriba, dpiY),
-                       mdlMain::TwipsAPixeles(twips.ancho, dpiX),
-                       mdlMain::TwipsAPixeles(twips.alto, dpiY));
+  control->setGeometry(
+      mdlMain::TwipsAPixeles(twips.izquierda, dpiX), mdlMain::TwipsAPixeles(twips.arriba, dpiY),
+      mdlMain::TwipsAPixeles(twips.ancho, dpiX), mdlMain::TwipsAPixeles(twips.alto, dpiY));
 }
 
 void PintarTexto(QWidget* control, const QColor& color) {
@@ -61,7 +62,8 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
     : QWidget(padre),
       Comm1(new Comm(this)),
       control_(*this, *Comm1),
-      receptor_(*this, *Comm1, std::move(crearTelefono)) {
+      receptor_(*this, *Comm1, std::move(crearTelefono)),
+      directorio_(mdlMain::DirectorioPrograma()) {
   CrearControles();
   CrearMenu();
   connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
@@ -69,6 +71,11 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
 }
 
 frmCentralTelefonica::~frmCentralTelefonica() = default;
+
+void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
+  directorio_ = directorio;
+  Comm1->DirectorioPrograma(directorio);
+}
 
 void frmCentralTelefonica::CrearControles() {
   setWindowTitle(QStringLiteral("Zunta - Comunicación"));
@@ -78,15 +85,18 @@ void frmCentralTelefonica::CrearControles() {
   setFixedSize(mdlMain::TwipsAPixeles(5730, dpiX), mdlMain::TwipsAPixeles(2955, dpiY));
 
   frameInfo = new QGroupBox(QStringLiteral("&Información"), this);
+  frameInfo->setObjectName(QStringLiteral("frameInfo"));
   Colocar(frameInfo, {90, 120, 5385, 1725});
   PintarTexto(frameInfo, kAzulMarco);
   txtLlegada = new QPlainTextEdit(frameInfo);
+  txtLlegada->setObjectName(QStringLiteral("txtLlegada"));
   Colocar(txtLlegada, {120, 240, 5145, 1365});
 
   Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);
   Colocar(Frame1, {90, 1830, 5385, 645});
   PintarTexto(Frame1, kAzulMarco);
   lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
+  lblInformacion->setObjectName(QStringLiteral("lblInformacion"));
   Colocar(lblInformacion, {720, 270, 495, 195});
   lblInformacion->setAutoFillBackground(true);
   QPalette paleta = lblInformacion->palette();
@@ -95,6 +105,7 @@ void frmCentralTelefonica::CrearControles() {
   lblInformacion->setPalette(paleta);
 
   TimerCheck = new QTimer(this);
+  TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
   TimerCheck->setInterval(kIntervaloTimerCheck);
   despertador_ = new QTimer(this);
   despertador_->setSingleShot(true);
@@ -112,8 +123,7 @@ void frmCentralTelefonica::CrearMenu() {
   connect(mnuAbrir, &QAction::triggered, this, &frmCentralTelefonica::mnuAbrir_Click);
   connect(mnuConfiguracion, &QAction::triggered, this,
           &frmCentralTelefonica::mnuConfiguracion_Click);
-  connect(mnuSalirSistema, &QAction::triggered, this,
-          &frmCentralTelefonica::mnuSalirSistema_Click);
+  connect(mnuSalirSistema, &QAction::triggered, this, &frmCentralTelefonica::mnuSalirSistema_Click);
 
   IconoBandeja = new QSystemTrayIcon(windowIcon(), this);
   IconoBandeja->setContextMenu(mnuArchivos);
@@ -156,7 +166,7 @@ bool frmCentralTelefonica::Form_Load() {
   Intentar([] { QApplication::setOverrideCursor(Qt::BusyCursor); });
   mdlMain::UbicacionIni ini;
   Intentar([&] {
-    ini = mdlMain::UbicarArchivoIni(mdlMain::DirectorioPrograma());
+    ini = mdlMain::UbicarArchivoIni(directorio_);
     mdlMain::ArchivoIni = ini.ruta;
   });
   Intentar([&] {
@@ -164,10 +174,7 @@ bool frmCentralTelefonica::Form_Load() {
   });
   if (!control_.AbrirPuerto()) {
     Intentar([] { QApplication::restoreOverrideCursor(); });
-    Intentar([&] {
-      QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
-                            QString::fromUtf8(kMensajeNoAbre));
-    });
+    Intentar([&] { AvisarPuertoNoAbre(); });
     control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
     return false;
   }
@@ -178,6 +185,16 @@ bool frmCentralTelefonica::Form_Load() {
   estado_.ContadorEspera = 0;
   Intentar([] { QApplication::restoreOverrideCursor(); });
   return true;
+}
+
+void frmCentralTelefonica::AvisarPuertoNoAbre() {
+  std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
+  // With no screen nobody could close the box, and the station would hang
+  // instead of ending; the message above is all it can give then.
+  const QString plataforma = QGuiApplication::platformName();
+  if (plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal")) return;
+  QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
+                        QString::fromUtf8(kMensajeNoAbre));
 }
 
 void frmCentralTelefonica::changeEvent(QEvent* evento) {

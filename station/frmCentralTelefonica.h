@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 
 #include "ControlPuerto.h"
 #include "capture/ReceptorLlamadas.h"
@@ -30,6 +31,10 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   explicit frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
                                 QWidget* padre = nullptr);
   ~frmCentralTelefonica() override;
+
+  // Where Form_Load looks for CAPTURA.INI and the port finds its COMn links;
+  // the directory of the running executable unless set.
+  void DirectorioPrograma(const std::string& directorio);
 
   // Start-up; false when the port could not be opened and the program must end.
   bool Form_Load();
@@ -69,6 +74,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void IconoActivado(int razon);
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
+  void AvisarPuertoNoAbre();
 
   EstadoCaptura estado_;
   QGroupBox* frameInfo = nullptr;
@@ -85,5 +91,6 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QSystemTrayIcon* IconoBandeja = nullptr;
   ControlPuerto control_;
   ReceptorLlamadas receptor_;
+  std::string directorio_;
   bool saliendo_ = false;
 };

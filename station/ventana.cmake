@@ -5,13 +5,17 @@ add_library(sentrel_puerto STATIC ControlPuerto.cpp)
 target_include_directories(sentrel_puerto PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(sentrel_puerto PUBLIC sentrel_capture sentrel_comm sentrel_ajustes)
 
-add_executable(Sentrel
-  main.cpp
+# The window in an object library, so its resources stay linked in the
+# program and in the window tests alike.
+add_library(sentrel_ventana OBJECT
   frmCentralTelefonica.cpp
   AvisoTerminacion.cpp
   recursos/sentrel.qrc
 )
-target_link_libraries(Sentrel PRIVATE sentrel_puerto sentrel_dialogo captura_cliente Qt6::Widgets)
+target_link_libraries(sentrel_ventana PUBLIC sentrel_puerto sentrel_dialogo Qt6::Widgets)
+
+add_executable(Sentrel main.cpp)
+target_link_libraries(Sentrel PRIVATE sentrel_ventana captura_cliente)
 # The component is loaded at run time from beside the program.
 add_dependencies(Sentrel captura)
 
@@ -31,3 +35,9 @@ install(CODE "
 
 sentrel_test(puerto_test station ControlPuerto_test.cpp)
 target_link_libraries(puerto_test PRIVATE sentrel_puerto sentrel_simulador)
+
+# The window with the real serial layer on pseudo-terminals, offscreen.
+sentrel_test(ventana_test station frmCentralTelefonica_test.cpp)
+target_link_libraries(ventana_test PRIVATE sentrel_ventana sentrel_capture_falsos sentrel_simulador
+                      Qt6::Test)
+
