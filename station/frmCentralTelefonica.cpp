@@ -90,6 +90,9 @@ void frmCentralTelefonica::CrearControles() {
   PintarTexto(frameInfo, kAzulMarco);
   txtLlegada = new QPlainTextEdit(frameInfo);
   txtLlegada->setObjectName(QStringLiteral("txtLlegada"));
+  // What the exchange sent is shown, not edited; nor does a blinking cursor
+  // wake the idle station twice a second.
+  txtLlegada->setReadOnly(true);
   Colocar(txtLlegada, {120, 240, 5145, 1365});
 
   Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);

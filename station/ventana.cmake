@@ -41,3 +41,13 @@ sentrel_test(ventana_test station frmCentralTelefonica_test.cpp)
 target_link_libraries(ventana_test PRIVATE sentrel_ventana sentrel_capture_falsos sentrel_simulador
                       Qt6::Test)
 
+
+# The installed program on a real SQLite database and a pseudo-terminal.
+sentrel_test(sentrel_e2e_test e2e Sentrel_e2e_test.cpp)
+target_link_libraries(sentrel_e2e_test PRIVATE sentrel_simulador)
+target_include_directories(sentrel_e2e_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(sentrel_e2e_test PRIVATE
+  SENTREL_PROGRAMA="$<TARGET_FILE:Sentrel>"
+  SENTREL_CAPTURA="$<TARGET_FILE:captura>"
+  SENTREL_RAIZ="${PROJECT_SOURCE_DIR}")
+add_dependencies(sentrel_e2e_test Sentrel captura)

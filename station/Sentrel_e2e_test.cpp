@@ -1,0 +1,237 @@
+// The installed program end to end: Sentrel offscreen in a program directory
+// of its own, a real SQLite hotel database, the exchange on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DirectorioPrueba.h"
+#include "simulador/LineaCentral.h"
+#include "simulador/PuertoSimulado.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The output of a shell command, or nothing when it failed.
+std::optional<std::string> Salida(const std::string& orden) {
+  FILE* tubo = ::popen(orden.c_str(), "r");
+  if (tubo == nullptr) return std::nullopt;
+  std::string texto;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, tubo)) > 0;) texto.append(buf, n);
+  if (::pclose(tubo) != 0) return std::nullopt;
+  return texto;
+}
+
+std::string Comillas(const std::string& texto) {
+  std::string r = "'";
+  for (char c : texto) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return r + "'";
+}
+
+// Context switches of every thread of a process: they only grow when it wakes up.
+long Despertares(pid_t pid) {
+  long total = 0;
+  std::error_code ec;
+  for (const auto& hilo : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream estado(hilo.path() / "status");
+    for (std::string linea; std::getline(estado, linea);) {
+      if (linea.find("ctxt_switches:") != std::string::npos) {
+        total += std::stol(linea.substr(linea.find(':') + 1));
+      }
+    }
+  }
+  return total;
+}
+
+LineaCentral Llamada(std::string anexo, std::string discado, int segundos, int codigo) {
+  LineaCentral l;
+  l.Anexo = std::move(anexo);
+  l.Discado = std::move(discado);
+  l.Dia = 15;
+  l.Mes = 3;
+  l.Anio = 2024;
+  l.Hora = 10;
+  l.Minuto = 20;
+  l.DuracionSegundos = segundos;
+  l.Codigo = codigo;
+  return l;
+}
+
+class SentrelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    programa = dir.Ruta("programa");
+    fs::create_directory(programa);
+    fs::copy_file(SENTREL_PROGRAMA, programa + "/Sentrel");
+    fs::copy_file(SENTREL_CAPTURA, programa + "/libcaptura.so");
+    base = dir.Ruta("tavro.db");
+    odbcIni = dir.Ruta("odbc.ini");
+    ASSERT_TRUE(Salida(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " +
+                       base + " " + odbcIni));
+    fs::create_directory(dir.Ruta("xdg"));
+    fs::permissions(dir.Ruta("xdg"), fs::perms::owner_all);
+  }
+
+  void TearDown() override {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  void Ini(const std::string& puerto, int tiempo) {
+    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+                               "[configura]\npuerto=" + puerto +
+                                   "\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[Rutas]\nFile=\n"
+                                   "[App]\nTimeConexion=" +
+                                   std::to_string(tiempo) + "\n");
+  }
+
+  void Iniciar() {
+    pid = ::fork();
+    if (pid != 0) return;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("ODBCINI", odbcIni.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
+    ::setenv("LC_ALL", "es_PE.UTF-8", 1);  // the hotel's day-first dates
+    std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
+    ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+
+  // The wait status once the program has ended, nothing when it is still running.
+  std::optional<int> Fin(std::chrono::milliseconds limite) {
+    const auto hasta = std::chrono::steady_clock::now() + limite;
+    do {
+      int estado = 0;
+      if (::waitpid(pid, &estado, WNOHANG) == pid) {
+        pid = -1;
+        return estado;
+      }
+      std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < hasta);
+    return std::nullopt;
+  }
+
+  std::string Sql(const std::string& consulta) {
+    return Salida("sqlite3 -separator '|' " + base + " " + Comillas(consulta)).value_or("fallo");
+  }
+
+  bool EsperarFilas(int cuantas, std::chrono::milliseconds limite) {
+    const auto hasta = std::chrono::steady_clock::now() + limite;
+    const std::string esperado = std::to_string(cuantas) + "\n";
+    while (Sql("SELECT COUNT(*) FROM telefonos") != esperado) {
+      if (std::chrono::steady_clock::now() > hasta) return false;
+      std::this_thread::sleep_for(100ms);
+    }
+    return true;
+  }
+
+  DirectorioPrueba dir;
+  std::string programa, base, odbcIni;
+  pid_t pid = -1;
+};
+
+TEST_F(SentrelTest, LasLlamadasLleganALaBaseConSusPreciosYCargos) {
+  // The shared-cost line is charged in this hotel.
+  Sql("UPDATE Productos SET PrecioVenta = 0.5 WHERE CodigosTelefonicos = '0801'");
+  Ini("1", 2);
+  PuertoSimulado central(programa, 1);
+  Iniciar();
+  ASSERT_TRUE(central.EsperarApertura(15s));
+  std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+
+  std::string rafaga =
+      LineaCentral::Titulo(15, 3, 2024, 10, 20) + "\r\n" + LineaCentral::Encabezado() + "\r\n";
+  for (const auto& l : {
+           // "00346" beats "0034" (the longest prefix): 4.50 a minute, 2 min 10 s = 3 minutes.
+           Llamada("2101", "0034612345678", 130, 1),
+           // Toll-free at 0.00: stored, nothing to charge.
+           Llamada(" 103", "080012345", 310, 2),
+           // Shared cost at 0.50: 5 min 10 s gives 6 x 0.50 of total, quantity 1.
+           Llamada(" 111", "080112345", 310, 3),
+           // Local, priced by its first digit "4": 0.30, one minute.
+           Llamada("2105", "4561234", 60, 4),
+           // Arequipa "054" at 0.90 from a room with no stay: stored, no charge.
+           Llamada(" 102", "0541234567", 180, 5),
+           // Mexico "0052" at 3.00, 1 h 0 min 20 s: the hour counts, 61 minutes.
+           Llamada(" 108", "0052155512345", 3620, 6),
+           // 20 s written hh:mm:ss: not a call for the exchange's check.
+           Llamada(" 114", "4561234", 20, 7),
+       }) {
+    rafaga += l.Texto() + "\r\n";
+  }
+  // Germany "0049" at 3.50, 20 s in a duration field that passes the check
+  // (positions 1-3 read 100) while its parts say 0 h 0 min 20 s: free.
+  std::string corta = Llamada(" 120", "0049301234567", 0, 8).Texto();
+  corta.replace(43, 10, "100:000:20");
+  rafaga += corta + "\r\n";
+  ASSERT_TRUE(central.Enviar(rafaga));
+  ASSERT_TRUE(EsperarFilas(7, 20s)) << Sql("SELECT * FROM telefonos");
+
+  EXPECT_EQ(Sql("SELECT Anexo, rtrim(Discado), Tiempo, Codigo, Reservaid, HabitacionId, "
+                "printf('%.2f', PrecioVenta), printf('%.2f', PrecioCosto), ProductoId, MonedaId, "
+                "printf('%.1f', TipoCambio) FROM telefonos ORDER BY Codigo"),
+            "101|0034612345678| 00:02:10 |0001|5001|1|4.50|2.00|11|1|3.5\n"
+            "103|080012345| 00:05:10 |0002|5002|3|0.00|0.00|50|1|3.5\n"
+            "111|080112345| 00:05:10 |0003|5005|11|0.50|0.00|51|1|3.5\n"
+            "105|4561234| 00:01:00 |0004|5003|5|0.30|0.10|62|1|3.5\n"
+            "102|0541234567| 00:03:00 |0005|0|2|0.90|0.30|37|1|3.5\n"
+            "108|0052155512345| 01:00:20 |0006|5004|8|3.00|1.10|2|1|3.5\n"
+            "120|0049301234567|100:000:20|0008|5008|20|3.50|1.25|15|1|3.5\n");
+  EXPECT_EQ(Sql("SELECT Fecha, Hora FROM telefonos WHERE Codigo = '0001'"), "15/03/2024|10:20\n");
+  EXPECT_EQ(Sql("SELECT ComandaId, ReservaId, HabitacionId, ProductoID, "
+                "printf('%.2f', PrecioUnitario), printf('%.2f', Cantidad), puntoventaId, "
+                "rtrim(Discado), MonedaId, printf('%.1f', TipoCambio) "
+                "FROM CuentasCorrientes ORDER BY CuentaCorrienteId"),
+            "0|5001|1|11|4.50|3.00|6|0034612345678|1|3.5\n"
+            "0|5005|11|51|0.50|1.00|6|080112345|1|3.5\n"
+            "0|5003|5|62|0.30|1.00|6|4561234|1|3.5\n"
+            "0|5004|8|2|3.00|61.00|6|0052155512345|1|3.5\n");
+
+  // The check timer wakes the program every second during the burst; once the
+  // burst has ended by its time-out the program sleeps until the next call.
+  const long enRafaga = Despertares(pid);
+  std::this_thread::sleep_for(1200ms);
+  EXPECT_GT(Despertares(pid), enRafaga);
+  std::this_thread::sleep_for(2s);
+  const long tranquilo = Despertares(pid);
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_EQ(Despertares(pid), tranquilo);
+
+  // A termination request ends it cleanly, without a question.
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  const auto estado = Fin(10s);
+  ASSERT_TRUE(estado) << "Sentrel did not end on SIGTERM";
+  EXPECT_TRUE(WIFEXITED(*estado));
+  EXPECT_EQ(WEXITSTATUS(*estado), 0);
+}
+
+TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
+  Ini("7", 2);
+  fs::create_symlink(dir.Ruta("no-existe"), programa + "/COM7");
+  Iniciar();
+  const auto estado = Fin(15s);
+  ASSERT_TRUE(estado) << "Sentrel kept running with no port";
+  EXPECT_TRUE(WIFEXITED(*estado));
+  EXPECT_NE(WEXITSTATUS(*estado), 0);
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("errores.txt"))
+                .find("Puerto no se puede abrir. Intente nuevamente o con otro Puerto..."),
+            std::string::npos);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM telefonos"), "0\n");
+}
+
+}  // namespace
