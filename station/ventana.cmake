@@ -51,3 +51,8 @@ target_compile_definitions(sentrel_e2e_test PRIVATE
   SENTREL_CAPTURA="$<TARGET_FILE:captura>"
   SENTREL_RAIZ="${PROJECT_SOURCE_DIR}")
 add_dependencies(sentrel_e2e_test Sentrel captura)
+
+# The tray under Xvfb with trayer; xdotool clicks the icon.
+sentrel_test(bandeja_test station Bandeja_test.cpp)
+target_link_libraries(bandeja_test PRIVATE sentrel_ventana sentrel_capture_falsos sentrel_simulador
+                      Qt6::Test)
