@@ -65,7 +65,7 @@ std::optional<Base> BaseSqlite(const fs::path& dir) {
               (dir / "odbc.ini").string() + " >/dev/null")) {
     return std::nullopt;
   }
-  return Base{"SQLite", "sqlite3 " + base + " 'SELECT COUNT(*) FROM telefonos'"};
+  return Base{"SQLite", "sqlite3 " + base + " 'SELECT COUNT(*) FROM telefonos'", ""};
 }
 
 std::optional<Base> BasePostgres(const fs::path& dir, const std::string& puerto) {
