@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 
 #include "Diagnostico.h"
 
@@ -48,6 +49,56 @@ bool EsReal(SQLSMALLINT tipo) {
   }
 }
 
+// A text longer than this is read again with SQLGetData.
+constexpr SQLLEN kAnchoTexto = 256;
+
+// One result column bound to a buffer of its own: one driver call per row
+// instead of one per field.
+class Enlace {
+ public:
+  explicit Enlace(SQLSMALLINT tipo)
+      : tipoC_(EsEntero(tipo) ? SQL_C_SBIGINT
+               : EsReal(tipo) ? SQL_C_DOUBLE
+                              : SQL_C_CHAR),
+        datos_(tipoC_ == SQL_C_CHAR ? kAnchoTexto : 8) {}
+
+  SQLRETURN Enlazar(SQLHSTMT h, SQLUSMALLINT columna) {
+    return SQLBindCol(h, columna, tipoC_, datos_.data(), static_cast<SQLLEN>(datos_.size()),
+                      &indicador_);
+  }
+
+  // The text did not fit: the buffer holds only its start.
+  bool Truncado() const {
+    return tipoC_ == SQL_C_CHAR && indicador_ != SQL_NULL_DATA &&
+           (indicador_ == SQL_NO_TOTAL || indicador_ >= static_cast<SQLLEN>(datos_.size()));
+  }
+
+  Valor Leer() const {
+    if (indicador_ == SQL_NULL_DATA) return Valor();
+    if (tipoC_ == SQL_C_SBIGINT) {
+      SQLBIGINT v = 0;
+      std::memcpy(&v, datos_.data(), sizeof v);
+      return Valor::Entero(v);
+    }
+    if (tipoC_ == SQL_C_DOUBLE) {
+      double v = 0;
+      std::memcpy(&v, datos_.data(), sizeof v);
+      return Valor::Real(v);
+    }
+    return Valor::Texto(std::string(datos_.data(), static_cast<std::size_t>(indicador_)));
+  }
+
+ private:
+  SQLSMALLINT tipoC_;
+  std::vector<char> datos_;
+  SQLLEN indicador_ = 0;
+};
+
+// Unbinds the columns: their buffers go with the read.
+struct Desenlazar {
+  void operator()(SQLHSTMT h) const noexcept { SQLFreeStmt(h, SQL_UNBIND); }
+};
+
 }  // namespace
 
 Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std::string& cadena) {
@@ -74,7 +125,11 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
       !e) {
     return e.Falla();
   }
-  return std::make_unique<Conexion>(std::move(dbc));
+  SQLUINTEGER extensiones = 0;
+  const bool enlazar = SQL_SUCCEEDED(SQLGetInfo(h, SQL_GETDATA_EXTENSIONS, &extensiones,
+                                                sizeof extensiones, nullptr)) &&
+                       (extensiones & SQL_GD_BOUND) != 0;
+  return std::make_unique<Conexion>(std::move(dbc), enlazar);
 }
 
 void Conexion::Observar(Observador o) noexcept { observador = o; }
@@ -161,10 +216,18 @@ Resultado<std::unique_ptr<Recordset>> Conexion::Consultar(const std::string& sql
   }
 
   auto rs = std::make_unique<Recordset>(std::move(nombres));
+  if (auto e = enlazar_ ? LeerEnlazadas(h, tipos, *rs) : LeerCampoACampo(h, tipos, *rs); !e) {
+    return e.Falla();
+  }
+  rs->MoveFirst();
+  return rs;
+}
+
+Estado Conexion::LeerCampoACampo(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs) {
   for (;;) {
     const SQLRETURN rc = SQLFetch(h);
-    if (rc == SQL_NO_DATA) break;
-    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e.Falla();
+    if (rc == SQL_NO_DATA) return {};
+    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e;
     Recordset::Fila fila;
     fila.reserve(tipos.size());
     for (SQLUSMALLINT c = 1; c <= tipos.size(); ++c) {
@@ -172,10 +235,34 @@ Resultado<std::unique_ptr<Recordset>> Conexion::Consultar(const std::string& sql
       if (!valor) return valor.Falla();
       fila.push_back(std::move(valor.Dato()));
     }
-    rs->AgregarFila(std::move(fila));
+    rs.AgregarFila(std::move(fila));
   }
-  rs->MoveFirst();
-  return rs;
+}
+
+Estado Conexion::LeerEnlazadas(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs) {
+  std::vector<Enlace> enlaces(tipos.begin(), tipos.end());
+  std::unique_ptr<void, Desenlazar> enlazadas(h);
+  for (SQLUSMALLINT c = 1; c <= enlaces.size(); ++c) {
+    if (auto e = Verificar(enlaces[c - 1].Enlazar(h, c), SQL_HANDLE_STMT, h); !e) return e;
+  }
+  for (;;) {
+    const SQLRETURN rc = SQLFetch(h);
+    if (rc == SQL_NO_DATA) return {};
+    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e;
+    Recordset::Fila fila;
+    fila.reserve(enlaces.size());
+    for (SQLUSMALLINT c = 1; c <= enlaces.size(); ++c) {
+      const Enlace& enlace = enlaces[c - 1];
+      if (!enlace.Truncado()) {
+        fila.push_back(enlace.Leer());
+        continue;
+      }
+      auto completo = LeerCampo(h, c, SQL_LONGVARCHAR);
+      if (!completo) return completo.Falla();
+      fila.push_back(std::move(completo.Dato()));
+    }
+    rs.AgregarFila(std::move(fila));
+  }
 }
 
 Resultado<Valor> Conexion::LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo) {
