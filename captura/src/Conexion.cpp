@@ -2,7 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "Diagnostico.h"
 
@@ -49,47 +52,57 @@ bool EsReal(SQLSMALLINT tipo) {
   }
 }
 
-// A text longer than this is read again with SQLGetData.
-constexpr SQLLEN kAnchoTexto = 256;
+// Longer texts are read again with SQLGetData.
+constexpr std::size_t kAnchoTexto = 256;
+constexpr std::size_t kAnchoReal = 64;
 
 // One result column bound to a buffer of its own: one driver call per row
-// instead of one per field.
+// instead of one per field. Reals are taken in the text form the driver
+// holds them in and converted here, without the driver's locale-bound
+// conversion.
 class Enlace {
  public:
   explicit Enlace(SQLSMALLINT tipo)
-      : tipoC_(EsEntero(tipo) ? SQL_C_SBIGINT
-               : EsReal(tipo) ? SQL_C_DOUBLE
-                              : SQL_C_CHAR),
-        datos_(tipoC_ == SQL_C_CHAR ? kAnchoTexto : 8) {}
+      : tipo_(tipo),
+        entero_(EsEntero(tipo)),
+        real_(EsReal(tipo)),
+        datos_(entero_ ? sizeof(SQLBIGINT)
+               : real_ ? kAnchoReal
+                       : kAnchoTexto) {}
 
   SQLRETURN Enlazar(SQLHSTMT h, SQLUSMALLINT columna) {
-    return SQLBindCol(h, columna, tipoC_, datos_.data(), static_cast<SQLLEN>(datos_.size()),
-                      &indicador_);
+    return SQLBindCol(h, columna, entero_ ? SQL_C_SBIGINT : SQL_C_CHAR, datos_.data(),
+                      static_cast<SQLLEN>(datos_.size()), &indicador_);
   }
 
-  // The text did not fit: the buffer holds only its start.
-  bool Truncado() const {
-    return tipoC_ == SQL_C_CHAR && indicador_ != SQL_NULL_DATA &&
-           (indicador_ == SQL_NO_TOTAL || indicador_ >= static_cast<SQLLEN>(datos_.size()));
-  }
+  // The column's SQL type, for reading the field again.
+  SQLSMALLINT Tipo() const { return tipo_; }
 
-  Valor Leer() const {
+  // The field, or nothing when the buffer does not hold it whole or in a
+  // plain decimal form: it is then read again with SQLGetData.
+  std::optional<Valor> Leer() const {
     if (indicador_ == SQL_NULL_DATA) return Valor();
-    if (tipoC_ == SQL_C_SBIGINT) {
+    if (entero_) {
       SQLBIGINT v = 0;
       std::memcpy(&v, datos_.data(), sizeof v);
       return Valor::Entero(v);
     }
-    if (tipoC_ == SQL_C_DOUBLE) {
-      double v = 0;
-      std::memcpy(&v, datos_.data(), sizeof v);
-      return Valor::Real(v);
+    if (indicador_ == SQL_NO_TOTAL || indicador_ < 0 ||
+        static_cast<std::size_t>(indicador_) >= datos_.size()) {
+      return std::nullopt;
     }
-    return Valor::Texto(std::string(datos_.data(), static_cast<std::size_t>(indicador_)));
+    const char* inicio = datos_.data();
+    const char* fin = inicio + indicador_;
+    if (!real_) return Valor::Texto(std::string(inicio, fin));
+    double v = 0;
+    const auto [resto, error] = std::from_chars(inicio, fin, v);
+    if (error != std::errc() || resto != fin || !std::isfinite(v)) return std::nullopt;
+    return Valor::Real(v);
   }
 
  private:
-  SQLSMALLINT tipoC_;
+  SQLSMALLINT tipo_;
+  bool entero_, real_;
   std::vector<char> datos_;
   SQLLEN indicador_ = 0;
 };
@@ -253,13 +266,13 @@ Estado Conexion::LeerEnlazadas(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos
     fila.reserve(enlaces.size());
     for (SQLUSMALLINT c = 1; c <= enlaces.size(); ++c) {
       const Enlace& enlace = enlaces[c - 1];
-      if (!enlace.Truncado()) {
-        fila.push_back(enlace.Leer());
+      if (auto valor = enlace.Leer()) {
+        fila.push_back(std::move(*valor));
         continue;
       }
-      auto completo = LeerCampo(h, c, SQL_LONGVARCHAR);
-      if (!completo) return completo.Falla();
-      fila.push_back(std::move(completo.Dato()));
+      auto otra = LeerCampo(h, c, enlace.Tipo());
+      if (!otra) return otra.Falla();
+      fila.push_back(std::move(otra.Dato()));
     }
     rs.AgregarFila(std::move(fila));
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +103,30 @@ TEST_P(ConexionEnBase, CuentaExactaYElManejadorQuedaLimpio) {
   ASSERT_EQ(uno->RecordCount(), 1);
   EXPECT_EQ(uno->Campo("Texto").Dato(), Valor::Texto("fila"));
   EXPECT_EQ(uno->Campo("Id").Dato(), Valor::Entero(7));
+}
+
+// SQLite keeps whatever was written, a text in a real column too: such a
+// field reads as the driver's own conversion makes it, in the locale of a
+// Peruvian hotel.
+TEST_P(ConexionEnBase, RealGuardadoComoTextoSeLeeComoLoConvierteElDriver) {
+  if (GetParam() != Motor::SQLite) GTEST_SKIP() << "only SQLite stores text in a real column";
+  odbc_->Ejecutar(
+      "INSERT INTO Lectura (Id, Real_) VALUES (1, 'abc'), (2, ' 2.5'), (3, '+3'), (4, '1e999'), "
+      "(5, '2,5'), (6, '7.25xyz'), (7, '-0.125')");
+  const std::string previo = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "es_PE.UTF-8"), nullptr);
+  auto rs = Leer();
+  std::setlocale(LC_ALL, previo.c_str());
+
+  const std::vector<Valor> esperados = {
+      Valor(),          Valor::Real(2.5),  Valor::Real(3),      Valor::Real(HUGE_VAL),
+      Valor::Real(2.5), Valor::Real(7.25), Valor::Real(-0.125),
+  };
+  ASSERT_EQ(rs->RecordCount(), static_cast<long>(esperados.size()));
+  for (const Valor& v : esperados) {
+    EXPECT_EQ(rs->Campo("Real_").Dato(), v) << rs->Campo("Id").Dato().ATexto().Dato();
+    rs->MoveNext();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, ConexionEnBase,
