@@ -66,13 +66,13 @@ class Enlace {
       : tipo_(tipo),
         entero_(EsEntero(tipo)),
         real_(EsReal(tipo)),
-        datos_(entero_ ? sizeof(SQLBIGINT)
+        ancho_(entero_ ? sizeof(SQLBIGINT)
                : real_ ? kAnchoReal
                        : kAnchoTexto) {}
 
   SQLRETURN Enlazar(SQLHSTMT h, SQLUSMALLINT columna) {
     return SQLBindCol(h, columna, entero_ ? SQL_C_SBIGINT : SQL_C_CHAR, datos_.data(),
-                      static_cast<SQLLEN>(datos_.size()), &indicador_);
+                      static_cast<SQLLEN>(ancho_), &indicador_);
   }
 
   // The column's SQL type, for reading the field again.
@@ -88,7 +88,7 @@ class Enlace {
       return Valor::Entero(v);
     }
     if (indicador_ == SQL_NO_TOTAL || indicador_ < 0 ||
-        static_cast<std::size_t>(indicador_) >= datos_.size()) {
+        static_cast<std::size_t>(indicador_) >= ancho_) {
       return std::nullopt;
     }
     const char* inicio = datos_.data();
@@ -103,7 +103,8 @@ class Enlace {
  private:
   SQLSMALLINT tipo_;
   bool entero_, real_;
-  std::vector<char> datos_;
+  std::size_t ancho_;  // bytes the driver may write
+  alignas(SQLBIGINT) std::array<char, kAnchoTexto> datos_;
   SQLLEN indicador_ = 0;
 };
 
