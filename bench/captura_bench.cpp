@@ -6,6 +6,10 @@
 //   eval "$(scripts/postgres-prueba.sh iniciar)"
 //   build/bin/captura_bench [seconds per measure]
 //
+// A fixed number of calls on the kept connection instead (for instruction
+// counts; callgrind --toggle-collect='*Secuencia*' counts only the calls):
+//   build/bin/captura_bench 0 sqlite 2000
+//
 // Each engine is measured in a process of its own: the driver manager keeps
 // what it read from odbc.ini for 20 s.
 //   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
@@ -15,6 +19,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -63,36 +68,63 @@ std::string LlenarProductos(bool postgres) {
          serie;
 }
 
+// Processor time of the whole process (user and system), which other
+// processes on the machine do not inflate the way they do wall time.
+double SegundosProcesador() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// The calls of one priced call, n times over.
+void Secuencia(Telefono& tel, int n) {
+  const Fecha ahora = *Regional::DesdeCalendario(2026, 12, 7) + Regional::DesdeReloj(8, 5, 9);
+  for (int k = 0; k < n; ++k) {
+    auto rs = tel.ListarTodo("005");
+    if (!rs) Morir("ListarTodo", rs.Falla());
+    int32_t reserva = 0, habitacion = 0;
+    if (auto e = tel.ReservaHabitacion(reserva, habitacion, "101"); !e) {
+      Morir("ReservaHabitacion", e.Falla());
+    }
+    if (auto e = tel.CrearDetalle(0, reserva, habitacion, 5, 2.5f, 3, "", 1, 1, 0, 0, "", 0, 0,
+                                  "0051987654321", 1, 3.5f, ahora, ahora);
+        !e) {
+      Morir("CrearDetalle", e.Falla());
+    }
+    if (auto e = tel.Crea("101", "0051987654321", ahora, ahora, "00:02:10", "1", reserva,
+                          habitacion, 2.5f, 1.1f, 5, 1, 3.5f);
+        !e) {
+      Morir("Crea", e.Falla());
+    }
+  }
+}
+
 double Medir(double segundos) {
   Telefono tel;
-  const Fecha ahora = *Regional::DesdeCalendario(2026, 12, 7) + Regional::DesdeReloj(8, 5, 9);
   long llamadas = 0;
   const auto inicio = Reloj::now();
   const auto fin = inicio + std::chrono::duration<double>(segundos);
   while (Reloj::now() < fin) {
-    for (int k = 0; k < 50; ++k, ++llamadas) {
-      auto rs = tel.ListarTodo("005");
-      if (!rs) Morir("ListarTodo", rs.Falla());
-      int32_t reserva = 0, habitacion = 0;
-      if (auto e = tel.ReservaHabitacion(reserva, habitacion, "101"); !e) {
-        Morir("ReservaHabitacion", e.Falla());
-      }
-      if (auto e = tel.CrearDetalle(0, reserva, habitacion, 5, 2.5f, 3, "", 1, 1, 0, 0, "", 0, 0,
-                                    "0051987654321", 1, 3.5f, ahora, ahora);
-          !e) {
-        Morir("CrearDetalle", e.Falla());
-      }
-      if (auto e = tel.Crea("101", "0051987654321", ahora, ahora, "00:02:10", "1", reserva,
-                            habitacion, 2.5f, 1.1f, 5, 1, 3.5f);
-          !e) {
-        Morir("Crea", e.Falla());
-      }
-    }
+    Secuencia(tel, 50);
+    llamadas += 50;
   }
   return llamadas / std::chrono::duration<double>(Reloj::now() - inicio).count();
 }
 
-void Informar(const char* motor, double segundos) {
+void Informar(const char* motor, double segundos, int llamadas) {
+  if (llamadas > 0) {
+    Telefono tel;
+    Secuencia(tel, 1);  // opens the connection outside the count
+    const auto inicio = Reloj::now();
+    const double procesador = SegundosProcesador();
+    Secuencia(tel, llamadas);
+    const double cpu = SegundosProcesador() - procesador;
+    const double s = std::chrono::duration<double>(Reloj::now() - inicio).count();
+    std::printf("%-10s %-17s %9d calls in %.3f s (%.0f calls/s); processor %.3f s (%.0f calls/s)\n",
+                motor, "kept connection", llamadas, s, llamadas / s, cpu, llamadas / cpu);
+    ConexionCompartida::Descartar();
+    return;
+  }
   for (bool reutilizar : {true, false}) {
     ConexionCompartida::FijarReutilizar(reutilizar);
     const double porSegundo = Medir(reutilizar ? segundos : segundos / 3);
@@ -103,7 +135,7 @@ void Informar(const char* motor, double segundos) {
   ConexionCompartida::Descartar();
 }
 
-void MedirSqlite(SQLHENV h, const std::string& dir, double segundos) {
+void MedirSqlite(SQLHENV h, const std::string& dir, double segundos, int llamadas) {
   const std::string base = dir + "/hotel.db";
   const std::string crear = std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh " + base +
                             " " + dir + "/sqlite.ini >/dev/null";
@@ -114,10 +146,10 @@ void MedirSqlite(SQLHENV h, const std::string& dir, double segundos) {
            "INSERT INTO Habitaciones (NroHabitacion, ReservaId) VALUES ('101', 5001), ('102', 0)");
   std::filesystem::copy_file(dir + "/sqlite.ini", dir + "/odbc.ini");
   std::printf("Productos: %d rows; ListarTodo(\"005\") returns 20 of them\n", kProductos);
-  Informar("SQLite", segundos);
+  Informar("SQLite", segundos, llamadas);
 }
 
-void MedirPostgres(SQLHENV h, const std::string& dir, double segundos) {
+void MedirPostgres(SQLHENV h, const std::string& dir, double segundos, int llamadas) {
   const char* puerto = std::getenv("SENTREL_PG_PORT");
   if (puerto) {
     const std::string admin =
@@ -137,7 +169,7 @@ void MedirPostgres(SQLHENV h, const std::string& dir, double segundos) {
              "[Tavro_Datos]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\n"
              "Port=" +
                  std::string(puerto) + "\nDatabase=" + nombre + "\n");
-    Informar("PostgreSQL", segundos);
+    Informar("PostgreSQL", segundos, llamadas);
     Ejecutar(h, admin, "DROP DATABASE " + nombre + " WITH (FORCE)");
   } else {
     std::printf("PostgreSQL: skipped (no SENTREL_PG_PORT; see the command above)\n");
@@ -150,6 +182,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "es_PE.UTF-8");
   const double segundos = argc > 1 ? std::atof(argv[1]) : 3.0;
   const std::string motor = argc > 2 ? argv[2] : "";
+  const int llamadas = argc > 3 ? std::atoi(argv[3]) : 0;
   if (motor.empty()) {
     const std::string yo = std::filesystem::read_symlink("/proc/self/exe").string();
     const std::string s = std::to_string(segundos);
@@ -171,9 +204,9 @@ int main(int argc, char** argv) {
   SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
 
   if (motor == "sqlite") {
-    MedirSqlite(h, dir, segundos);
+    MedirSqlite(h, dir, segundos, llamadas);
   } else {
-    MedirPostgres(h, dir, segundos);
+    MedirPostgres(h, dir, segundos, llamadas);
   }
   std::filesystem::remove_all(dir);
 }

@@ -2,6 +2,10 @@
 
 #include <array>
 #include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
 
 #include "Diagnostico.h"
 
@@ -48,6 +52,67 @@ bool EsReal(SQLSMALLINT tipo) {
   }
 }
 
+// Longer texts are read again with SQLGetData.
+constexpr std::size_t kAnchoTexto = 256;
+constexpr std::size_t kAnchoReal = 64;
+
+// One result column bound to a buffer of its own: one driver call per row
+// instead of one per field. Reals are taken in the text form the driver
+// holds them in and converted here, without the driver's locale-bound
+// conversion.
+class Enlace {
+ public:
+  explicit Enlace(SQLSMALLINT tipo)
+      : tipo_(tipo),
+        entero_(EsEntero(tipo)),
+        real_(EsReal(tipo)),
+        ancho_(entero_ ? sizeof(SQLBIGINT)
+               : real_ ? kAnchoReal
+                       : kAnchoTexto) {}
+
+  SQLRETURN Enlazar(SQLHSTMT h, SQLUSMALLINT columna) {
+    return SQLBindCol(h, columna, entero_ ? SQL_C_SBIGINT : SQL_C_CHAR, datos_.data(),
+                      static_cast<SQLLEN>(ancho_), &indicador_);
+  }
+
+  // The column's SQL type, for reading the field again.
+  SQLSMALLINT Tipo() const { return tipo_; }
+
+  // The field, or nothing when the buffer does not hold it whole or in a
+  // plain decimal form: it is then read again with SQLGetData.
+  std::optional<Valor> Leer() const {
+    if (indicador_ == SQL_NULL_DATA) return Valor();
+    if (entero_) {
+      SQLBIGINT v = 0;
+      std::memcpy(&v, datos_.data(), sizeof v);
+      return Valor::Entero(v);
+    }
+    if (indicador_ == SQL_NO_TOTAL || indicador_ < 0 ||
+        static_cast<std::size_t>(indicador_) >= ancho_) {
+      return std::nullopt;
+    }
+    const char* inicio = datos_.data();
+    const char* fin = inicio + indicador_;
+    if (!real_) return Valor::Texto(std::string(inicio, fin));
+    double v = 0;
+    const auto [resto, error] = std::from_chars(inicio, fin, v);
+    if (error != std::errc() || resto != fin || !std::isfinite(v)) return std::nullopt;
+    return Valor::Real(v);
+  }
+
+ private:
+  SQLSMALLINT tipo_;
+  bool entero_, real_;
+  std::size_t ancho_;  // bytes the driver may write
+  alignas(SQLBIGINT) std::array<char, kAnchoTexto> datos_;
+  SQLLEN indicador_ = 0;
+};
+
+// Unbinds the columns: their buffers go with the read.
+struct Desenlazar {
+  void operator()(SQLHSTMT h) const noexcept { SQLFreeStmt(h, SQL_UNBIND); }
+};
+
 }  // namespace
 
 Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std::string& cadena) {
@@ -74,7 +139,11 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
       !e) {
     return e.Falla();
   }
-  return std::make_unique<Conexion>(std::move(dbc));
+  SQLUINTEGER extensiones = 0;
+  const bool enlazar = SQL_SUCCEEDED(SQLGetInfo(h, SQL_GETDATA_EXTENSIONS, &extensiones,
+                                                sizeof extensiones, nullptr)) &&
+                       (extensiones & SQL_GD_BOUND) != 0;
+  return std::make_unique<Conexion>(std::move(dbc), enlazar);
 }
 
 void Conexion::Observar(Observador o) noexcept { observador = o; }
@@ -161,10 +230,18 @@ Resultado<std::unique_ptr<Recordset>> Conexion::Consultar(const std::string& sql
   }
 
   auto rs = std::make_unique<Recordset>(std::move(nombres));
+  if (auto e = enlazar_ ? LeerEnlazadas(h, tipos, *rs) : LeerCampoACampo(h, tipos, *rs); !e) {
+    return e.Falla();
+  }
+  rs->MoveFirst();
+  return rs;
+}
+
+Estado Conexion::LeerCampoACampo(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs) {
   for (;;) {
     const SQLRETURN rc = SQLFetch(h);
-    if (rc == SQL_NO_DATA) break;
-    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e.Falla();
+    if (rc == SQL_NO_DATA) return {};
+    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e;
     Recordset::Fila fila;
     fila.reserve(tipos.size());
     for (SQLUSMALLINT c = 1; c <= tipos.size(); ++c) {
@@ -172,10 +249,34 @@ Resultado<std::unique_ptr<Recordset>> Conexion::Consultar(const std::string& sql
       if (!valor) return valor.Falla();
       fila.push_back(std::move(valor.Dato()));
     }
-    rs->AgregarFila(std::move(fila));
+    rs.AgregarFila(std::move(fila));
   }
-  rs->MoveFirst();
-  return rs;
+}
+
+Estado Conexion::LeerEnlazadas(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs) {
+  std::vector<Enlace> enlaces(tipos.begin(), tipos.end());
+  std::unique_ptr<void, Desenlazar> enlazadas(h);
+  for (SQLUSMALLINT c = 1; c <= enlaces.size(); ++c) {
+    if (auto e = Verificar(enlaces[c - 1].Enlazar(h, c), SQL_HANDLE_STMT, h); !e) return e;
+  }
+  for (;;) {
+    const SQLRETURN rc = SQLFetch(h);
+    if (rc == SQL_NO_DATA) return {};
+    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e;
+    Recordset::Fila fila;
+    fila.reserve(enlaces.size());
+    for (SQLUSMALLINT c = 1; c <= enlaces.size(); ++c) {
+      const Enlace& enlace = enlaces[c - 1];
+      if (auto valor = enlace.Leer()) {
+        fila.push_back(std::move(*valor));
+        continue;
+      }
+      auto otra = LeerCampo(h, c, enlace.Tipo());
+      if (!otra) return otra.Falla();
+      fila.push_back(std::move(otra.Dato()));
+    }
+    rs.AgregarFila(std::move(fila));
+  }
 }
 
 Resultado<Valor> Conexion::LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Manejador.h"
 #include "captura/Recordset.h"
@@ -16,7 +17,7 @@ class Conexion {
   static constexpr SQLULEN kTiempoConsulta = 30;  // seconds
 
   static Resultado<std::unique_ptr<Conexion>> Abrir(SQLHENV entorno, const std::string& cadena);
-  explicit Conexion(ManejadorConexion dbc) : dbc_(std::move(dbc)) {}
+  Conexion(ManejadorConexion dbc, bool enlazar) : dbc_(std::move(dbc)), enlazar_(enlazar) {}
 
   // Runs a select and fetches its whole result: the row set needs no
   // connection afterwards.
@@ -43,10 +44,15 @@ class Conexion {
 
   Estado PrepararSentencia();
   Resultado<Cursor> EjecutarDirecto(const std::string& sql);
+  Estado LeerCampoACampo(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs);
+  Estado LeerEnlazadas(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs);
   Resultado<Valor> LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo);
 
   ManejadorConexion dbc_;
   ManejadorSentencia sentencia_;  // freed before the connection closes
+  // Rows are fetched into bound buffers: the driver can read a bound field
+  // again, for a text longer than its buffer.
+  bool enlazar_;
   bool rota_ = false;
 };
 
