@@ -58,10 +58,24 @@ captura::Estado Comm::Settings(const std::string& texto) {
 captura::Estado Comm::PortOpen(bool abierto) {
   if (abierto == PortOpen()) return {};
   if (!abierto) {
+    // Bytes still waiting go with the port, but keep their stream positions.
+    lector_->Detener();
+    fin_ = lector_->Fin();
     lector_.reset();
     return {};
   }
   return Abrir();
+}
+
+captura::Estado Comm::Diario(DiarioRecepcion* diario) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  diario_ = diario;
+  return {};
+}
+
+uint64_t Comm::PosicionFin() const {
+  if (lector_) return lector_->Fin();
+  return diario_ ? diario_->Fin() : fin_;
 }
 
 captura::Estado Comm::Abrir() {
@@ -86,15 +100,21 @@ captura::Estado Comm::Abrir() {
   // place; the station throws it away, so it must not trickle in later.
   ::tcflush(fd.fd(), TCIFLUSH);
   try {
+    const uint64_t inicio = PosicionFin();
     lector_ = std::make_unique<LectorPuerto>(
-        std::move(fd), [this] { PedirAviso(); }, limite_);
+        std::move(fd), [this] { PedirAviso(); }, LectorPuerto::Opciones{limite_, inicio, diario_});
   } catch (const std::system_error& e) {
     return captura::Fallo{e.code().value(), e.what()};
   }
   return {};
 }
 
-std::string Comm::Input() { return lector_ ? lector_->Tomar() : std::string(); }
+std::string Comm::Input() {
+  if (!lector_) return {};
+  auto tomado = lector_->Tomar();
+  posicionEntrada_ = tomado.Posicion;
+  return std::move(tomado.Bytes);
+}
 
 // At most one notice waits in the owner's queue at any time.
 void Comm::PedirAviso() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "DiarioRecepcion.h"
 #include "LectorPuerto.h"
 #include "captura/Resultado.h"
 #include "capture/PuertoCaptura.h"
@@ -43,6 +44,16 @@ class Comm : public QObject, public PuertoCaptura {
 
   int16_t CommEvent() const override { return evento_; }
   std::string Input() override;
+  uint64_t PosicionEntrada() const override { return posicionEntrada_; }
+  // Stream position after the last byte received, taken or not.
+  uint64_t PosicionFin() const;
+
+  // Every byte received goes to the journal before it can be taken; stream
+  // positions then go on from the journal's end. Set while the port is
+  // closed; null for none. A write the journal fails is counted there and
+  // the bytes are delivered all the same.
+  captura::Estado Diario(DiarioRecepcion* diario);
+  DiarioRecepcion* Diario() const { return diario_; }
 
   // Past this many bytes waiting the device is left unread until Input.
   void LimiteRecepcion(size_t bytes) { limite_ = bytes; }
@@ -60,6 +71,9 @@ class Comm : public QObject, public PuertoCaptura {
   std::string ajustes_ = "9600,n,8,1";
   int16_t evento_ = 0;
   size_t limite_ = LectorPuerto::kLimitePorDefecto;
+  DiarioRecepcion* diario_ = nullptr;
+  uint64_t posicionEntrada_ = 0;
+  uint64_t fin_ = 0;  // where the stream stood when the port was last closed
   std::atomic<bool> avisoPendiente_ = false;
   std::unique_ptr<LectorPuerto> lector_;
 };

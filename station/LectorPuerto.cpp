@@ -1,5 +1,7 @@
 #include "LectorPuerto.h"
 
+#include "DiarioRecepcion.h"
+
 #include <poll.h>
 #include <sys/eventfd.h>
 
@@ -17,31 +19,43 @@ constexpr std::chrono::milliseconds kReintento{1000};
 
 }  // namespace
 
-LectorPuerto::LectorPuerto(Descriptor dispositivo, std::function<void()> hayDatos, size_t limite)
+LectorPuerto::LectorPuerto(Descriptor dispositivo, std::function<void()> hayDatos,
+                           Opciones opciones)
     : dispositivo_(std::move(dispositivo)),
       aviso_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       hayDatos_(std::move(hayDatos)),
-      limite_(limite) {
+      limite_(opciones.Limite),
+      diario_(opciones.Diario),
+      posicion_(opciones.Inicio) {
   if (!aviso_.Valido()) throw std::system_error(errno, std::generic_category(), "eventfd");
   hilo_ = std::thread([this] { Leer(); });
 }
 
-LectorPuerto::~LectorPuerto() {
+LectorPuerto::~LectorPuerto() { Detener(); }
+
+void LectorPuerto::Detener() {
   detener_ = true;
   Despertar();
   if (hilo_.joinable()) hilo_.join();
 }
 
-std::string LectorPuerto::Tomar() {
-  std::string tomado;
+LectorPuerto::Tomado LectorPuerto::Tomar() {
+  Tomado tomado;
   bool estabaLleno = false;
   {
     std::lock_guard bloqueo(mutex_);
     estabaLleno = recibido_.size() >= limite_;
-    tomado.swap(recibido_);
+    tomado.Bytes.swap(recibido_);
+    tomado.Posicion = posicion_;
+    posicion_ += tomado.Bytes.size();
   }
   if (estabaLleno) Despertar();
   return tomado;
+}
+
+uint64_t LectorPuerto::Fin() const {
+  std::lock_guard bloqueo(mutex_);
+  return posicion_ + recibido_.size();
 }
 
 size_t LectorPuerto::Esperando() const {
@@ -83,6 +97,9 @@ bool LectorPuerto::Vaciar() {
   char trozo[kTrozo];
   const ssize_t n = ::read(dispositivo_.fd(), trozo, sizeof trozo);
   if (n > 0) {
+    // On disk before it can be taken. A failed write keeps the bytes in the
+    // journal's memory and counts the failure there; they are still delivered.
+    if (diario_) static_cast<void>(diario_->Agregar({trozo, static_cast<size_t>(n)}));
     {
       std::lock_guard bloqueo(mutex_);
       recibido_.append(trozo, static_cast<size_t>(n));

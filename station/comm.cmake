@@ -6,7 +6,7 @@ add_library(sentrel_comm STATIC
   Comm.cpp
 )
 target_include_directories(sentrel_comm PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
-target_link_libraries(sentrel_comm PUBLIC Qt6::Core captura_tipos sentrel_ajustes Threads::Threads)
+target_link_libraries(sentrel_comm PUBLIC Qt6::Core captura_tipos sentrel_ajustes sentrel_diario Threads::Threads)
 
 sentrel_test(comm_test station
   AjustesLinea_test.cpp

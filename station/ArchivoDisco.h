@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "Descriptor.h"
+#include "captura/Resultado.h"
+
+// Plain file steps the receive journal is made of, each reporting the
+// system's error with the file it concerns.
+namespace archivo_disco {
+
+captura::Fallo FalloSistema(int numero, const std::string& que);
+
+// Writes every byte at the given offset, resuming after short writes.
+captura::Estado EscribirEn(const Descriptor& archivo, std::string_view bytes,
+                           uint64_t desplazamiento, const std::filesystem::path& ruta);
+// Reads exactly largo bytes from the offset onto the end of destino.
+captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint64_t largo,
+                       std::string& destino, const std::filesystem::path& ruta);
+// Makes a rename or a new entry in the directory survive a power cut.
+captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio);
+
+// A check value for a stored number, so a torn or foreign write is noticed.
+uint64_t Control(uint64_t numero);
+
+}  // namespace archivo_disco
