@@ -89,7 +89,7 @@ std::string_view ReceptorLlamadas::TextoDeTrabajo(std::string_view recibido) {
 // A Telefono that cannot be created fails each of its steps alone: the lines
 // are still framed and read.
 std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoDelEvento() {
-  captura::Fallo fallo{-1, "Telefono no disponible"};
+  captura::Fallo fallo{captura::kNoSePuedeCrear, "Telefono no disponible"};
   try {
     auto creado = crearTelefono_();
     if (creado && creado.Dato()) return std::move(creado.Dato());

@@ -72,7 +72,9 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
                            static_cast<SQLSMALLINT>(completa.size()), &largo, SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, h);
       !e) {
-    return e.Falla();
+    // Whatever the driver's state (SQLite says only HY000), the connection
+    // could not be opened.
+    return Fallo{kErrorConexion, e.Falla().Descripcion};
   }
   return std::make_unique<Conexion>(std::move(dbc));
 }
