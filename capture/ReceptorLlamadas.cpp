@@ -51,10 +51,11 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
-                                                               captura::_Telefono& telefono) {
+                                                               captura::_Telefono& telefono,
+                                                               ModoRegistro modo) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
-  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono);
+  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono, modo);
   if (alRegistrar_) alRegistrar_(linea, resumen);
   return resumen;
 }

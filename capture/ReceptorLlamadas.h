@@ -45,8 +45,8 @@ class ReceptorLlamadas {
 
   // One framed 80-character line: parsed, tested and, when it is a call,
   // priced and posted. Nothing when the line is not a call.
-  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea,
-                                               captura::_Telefono& telefono);
+  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
+                                               ModoRegistro modo = ModoRegistro::Normal);
 
   // Told of every call posted, with its line and what became of it.
   void AlRegistrarLlamada(AlRegistrar aviso) { alRegistrar_ = std::move(aviso); }
