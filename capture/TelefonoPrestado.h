@@ -2,11 +2,11 @@
 
 #include "capture/TelefonoFalso.h"
 
-// Lends one fake to a receive event, which owns and releases the loan;
-// counts the loans alive.
+// Lends one Telefono (a fake, or a real one under test) to a receive event,
+// which owns and releases the loan; counts the loans alive.
 class TelefonoPrestado : public captura::_Telefono {
  public:
-  TelefonoPrestado(TelefonoFalso& t, int& vivos) : t_(t), vivos_(vivos) { ++vivos_; }
+  TelefonoPrestado(captura::_Telefono& t, int& vivos) : t_(t), vivos_(vivos) { ++vivos_; }
   ~TelefonoPrestado() override { --vivos_; }
 
   captura::Resultado<std::unique_ptr<captura::Recordset>> ListarTodo(
@@ -46,6 +46,6 @@ class TelefonoPrestado : public captura::_Telefono {
   }
 
  private:
-  TelefonoFalso& t_;
+  captura::_Telefono& t_;
   int& vivos_;
 };

@@ -4,20 +4,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "ConexionCompartida.h"
 #include "Diagnostico.h"
+#include "LocalePeruano.h"
 #include "OdbcDePrueba.h"
+#include "SesionSqlite.h"
 #include "captura/FalloTransitorio.h"
 #include "captura/Regional.h"
 
@@ -25,25 +21,6 @@ namespace captura {
 namespace {
 
 using Motor = OdbcDePrueba::Motor;
-
-#define SOLO_EN_PROCESO_PROPIO()                                                   \
-  if (!OdbcDePrueba::PrimeraDelProceso())                                          \
-  GTEST_SKIP() << "odbc.ini was already read in this process (the driver manager " \
-                  "keeps it 20 s): run through ctest, one test per process"
-
-// A Peruvian hotel: day-first dates and a decimal comma in the locale.
-class LocalePeruano {
- public:
-  LocalePeruano() : previo_(std::setlocale(LC_ALL, nullptr)) {
-    ok_ = std::setlocale(LC_ALL, "es_PE.UTF-8") != nullptr;
-  }
-  ~LocalePeruano() { std::setlocale(LC_ALL, previo_.c_str()); }
-  bool ok() const { return ok_; }
-
- private:
-  std::string previo_;
-  bool ok_ = false;
-};
 
 class TelefonoEnBase : public ::testing::TestWithParam<Motor> {
  protected:
@@ -413,36 +390,6 @@ TEST(TelefonoSinBase, ArchivoInexistenteNoSeCrea) {
   EXPECT_TRUE(EsFalloTransitorio(e.Falla()));
   EXPECT_FALSE(std::filesystem::exists(odbc.Directorio() + "/no-existe.db"));
 }
-
-// Ends a sqlite3 session that waits on a fifo, whatever happens in the test.
-class SesionSqlite {
- public:
-  SesionSqlite(const std::string& base, const std::string& dir, const std::string& sql)
-      : fifo_(dir + "/fin"), marca_(dir + "/bloqueada") {
-    if (mkfifo(fifo_.c_str(), 0600) != 0) return;
-    const std::string orden = "(echo \"" + sql + "\"; echo '.system touch " + marca_ + "'; cat " +
-                              fifo_ + ") </dev/null 2>&1 | sqlite3 " + base + " >/dev/null 2>&1 &";
-    lanzada_ = std::system(orden.c_str()) == 0;
-  }
-  ~SesionSqlite() { Terminar(); }
-
-  // True once sqlite3 has run the statements.
-  bool Esperar() const {
-    for (int i = 0; lanzada_ && i < 100; ++i) {
-      if (std::filesystem::exists(marca_)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  void Terminar() {
-    const int fd = open(fifo_.c_str(), O_WRONLY | O_NONBLOCK);
-    if (fd >= 0) close(fd);  // the end of cat's input ends the session
-  }
-
- private:
-  std::string fifo_, marca_;
-  bool lanzada_ = false;
-};
 
 // Another program holds the write lock (a backup, a manual edit): postings
 // fail as busy, and work again once it lets go.
