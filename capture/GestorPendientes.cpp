@@ -1,13 +1,11 @@
 #include "capture/GestorPendientes.h"
 
 #include <algorithm>
-#include <exception>
 #include <utility>
 #include <vector>
 
 #include "captura/FalloTransitorio.h"
 #include "capture/RegistroLlamada.h"
-#include "capture/TelefonoAusente.h"
 
 using captura::Fallo;
 
@@ -118,18 +116,7 @@ std::optional<GestorPendientes::Instante> GestorPendientes::ProximoIntento() con
 
 void GestorPendientes::Reintentar() {
   if (cola_.Pendientes() == 0 || reloj_() < proximo_) return;
-  Fallo fallo{captura::kNoSePuedeCrear, "Telefono no disponible"};
-  try {
-    if (crearTelefono_) {
-      auto creado = crearTelefono_();
-      if (creado && creado.Dato()) return Reintentar(*creado.Dato());
-      if (!creado) fallo = creado.Falla();
-    }
-  } catch (const std::exception& e) {
-    fallo.Descripcion = e.what();
-  }
-  TelefonoAusente ausente(std::move(fallo));
-  Reintentar(ausente);
+  Reintentar(*ReceptorLlamadas::CrearTelefonoOAusente(crearTelefono_));
 }
 
 void GestorPendientes::Reintentar(captura::_Telefono& telefono) {

@@ -90,9 +90,15 @@ std::string_view ReceptorLlamadas::TextoDeTrabajo(std::string_view recibido) {
 // A Telefono that cannot be created fails each of its steps alone: the lines
 // are still framed and read.
 std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoDelEvento() {
+  return CrearTelefonoOAusente(crearTelefono_);
+}
+
+std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoOAusente(
+    const CrearTelefono& crear) {
   captura::Fallo fallo{captura::kNoSePuedeCrear, "Telefono no disponible"};
   try {
-    auto creado = crearTelefono_();
+    if (!crear) return std::make_unique<TelefonoAusente>(std::move(fallo));
+    auto creado = crear();
     if (creado && creado.Dato()) return std::move(creado.Dato());
     if (!creado) fallo = creado.Falla();
   } catch (const std::exception& e) {

@@ -34,6 +34,10 @@ class ReceptorLlamadas {
   // A header block is read from this character on (1-based).
   static constexpr std::size_t kInicioTrasCabecera = 330;
 
+  // A Telefono from the factory, or, when it cannot create one, a stand-in
+  // that fails every step with the creation's failure.
+  static std::unique_ptr<captura::_Telefono> CrearTelefonoOAusente(const CrearTelefono& crear);
+
   // "Puerto COM " + port number + suffix.
   static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
 
