@@ -51,10 +51,11 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
-                                                               captura::_Telefono& telefono) {
+                                                               captura::_Telefono& telefono,
+                                                               ModoRegistro modo) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
-  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono);
+  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono, modo);
   if (alRegistrar_) alRegistrar_(linea, resumen);
   return resumen;
 }
@@ -89,9 +90,15 @@ std::string_view ReceptorLlamadas::TextoDeTrabajo(std::string_view recibido) {
 // A Telefono that cannot be created fails each of its steps alone: the lines
 // are still framed and read.
 std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoDelEvento() {
-  captura::Fallo fallo{-1, "Telefono no disponible"};
+  return CrearTelefonoOAusente(crearTelefono_);
+}
+
+std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoOAusente(
+    const CrearTelefono& crear) {
+  captura::Fallo fallo{captura::kNoSePuedeCrear, "Telefono no disponible"};
   try {
-    auto creado = crearTelefono_();
+    if (!crear) return std::make_unique<TelefonoAusente>(std::move(fallo));
+    auto creado = crear();
     if (creado && creado.Dato()) return std::move(creado.Dato());
     if (!creado) fallo = creado.Falla();
   } catch (const std::exception& e) {

@@ -34,6 +34,10 @@ class ReceptorLlamadas {
   // A header block is read from this character on (1-based).
   static constexpr std::size_t kInicioTrasCabecera = 330;
 
+  // A Telefono from the factory, or, when it cannot create one, a stand-in
+  // that fails every step with the creation's failure.
+  static std::unique_ptr<captura::_Telefono> CrearTelefonoOAusente(const CrearTelefono& crear);
+
   // "Puerto COM " + port number + suffix.
   static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
 
@@ -45,8 +49,8 @@ class ReceptorLlamadas {
 
   // One framed 80-character line: parsed, tested and, when it is a call,
   // priced and posted. Nothing when the line is not a call.
-  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea,
-                                               captura::_Telefono& telefono);
+  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
+                                               ModoRegistro modo = ModoRegistro::Normal);
 
   // Told of every call posted, with its line and what became of it.
   void AlRegistrarLlamada(AlRegistrar aviso) { alRegistrar_ = std::move(aviso); }

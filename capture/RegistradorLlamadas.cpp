@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "captura/FalloTransitorio.h"
 #include "capture/Texto.h"
 
 using captura::Fallo;
@@ -38,6 +39,23 @@ void Tomar(const Recordset& rs, std::string_view campo, T& destino,
   if (convertido) destino = convertido.Dato();
 }
 
+// Re-posting: true when the row must not be posted, because it is stored
+// already or because the look-up failed (posting then could double it).
+bool Omitir(const Resultado<int32_t>& cuenta, ResumenRegistro& resumen, bool& existente) {
+  if (!cuenta) {
+    Anotar(resumen, PasoTelefono::ContarRegistrados, cuenta.Falla());
+    return true;
+  }
+  existente = cuenta.Dato() > 0;
+  return existente;
+}
+
+// Re-posting stops at a database that does not answer.
+bool Detener(ModoRegistro modo, const ResumenRegistro& resumen) {
+  return modo == ModoRegistro::Reposicion && !resumen.Fallidos.empty() &&
+         captura::EsFalloTransitorio(resumen.Fallidos.back().Fallo);
+}
+
 bool EsGratuito(const RegistroLlamada& r) {
   return r.HorasEnMinutos == 0 && r.MinutosLlamada == 0 &&
          r.SegundosLlamada < RegistradorLlamadas::kSegundosGratis;
@@ -46,14 +64,18 @@ bool EsGratuito(const RegistroLlamada& r) {
 }  // namespace
 
 ResumenRegistro RegistradorLlamadas::RegistrarLlamada(const RegistroLlamada& registro,
-                                                      captura::_Telefono& telefono) {
+                                                      captura::_Telefono& telefono,
+                                                      ModoRegistro modo) {
   ResumenRegistro resumen;
   Valores valores;
   Tarifar(registro, telefono, valores, resumen);
+  if (Detener(modo, resumen)) return resumen;
   Cuantificar(registro, valores);
   BuscarReserva(registro, telefono, valores, resumen);
-  Cargar(registro, telefono, valores, resumen);
-  Guardar(registro, telefono, valores, resumen);
+  if (Detener(modo, resumen)) return resumen;
+  Cargar(registro, telefono, valores, modo, resumen);
+  if (Detener(modo, resumen)) return resumen;
+  Guardar(registro, telefono, valores, modo, resumen);
   return resumen;
 }
 
@@ -142,8 +164,15 @@ void RegistradorLlamadas::BuscarReserva(const RegistroLlamada& r, captura::_Tele
 }
 
 void RegistradorLlamadas::Cargar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                                 ResumenRegistro& s) {
+                                 ModoRegistro modo, ResumenRegistro& s) {
   if (!(v.ImporteTotal > 0 && v.ReservaId > 0)) return;
+  if (modo == ModoRegistro::Reposicion &&
+      Omitir(t.ContarRegistrados(captura::kRegistroCargo, v.ReservaId, "",
+                                 Utf8DesdeLatin1(r.Discado), r.FechaLlamada, r.HoraLlamada, ""),
+             s, s.CargoExistente)) {
+    s.CargoRegistrado = s.CargoExistente;
+    return;
+  }
   auto estado =
       t.CrearDetalle(0, v.ReservaId, v.HabitacionId, v.ProductoID, v.PrecioVenta, v.Cantidad, "",
                      kPuntoVenta, 0, 0, 0, "", 0, 0, Utf8DesdeLatin1(r.Discado), v.MonedaId,
@@ -156,10 +185,18 @@ void RegistradorLlamadas::Cargar(const RegistroLlamada& r, captura::_Telefono& t
 }
 
 void RegistradorLlamadas::Guardar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                                  ResumenRegistro& s) {
+                                  ModoRegistro modo, ResumenRegistro& s) {
   // The call table holds the currency as a byte.
   if (v.MonedaId < 0 || v.MonedaId > UINT8_MAX) {
     Anotar(s, PasoTelefono::Crea, Fallo{captura::kErrorDesbordamiento, "Overflow"});
+    return;
+  }
+  if (modo == ModoRegistro::Reposicion &&
+      Omitir(t.ContarRegistrados(captura::kRegistroLlamada, v.ReservaId,
+                                 Utf8DesdeLatin1(Recortar(r.Anexo)), Utf8DesdeLatin1(r.Discado),
+                                 r.FechaLlamada, r.HoraLlamada, Utf8DesdeLatin1(r.Tiempo)),
+             s, s.LlamadaExistente)) {
+    s.LlamadaGuardada = s.LlamadaExistente;
     return;
   }
   auto estado = t.Crea(Utf8DesdeLatin1(Recortar(r.Anexo)), Utf8DesdeLatin1(r.Discado),

@@ -5,7 +5,14 @@
 #include "captura/Fallo.h"
 
 // The Telefono steps of one call.
-enum class PasoTelefono { ListarTodo, PrecioCostoLocal, ReservaHabitacion, CrearDetalle, Crea };
+enum class PasoTelefono {
+  ListarTodo,
+  PrecioCostoLocal,
+  ReservaHabitacion,
+  CrearDetalle,
+  Crea,
+  ContarRegistrados
+};
 
 struct PasoFallido {
   PasoTelefono Paso;
@@ -18,6 +25,9 @@ struct ResumenRegistro {
   std::vector<PasoFallido> Fallidos;
   bool CargoRegistrado = false;
   bool LlamadaGuardada = false;
+  // Re-posting: found already stored, so not posted again.
+  bool CargoExistente = false;
+  bool LlamadaExistente = false;
 
   bool Ok() const { return Fallidos.empty(); }
 };

@@ -38,3 +38,9 @@ Estado TelefonoAusente::Crea(const std::string&, const std::string&, Fecha, Fech
 Estado TelefonoAusente::CreaLLamda(const std::string&, const std::string&, Fecha, Fecha) noexcept {
   return fallo_;
 }
+
+Resultado<int32_t> TelefonoAusente::ContarRegistrados(uint8_t, int32_t, const std::string&,
+                                                      const std::string&, Fecha, Fecha,
+                                                      const std::string&) noexcept {
+  return fallo_;
+}

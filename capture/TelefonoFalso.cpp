@@ -33,6 +33,16 @@ void TelefonoFalso::AgregarHabitacion(std::string numero, int32_t reserva, int32
   habitaciones_[std::move(numero)] = {reserva, habitacion};
 }
 
+void TelefonoFalso::FallarTrasAplicar(const std::string& metodo, captura::Fallo fallo) {
+  Fallar(metodo, std::move(fallo));
+  aplicados_.insert(metodo);
+}
+
+void TelefonoFalso::Sanar(const std::string& metodo) {
+  fallos_.erase(metodo);
+  aplicados_.erase(metodo);
+}
+
 const captura::Fallo* TelefonoFalso::Llamar(const char* metodo) {
   if (Grabar) Orden.emplace_back(metodo);
   const auto it = fallos_.find(metodo);
@@ -90,7 +100,11 @@ Estado TelefonoFalso::CrearDetalle(int32_t vComandaId, int32_t vReservaId, int32
                         vTransaccionDocumento, vIgv, vServicio, vDiscado, vMonedaId, vTipoCambio,
                         vFecha, vHora});
   }
-  if (auto* fallo = Llamar("CrearDetalle")) return *fallo;
+  auto* fallo = Llamar("CrearDetalle");
+  if (Grabar && (!fallo || aplicados_.contains("CrearDetalle"))) {
+    CargosGuardados.push_back(Detalles.back());
+  }
+  if (fallo) return *fallo;
   return {};
 }
 
@@ -103,11 +117,34 @@ Estado TelefonoFalso::Crea(const std::string& vAnexo, const std::string& vDiscad
     Creas.push_back({vAnexo, vDiscado, vFecha, vHora, vTiempo, vCodigo, vReservaId, vHabitacionId,
                      vPrecioVenta, vPrecioCosto, vProductodId, vMonedaId, vTipoCambio});
   }
-  if (auto* fallo = Llamar("Crea")) return *fallo;
+  auto* fallo = Llamar("Crea");
+  if (Grabar && (!fallo || aplicados_.contains("Crea"))) LlamadasGuardadas.push_back(Creas.back());
+  if (fallo) return *fallo;
   return {};
 }
 
 Estado TelefonoFalso::CreaLLamda(const std::string&, const std::string&, Fecha, Fecha) noexcept {
   if (auto* fallo = Llamar("CreaLLamda")) return *fallo;
   return {};
+}
+
+Resultado<int32_t> TelefonoFalso::ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
+                                                    const std::string& vAnexo,
+                                                    const std::string& vDiscado, Fecha vFecha,
+                                                    Fecha vHora,
+                                                    const std::string& vTiempo) noexcept {
+  if (auto* fallo = Llamar("ContarRegistrados")) return *fallo;
+  int32_t n = 0;
+  if (vTipo == captura::kRegistroLlamada) {
+    for (const auto& c : LlamadasGuardadas) {
+      n += c.vAnexo == vAnexo && c.vDiscado == vDiscado && c.vFecha == vFecha && c.vHora == vHora &&
+           c.vTiempo == vTiempo;
+    }
+  } else {
+    for (const auto& d : CargosGuardados) {
+      n += d.vReservaId == vReservaId && d.vDiscado == vDiscado && d.vFecha == vFecha &&
+           d.vHora == vHora;
+    }
+  }
+  return n;
 }

@@ -52,6 +52,11 @@ class TelefonoFalso : public captura::_Telefono {
   void AgregarHabitacion(std::string numero, int32_t reserva, int32_t habitacion);
   // The named method fails with this failure until told otherwise.
   void Fallar(const std::string& metodo, captura::Fallo fallo) { fallos_[metodo] = fallo; }
+  // As Fallar, but the posting is stored before the failure comes back (a
+  // time-out after the server committed).
+  void FallarTrasAplicar(const std::string& metodo, captura::Fallo fallo);
+  // The method works again.
+  void Sanar(const std::string& metodo);
 
   // Method names in call order, and the arguments of each method's calls.
   std::vector<std::string> Orden;
@@ -83,6 +88,16 @@ class TelefonoFalso : public captura::_Telefono {
                        uint8_t vMonedaId, float vTipoCambio) noexcept override;
   captura::Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado,
                              captura::Fecha vFecha, captura::Fecha vHora) noexcept override;
+  // Counts the stored postings (those Crea and CrearDetalle did not fail).
+  captura::Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
+                                                const std::string& vAnexo,
+                                                const std::string& vDiscado, captura::Fecha vFecha,
+                                                captura::Fecha vHora,
+                                                const std::string& vTiempo) noexcept override;
+
+  // Postings that stand stored.
+  std::vector<ArgsCrearDetalle> CargosGuardados;
+  std::vector<ArgsCrea> LlamadasGuardadas;
 
  private:
   // Records the call; the failure set for the method, if any.
@@ -91,4 +106,5 @@ class TelefonoFalso : public captura::_Telefono {
   std::multimap<std::string, captura::Recordset::Fila> tarifas_;  // by key, in insertion order
   std::map<std::string, std::pair<int32_t, int32_t>> habitaciones_;
   std::map<std::string, captura::Fallo> fallos_;
+  std::set<std::string> aplicados_;  // methods that store before failing
 };

@@ -2,11 +2,11 @@
 
 #include "capture/TelefonoFalso.h"
 
-// Lends one fake to a receive event, which owns and releases the loan;
-// counts the loans alive.
+// Lends one Telefono (a fake, or a real one under test) to a receive event,
+// which owns and releases the loan; counts the loans alive.
 class TelefonoPrestado : public captura::_Telefono {
  public:
-  TelefonoPrestado(TelefonoFalso& t, int& vivos) : t_(t), vivos_(vivos) { ++vivos_; }
+  TelefonoPrestado(captura::_Telefono& t, int& vivos) : t_(t), vivos_(vivos) { ++vivos_; }
   ~TelefonoPrestado() override { --vivos_; }
 
   captura::Resultado<std::unique_ptr<captura::Recordset>> ListarTodo(
@@ -38,8 +38,14 @@ class TelefonoPrestado : public captura::_Telefono {
                              captura::Fecha d) noexcept override {
     return t_.CreaLLamda(a, b, c, d);
   }
+  captura::Resultado<int32_t> ContarRegistrados(uint8_t a, int32_t b, const std::string& c,
+                                                const std::string& d, captura::Fecha e,
+                                                captura::Fecha f,
+                                                const std::string& g) noexcept override {
+    return t_.ContarRegistrados(a, b, c, d, e, f, g);
+  }
 
  private:
-  TelefonoFalso& t_;
+  captura::_Telefono& t_;
   int& vivos_;
 };

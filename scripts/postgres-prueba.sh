@@ -5,6 +5,11 @@
 #   eval "$(scripts/postgres-prueba.sh iniciar)"   # sets SENTREL_PG_*
 #   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
 #
+# A test of a database outage stops its own cluster and starts it again on
+# the same port:
+#   scripts/postgres-prueba.sh detener DIR
+#   scripts/postgres-prueba.sh reanudar DIR
+#
 # The superuser is the calling user (trust on 127.0.0.1), so clients connect
 # without a user id or password, as with integrated security.
 set -euo pipefail
@@ -32,6 +37,22 @@ puerto_libre() {
   return 1
 }
 
+# Starts the server of the cluster in DIR on the given port.
+arrancar() {
+  local dir=$1 puerto=$2
+  como_servidor "$bin/pg_ctl" -D "$dir/datos" -l "$dir/servidor.log" -w -t 60 \
+    -o "-c listen_addresses=127.0.0.1 -p $puerto -k $dir -c fsync=off -c datestyle=ISO,DMY -c max_connections=50" \
+    start >/dev/null
+}
+
+comprobar_dir() {
+  case "$1" in /tmp/sentrel-pg.*) ;; *)
+    echo "error: $1 is not a test cluster" >&2
+    return 1
+    ;;
+  esac
+}
+
 iniciar() {
   local dir usuario puerto
   usuario=$(id -un)
@@ -45,9 +66,8 @@ iniciar() {
   }
   for _ in 1 2 3; do
     puerto=$(puerto_libre)
-    if como_servidor "$bin/pg_ctl" -D "$dir/datos" -l "$dir/servidor.log" -w -t 60 \
-      -o "-c listen_addresses=127.0.0.1 -p $puerto -k $dir -c fsync=off -c datestyle=ISO,DMY -c max_connections=50" \
-      start >/dev/null; then
+    if arrancar "$dir" "$puerto"; then
+      echo "$puerto" >"$dir/puerto"
       echo "export SENTREL_PG_HOST=127.0.0.1"
       echo "export SENTREL_PG_PORT=$puerto"
       echo "export SENTREL_PG_DIR=$dir"
@@ -59,13 +79,23 @@ iniciar() {
   return 1
 }
 
+# Stops the server as an administrator would (sessions ended, a clean
+# shutdown), keeping the cluster.
+detener() {
+  local dir=${1:?directory of the cluster}
+  comprobar_dir "$dir"
+  como_servidor "$bin/pg_ctl" -D "$dir/datos" -m fast -w -t 60 stop >/dev/null
+}
+
+reanudar() {
+  local dir=${1:?directory of the cluster}
+  comprobar_dir "$dir"
+  arrancar "$dir" "$(cat "$dir/puerto")"
+}
+
 parar() {
   local dir=${1:?directory of the cluster}
-  case "$dir" in /tmp/sentrel-pg.*) ;; *)
-    echo "error: $dir is not a test cluster" >&2
-    return 1
-    ;;
-  esac
+  comprobar_dir "$dir"
   if [ -f "$dir/datos/postmaster.pid" ]; then
     como_servidor "$bin/pg_ctl" -D "$dir/datos" -m immediate -w stop >/dev/null 2>&1 || true
   fi
@@ -75,8 +105,10 @@ parar() {
 case "${1:-}" in
   iniciar) iniciar ;;
   parar) parar "${2:-}" ;;
+  detener) detener "${2:-}" ;;
+  reanudar) reanudar "${2:-}" ;;
   *)
-    echo "uso: $(basename "$0") iniciar | parar DIR" >&2
+    echo "uso: $(basename "$0") iniciar | parar DIR | detener DIR | reanudar DIR" >&2
     exit 2
     ;;
 esac

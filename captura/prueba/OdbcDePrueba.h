@@ -6,6 +6,12 @@
 
 #include "Conexion.h"
 
+// Skips a test that would read odbc.ini a second time in its process.
+#define SOLO_EN_PROCESO_PROPIO()                                                   \
+  if (!::captura::OdbcDePrueba::PrimeraDelProceso())                               \
+  GTEST_SKIP() << "odbc.ini was already read in this process (the driver manager " \
+                  "keeps it 20 s): run through ctest, one test per process"
+
 namespace captura {
 
 // A throwaway ODBC set-up for one test: its own odbcinst.ini (with the

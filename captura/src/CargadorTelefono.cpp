@@ -9,10 +9,6 @@
 namespace captura {
 namespace {
 
-// "ActiveX component can't create object": the automation runtime's number
-// for a component that cannot be loaded.
-constexpr int32_t kNoSePuedeCrear = 429;
-
 std::string DirectorioDelEjecutable() {
   std::error_code error;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);

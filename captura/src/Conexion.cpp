@@ -137,7 +137,9 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
                            static_cast<SQLSMALLINT>(completa.size()), &largo, SQL_DRIVER_NOPROMPT),
           SQL_HANDLE_DBC, h);
       !e) {
-    return e.Falla();
+    // Whatever the driver's state (SQLite says only HY000), the connection
+    // could not be opened.
+    return Fallo{kErrorConexion, e.Falla().Descripcion};
   }
   SQLUINTEGER extensiones = 0;
   const bool enlazar = SQL_SUCCEEDED(SQLGetInfo(h, SQL_GETDATA_EXTENSIONS, &extensiones,

@@ -9,11 +9,6 @@
 
 namespace captura {
 
-// Failure numbers the way the database interface raised them.
-inline constexpr int32_t kErrorConexion = static_cast<int32_t>(0x80004005);   // cannot connect
-inline constexpr int32_t kErrorSentencia = static_cast<int32_t>(0x80040E14);  // rejected
-inline constexpr int32_t kErrorTiempo = static_cast<int32_t>(0x80040E31);     // time-out expired
-
 // The diagnostic records an ODBC call left on its handle.
 class Diagnostico {
  public:

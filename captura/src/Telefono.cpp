@@ -1,5 +1,10 @@
 #include "Telefono.h"
 
+#include <initializer_list>
+#include <optional>
+#include <string_view>
+#include <utility>
+
 #include "Conexion.h"
 #include "ConexionCompartida.h"
 #include "InsercionSql.h"
@@ -26,6 +31,22 @@ Resultado<float> LeerCosto(const Recordset& rs, std::string_view campo) {
   if (!v) return v.Falla();
   if (v.Dato().EsNulo() || v.Dato() == Valor::Texto("")) return 0.0f;
   return v.Dato().AFloat();
+}
+
+using Condicion = std::pair<std::string_view, std::optional<std::string>>;
+
+// "columna=valor" conditions joined by " And "; an overflow failure when a
+// value has no SQL form.
+Resultado<std::string> Donde(std::initializer_list<Condicion> condiciones) {
+  std::string sql = " Where ";
+  bool primera = true;
+  for (const auto& [columna, valor] : condiciones) {
+    if (!valor) return Fallo{kErrorDesbordamiento, "Overflow"};
+    if (!primera) sql += " And ";
+    sql.append(columna).append("=").append(*valor);
+    primera = false;
+  }
+  return sql;
 }
 
 }  // namespace
@@ -182,6 +203,34 @@ Estado Telefono::CreaLLamda(const std::string& vAnexo, const std::string& vDisca
                       .Texto(vDiscado)
                       .Fecha(vFecha)
                       .Terminar());
+}
+
+Resultado<int32_t> Telefono::ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
+                                               const std::string& vAnexo,
+                                               const std::string& vDiscado, Fecha vFecha,
+                                               Fecha vHora, const std::string& vTiempo) noexcept {
+  // The same text forms as the INSERTs, so a stored row compares equal.
+  Resultado<std::string> donde = Fallo{kErrorArgumento, "Invalid procedure call or argument"};
+  const char* tabla = "";
+  if (vTipo == kRegistroLlamada) {
+    tabla = "telefonos";
+    donde = Donde({{"Anexo", TextoSql::Texto(vAnexo)},
+                   {"Discado", TextoSql::Texto(vDiscado)},
+                   {"Fecha", TextoSql::Fecha(vFecha)},
+                   {"Hora", TextoSql::Hora(vHora)},
+                   {"Tiempo", TextoSql::Texto(vTiempo)}});
+  } else if (vTipo == kRegistroCargo) {
+    tabla = "CuentasCorrientes";
+    donde = Donde({{"ReservaId", TextoSql::Entero(vReservaId)},
+                   {"Discado", TextoSql::Texto(vDiscado)},
+                   {"fecha", TextoSql::Fecha(vFecha)},
+                   {"hora", TextoSql::Hora(vHora)}});
+  }
+  if (!donde) return donde.Falla();
+  auto consulta =
+      Consultar(std::string("Select Count(*) As Cuantos From ") + tabla + donde.Dato() + ";");
+  if (!consulta) return consulta.Falla();
+  return LeerLong(*consulta.Dato(), "Cuantos");
 }
 
 }  // namespace captura

@@ -51,6 +51,10 @@ class Telefono final : public _Telefono {
   Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
                     Fecha vHora) noexcept override;
 
+  Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId, const std::string& vAnexo,
+                                       const std::string& vDiscado, Fecha vFecha, Fecha vHora,
+                                       const std::string& vTiempo) noexcept override;
+
  private:
   // Opens a lookup: the whole result, disconnected.
   static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql);

@@ -3,39 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <thread>
 
 #include "ConexionCompartida.h"
 #include "Diagnostico.h"
+#include "LocalePeruano.h"
 #include "OdbcDePrueba.h"
+#include "SesionSqlite.h"
+#include "captura/FalloTransitorio.h"
 #include "captura/Regional.h"
 
 namespace captura {
 namespace {
 
 using Motor = OdbcDePrueba::Motor;
-
-#define SOLO_EN_PROCESO_PROPIO()                                                   \
-  if (!OdbcDePrueba::PrimeraDelProceso())                                          \
-  GTEST_SKIP() << "odbc.ini was already read in this process (the driver manager " \
-                  "keeps it 20 s): run through ctest, one test per process"
-
-// A Peruvian hotel: day-first dates and a decimal comma in the locale.
-class LocalePeruano {
- public:
-  LocalePeruano() : previo_(std::setlocale(LC_ALL, nullptr)) {
-    ok_ = std::setlocale(LC_ALL, "es_PE.UTF-8") != nullptr;
-  }
-  ~LocalePeruano() { std::setlocale(LC_ALL, previo_.c_str()); }
-  bool ok() const { return ok_; }
-
- private:
-  std::string previo_;
-  bool ok_ = false;
-};
 
 class TelefonoEnBase : public ::testing::TestWithParam<Motor> {
  protected:
@@ -255,6 +240,7 @@ TEST_P(TelefonoEnBase, LosFallosVuelvenConSuDiagnostico) {
   EXPECT_NE(rs.Falla().Descripcion.find(EsPostgres() ? "42P01" : "HY000"), std::string::npos)
       << rs.Falla().Descripcion;
   EXPECT_NE(rs.Falla().Descripcion.find("roductos"), std::string::npos);
+  EXPECT_FALSE(EsFalloTransitorio(rs.Falla()));  // retrying will not bring the table back
   int32_t p = 5, m = 5;
   float c = 5;
   EXPECT_FALSE(tel_.PrecioCostoLocal("5", p, c, m));
@@ -283,6 +269,61 @@ TEST_P(TelefonoEnBase, LaConexionSeConservaEntreObjetos) {
   EXPECT_EQ(odbc_->Conexiones(), 3);
 }
 
+// A posting that may have been applied is looked up with the values written
+// exactly as the INSERTs wrote them: quotes, day-first dates, hh:mm, blanks.
+TEST_P(TelefonoEnBase, ContarRegistradosHallaLoQueSeGuardo) {
+  const Fecha dia = *Regional::DesdeCalendario(2026, 12, 7);
+  const Fecha hora = Regional::DesdeReloj(8, 5, 9);
+  const Fecha mismoMinuto = Regional::DesdeReloj(8, 5, 40);
+  auto contar = [&](uint8_t tipo, int32_t reserva, const std::string& anexo,
+                    const std::string& discado, Fecha d, Fecha h, const std::string& tiempo) {
+    auto n = tel_.ContarRegistrados(tipo, reserva, anexo, discado, d, h, tiempo);
+    EXPECT_TRUE(n) << n.Falla().Descripcion;
+    return n ? n.Dato() : -1;
+  };
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "O'Brien  ", dia, hora, "00:02:10"), 0);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(
+        tel_.Crea("101", "O'Brien  ", dia, hora, "00:02:10", "C", 5001, 11, 1, 0, 3, 1, 3.5f));
+  }
+  ASSERT_TRUE(tel_.Crea("102", "0051234", dia, hora, "00:00:40", "", 0, 12, 1, 0, 3, 1, 3.5f));
+  odbc_->SentenciasNuevas();
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "O'Brien  ", dia, mismoMinuto, "00:02:10"), 2);
+  EXPECT_EQ(
+      odbc_->SentenciasNuevas(),
+      (std::vector<std::string>{"Select Count(*) As Cuantos From telefonos Where Anexo='101' And "
+                                "Discado='O''Brien  ' And Fecha='07/12/2026' And Hora='08:05' "
+                                "And Tiempo='00:02:10';"}));
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora, "00:00:40"), 1);
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora, "00:00:41"), 0);
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia + 1, hora, "00:00:40"), 0);
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora + 1.0 / 1440, "00:00:40"), 0);
+  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "0051234", dia, hora, "00:00:40"), 0);
+  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "O'Brien  ", dia, hora, ""), 0);
+
+  ASSERT_TRUE(tel_.CrearDetalle(0, 5001, 11, 3, 2.5f, 3, "", 6, 0, 0, 0, "", 0, 0, "0051234", 1,
+                                3.5f, dia, hora));
+  odbc_->SentenciasNuevas();
+  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "0051234", dia, mismoMinuto, ""), 1);
+  EXPECT_EQ(odbc_->SentenciasNuevas(),
+            (std::vector<std::string>{
+                "Select Count(*) As Cuantos From CuentasCorrientes Where ReservaId=5001 And "
+                "Discado='0051234' And fecha='07/12/2026' And hora='08:05';"}));
+  EXPECT_EQ(contar(kRegistroCargo, 5002, "", "0051234", dia, hora, ""), 0);
+  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "0051234 ", dia, hora, ""), 0);
+  // A charge is not a call and the other way round.
+  EXPECT_EQ(contar(kRegistroLlamada, 5001, "", "0051234", dia, hora, ""), 0);
+
+  odbc_->SentenciasNuevas();
+  auto otro = tel_.ContarRegistrados(7, 0, "", "", dia, hora, "");
+  ASSERT_FALSE(otro);
+  EXPECT_EQ(otro.Falla().Numero, kErrorArgumento);
+  EXPECT_EQ(
+      tel_.ContarRegistrados(kRegistroLlamada, 0, "", "", std::nan(""), hora, "").Falla().Numero,
+      kErrorDesbordamiento);
+  EXPECT_TRUE(odbc_->SentenciasNuevas().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Motores, TelefonoEnBase,
                          ::testing::Values(Motor::SQLite, Motor::PostgreSQL), [](const auto& info) {
                            return info.param == Motor::SQLite ? "SQLite" : "PostgreSQL";
@@ -303,6 +344,7 @@ TEST(TelefonoPostgres, ConexionCortadaSeReemplaza) {
   auto e = tel.CreaLLamda("101", "dos", 46000, 0);
   ASSERT_FALSE(e);
   EXPECT_EQ(e.Falla().Numero, kErrorConexion) << e.Falla().Descripcion;
+  EXPECT_TRUE(EsFalloTransitorio(e.Falla()));
   ASSERT_TRUE(tel.CreaLLamda("101", "tres", 46000, 0));
   EXPECT_EQ(odbc.Conexiones(), 2);
   auto filas = odbc.Consultar("SELECT Discado FROM telefonos ORDER BY TelefonoId");
@@ -321,6 +363,7 @@ TEST(TelefonoPostgres, ServidorInalcanzable) {
   ASSERT_FALSE(rs);
   EXPECT_EQ(rs.Falla().Numero, kErrorConexion);
   EXPECT_NE(rs.Falla().Descripcion.find("08001"), std::string::npos) << rs.Falla().Descripcion;
+  EXPECT_TRUE(EsFalloTransitorio(rs.Falla()));
 }
 
 TEST(TelefonoSinBase, OrigenDeDatosAusente) {
@@ -331,6 +374,7 @@ TEST(TelefonoSinBase, OrigenDeDatosAusente) {
   auto e = tel.ReservaHabitacion(r, h, "101");
   ASSERT_FALSE(e);
   EXPECT_NE(e.Falla().Descripcion.find("IM002"), std::string::npos) << e.Falla().Descripcion;
+  EXPECT_TRUE(EsFalloTransitorio(e.Falla()));  // waits until the data source is set up
 }
 
 TEST(TelefonoSinBase, ArchivoInexistenteNoSeCrea) {
@@ -340,8 +384,37 @@ TEST(TelefonoSinBase, ArchivoInexistenteNoSeCrea) {
   int32_t r = 0, h = 0;
   // NoCreat: a missing file is an error, not a new empty database.
   odbc.Registrar("Driver=SQLite3\nDatabase=" + odbc.Directorio() + "/no-existe.db\nNoCreat=1\n");
-  EXPECT_FALSE(tel.ReservaHabitacion(r, h, "101"));
+  auto e = tel.ReservaHabitacion(r, h, "101");
+  ASSERT_FALSE(e);
+  EXPECT_EQ(e.Falla().Numero, kErrorConexion) << e.Falla().Descripcion;
+  EXPECT_TRUE(EsFalloTransitorio(e.Falla()));
   EXPECT_FALSE(std::filesystem::exists(odbc.Directorio() + "/no-existe.db"));
+}
+
+// Another program holds the write lock (a backup, a manual edit): postings
+// fail as busy, and work again once it lets go.
+TEST(TelefonoSinBase, BaseSqliteBloqueada) {
+  SOLO_EN_PROCESO_PROPIO();
+  OdbcDePrueba odbc;
+  odbc.Crear(Motor::SQLite);
+  const std::string base = odbc.Directorio() + "/hotel.db";
+  odbc.Registrar("Driver=SQLite3\nDatabase=" + base +
+                 "\nNoCreat=1\nJournalMode=WAL\nTimeout=200\n");
+  Telefono tel;
+  ASSERT_TRUE(tel.CreaLLamda("101", "antes", 46000, 0));
+  SesionSqlite otra(base, odbc.Directorio(),
+                    "BEGIN EXCLUSIVE; INSERT INTO telefonos(Anexo) VALUES(1);");
+  ASSERT_TRUE(otra.Esperar()) << "sqlite3 never took the lock";
+  Estado e = tel.CreaLLamda("101", "durante", 46000, 0);
+  ASSERT_FALSE(e);
+  EXPECT_NE(e.Falla().Descripcion.find("locked"), std::string::npos) << e.Falla().Descripcion;
+  EXPECT_TRUE(EsFalloTransitorio(e.Falla()));
+  otra.Terminar();
+  for (int i = 0; i < 50 && !e; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    e = tel.CreaLLamda("101", "despues", 46000, 0);
+  }
+  EXPECT_TRUE(e) << e.Falla().Descripcion;
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ class _Telefono {
  public:
   virtual ~_Telefono() = default;
 
-  virtual Resultado<std::unique_ptr<Recordset>> ListarTodo(const std::string& vDiscado) noexcept = 0;
+  virtual Resultado<std::unique_ptr<Recordset>> ListarTodo(
+      const std::string& vDiscado) noexcept = 0;
 
   virtual Resultado<float> PrecioCostoLocal(const std::string& vDiscado, int32_t& vProducto,
                                             float& vCosto, int32_t& vMonedaId) noexcept = 0;
@@ -35,9 +36,9 @@ class _Telefono {
                               int32_t vProductoId, float vPrecioUnitario, float vCantidad,
                               const std::string& vComandaManual, int32_t vPuntoVentaId,
                               int32_t vFacturable, uint8_t vPagoPor, uint8_t vEstado,
-                              const std::string& vTransaccionDocumento, float vIgv,
-                              float vServicio, const std::string& vDiscado, int32_t vMonedaId,
-                              float vTipoCambio, Fecha vFecha, Fecha vHora) noexcept = 0;
+                              const std::string& vTransaccionDocumento, float vIgv, float vServicio,
+                              const std::string& vDiscado, int32_t vMonedaId, float vTipoCambio,
+                              Fecha vFecha, Fecha vHora) noexcept = 0;
 
   virtual Estado Crea(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
                       Fecha vHora, const std::string& vTiempo, const std::string& vCodigo,
@@ -47,7 +48,23 @@ class _Telefono {
 
   virtual Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
                             Fecha vHora) noexcept = 0;
+
+  // How many rows of the kind vTipo are already stored, so that a posting
+  // that may have been applied before it failed is not posted twice. A call
+  // (kRegistroLlamada) is matched in telefonos by vAnexo, vDiscado, vFecha,
+  // vHora and vTiempo; a charge (kRegistroCargo) in CuentasCorrientes by
+  // vReservaId, vDiscado, vFecha and vHora. The values are written as Crea
+  // and CrearDetalle write them.
+  virtual Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
+                                               const std::string& vAnexo,
+                                               const std::string& vDiscado, Fecha vFecha,
+                                               Fecha vHora,
+                                               const std::string& vTiempo) noexcept = 0;
 };
+
+// The kinds of row ContarRegistrados looks for.
+inline constexpr uint8_t kRegistroLlamada = 0;
+inline constexpr uint8_t kRegistroCargo = 1;
 
 // Entry points exported by libcaptura.so with C linkage (looked up by name).
 //

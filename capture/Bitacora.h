@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "captura/Fallo.h"
+
+// Writes what happens to kept call lines to the system log (syslog, ident
+// "Sentrel", facility user; journald shows it): every failure with the line
+// and the error's number and description, and every recovery.
+class Bitacora {
+ public:
+  // Receives each message with its syslog priority (LOG_ERR, ...).
+  using Sumidero = std::function<void(int prioridad, const std::string& mensaje)>;
+
+  // Without a sink the messages go to syslog.
+  explicit Bitacora(Sumidero sumidero = {});
+
+  // A posting failed on a database that does not answer: kept for later.
+  void Pendiente(std::string_view linea, const captura::Fallo& fallo, uint32_t intento);
+  // A posting failed for good: kept aside, not retried.
+  void Aparcada(std::string_view linea, const captura::Fallo& fallo);
+  // Held back behind the lines already waiting.
+  void EnEspera(std::string_view linea);
+  // Received before an unexpected end and never completed.
+  void Recobrada(std::string_view linea);
+  // Posted after it had been kept.
+  void Recuperada(std::string_view linea, uint32_t intentos);
+  // The kept lines could not be written to their file.
+  void ArchivoNoGuardado(const captura::Fallo& fallo);
+
+  // The line as readable UTF-8 text: trailing blanks dropped, control
+  // characters as "?".
+  static std::string TextoLinea(std::string_view linea);
+  // "error N (0xXXXXXXXX): description".
+  static std::string TextoFallo(const captura::Fallo& fallo);
+
+ private:
+  void Escribir(int prioridad, const std::string& mensaje);
+
+  Sumidero sumidero_;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "captura/Resultado.h"
+#include "station/Descriptor.h"
+
+// A call line kept because it could not be posted.
+struct LineaPendiente {
+  enum class Estado : uint8_t {
+    Pendiente = 1,  // re-posted when the database answers again
+    Aparcada = 2,   // failed for good: kept and shown, never retried
+  };
+
+  uint64_t Id = 0;    // order of arrival
+  std::string Linea;  // the line's bytes as received
+  Estado Situacion = Estado::Pendiente;
+  uint32_t Intentos = 0;  // failed attempts
+  int64_t Recibida = 0;   // seconds since the epoch
+  int64_t UltimoIntento = 0;
+  std::optional<captura::Fallo> PrimerFallo;
+  std::optional<captura::Fallo> UltimoFallo;
+};
+
+// The kept lines, in a file of the program's directory. Every change is on
+// disk (fsync) before the call that makes it returns, so a kill or a power
+// cut loses none; the file is an append-only log of changes, read back at
+// start, and rewritten whole when mostly made of dead changes.
+class ColaPendientes {
+ public:
+  static constexpr char kArchivo[] = "pendientes.dat";
+
+  // Loads the file, creating it when missing. A file that cannot be read or
+  // written leaves the queue working in memory; EstadoArchivo says why.
+  explicit ColaPendientes(std::string ruta);
+  ColaPendientes(const ColaPendientes&) = delete;
+  ColaPendientes& operator=(const ColaPendientes&) = delete;
+
+  // Keeps a new line; its Id is given by the queue.
+  const LineaPendiente& Agregar(LineaPendiente linea);
+  // Replaces the kept line with the same Id.
+  void Actualizar(const LineaPendiente& linea);
+  void Quitar(uint64_t id);
+
+  // Oldest first.
+  const std::map<uint64_t, LineaPendiente>& Lineas() const { return lineas_; }
+  std::size_t Pendientes() const { return pendientes_; }
+  std::size_t Aparcadas() const { return lineas_.size() - pendientes_; }
+
+  // The last failure to keep the file (success once it was written again).
+  const captura::Estado& EstadoArchivo() const { return estadoArchivo_; }
+  const std::string& Ruta() const { return ruta_; }
+
+ private:
+  void Cargar();
+  bool Leer(std::string_view datos);
+  void Registrar(const std::string& cambio);
+  void Compactar();
+  void Contar();
+  captura::Estado Escribir(const std::string& datos);
+  captura::Estado Reescribir();
+
+  std::string ruta_;
+  Descriptor fd_;
+  std::map<uint64_t, LineaPendiente> lineas_;
+  std::size_t pendientes_ = 0;
+  std::size_t cambios_ = 0;  // changes in the file
+  uint64_t siguiente_ = 1;
+  captura::Estado estadoArchivo_;
+};
