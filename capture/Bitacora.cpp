@@ -67,6 +67,10 @@ void Bitacora::ArchivoNoGuardado(const captura::Fallo& fallo) {
   Escribir(LOG_CRIT, "No se pudo guardar el archivo de llamadas pendientes: " + TextoFallo(fallo));
 }
 
+void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
+  Escribir(LOG_CRIT, "No se pudo guardar el diario de recepcion: " + TextoFallo(fallo));
+}
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

@@ -30,6 +30,9 @@ class Bitacora {
   void Recuperada(std::string_view linea, uint32_t intentos);
   // The kept lines could not be written to their file.
   void ArchivoNoGuardado(const captura::Fallo& fallo);
+  // The receive journal could not be opened or written: received bytes are
+  // only in memory until it works again.
+  void DiarioNoGuardado(const captura::Fallo& fallo);
 
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".

@@ -56,6 +56,8 @@ awk '
   /^[[:space:]]*\[/ { fuera = ($0 ~ /^[[:space:]]*\[Tavro_Datos\][[:space:]]*$/) }
   !fuera { print }
 ' "$ini" >"$tmp"
+# Timeout: a database locked by another program fails the statement after
+# 2 s (the call is kept and re-posted later) instead of freezing the station.
 cat >>"$tmp" <<INI
 [Tavro_Datos]
 Description=Sentrel embedded database
@@ -63,6 +65,7 @@ Driver=SQLite3
 Database=$base
 NoCreat=1
 JournalMode=WAL
+Timeout=2000
 INI
 mv "$tmp" "$ini"
 echo "Created $base; data source Tavro_Datos registered in $ini"

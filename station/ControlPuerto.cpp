@@ -11,7 +11,8 @@
 using mdlMain::Intentar;
 using mdlMain::LeerIni;
 
-ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm) : ventana_(ventana), comm_(comm) {}
+ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm)
+    : ventana_(ventana), comm_(comm) {}
 
 void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
   ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, sufijo));
@@ -24,7 +25,8 @@ std::string ControlPuerto::TextoAjustesLinea() {
   Intentar([&] {
     const std::string pari = LeerIni("configura", "pari");
     std::string letra = pari.substr(0, 1);
-    if (!letra.empty()) letra[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(letra[0])));
+    if (!letra.empty())
+      letra[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(letra[0])));
     s += letra + ",";
   });
   Intentar([&] { s += LeerIni("configura", "bdat") + ","; });
@@ -45,7 +47,9 @@ bool ControlPuerto::AbrirPuerto() {
   if (!comm_.CommPort(*puerto)) return false;
   if (!comm_.Settings(ajustes)) return false;
   if (!comm_.PortOpen(!comm_.PortOpen())) return false;
-  comm_.Input();  // what arrived before the opening is thrown away
+  // What arrived before the opening is thrown away.
+  const std::string descartado = comm_.Input();
+  if (alDescartar_) alDescartar_(comm_.PosicionEntrada() + descartado.size());
   MostrarSufijo(kSufijoAbierto);
   return true;
 }

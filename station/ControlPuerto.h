@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "capture/VentanaCaptura.h"
@@ -28,9 +31,15 @@ class ControlPuerto {
   // Shows "Puerto COM n" with the given suffix.
   void MostrarSufijo(std::string_view sufijo);
 
+  // Told where the bytes thrown away at the opening end in the received stream.
+  void AlDescartarEntrada(std::function<void(uint64_t fin)> aviso) {
+    alDescartar_ = std::move(aviso);
+  }
+
  private:
   std::string TextoAjustesLinea();
 
   VentanaCaptura& ventana_;
   Comm& comm_;
+  std::function<void(uint64_t)> alDescartar_;
 };

@@ -220,6 +220,78 @@ TEST_F(SentrelTest, LasLlamadasLleganALaBaseConSusPreciosYCargos) {
   EXPECT_EQ(WEXITSTATUS(*estado), 0);
 }
 
+// Calls from rooms with and without a stay, each with its own number, so
+// that every call and every charge can be counted once.
+std::string Rafaga(int desde, int cuantas) {
+  static const char* const kAnexos[] = {"2101", " 102", "2105", "2108", " 111"};
+  std::string texto;
+  for (int i = desde; i < desde + cuantas; ++i) {
+    texto +=
+        Llamada(kAnexos[i % 5], "00346" + std::to_string(10000000 + i), 130, i).Texto() + "\r\n";
+  }
+  return texto;
+}
+
+class SentrelMuertoTest : public SentrelTest {
+ protected:
+  // Starts the program on a fresh line linked as COM1 and waits for it to open it.
+  void Arrancar() {
+    central.reset();
+    central.emplace(programa, 1);
+    Iniciar();
+    ASSERT_TRUE(central->EsperarApertura(15s));
+    std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+  }
+
+  void Matar() {
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(Fin(10s));
+  }
+
+  // Every line stored once, every charge posted once.
+  void EsperarUnaVezCada(int llamadas) {
+    ASSERT_TRUE(EsperarFilas(llamadas, 60s)) << Sql("SELECT COUNT(*) FROM telefonos");
+    EXPECT_EQ(Sql("SELECT COUNT(DISTINCT Codigo) FROM telefonos"), std::to_string(llamadas) + "\n");
+    // Room 102 has no stay: four calls in five are charged.
+    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT Discado) FROM CuentasCorrientes"),
+              std::to_string(llamadas * 4 / 5) + "|" + std::to_string(llamadas * 4 / 5) + "\n");
+  }
+
+  std::optional<PuertoSimulado> central;
+};
+
+// Killed during the half-second wait at the start of a burst: the lines were
+// received but never handled. They are posted at the next start.
+TEST_F(SentrelMuertoTest, LoRecibidoAntesDeMorirSeRegistraAlVolver) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  std::this_thread::sleep_for(200ms);
+  Matar();
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM telefonos"), "0\n");
+
+  Arrancar();
+  EsperarUnaVezCada(5);
+  ASSERT_TRUE(central->Enviar(Rafaga(5, 5)));
+  EsperarUnaVezCada(10);
+}
+
+// Killed while posting a long burst: what was stored stays once, the rest
+// is posted at the next start, nothing twice.
+TEST_F(SentrelMuertoTest, MuertoMientrasRegistraNadaSeDobla) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 400)));
+  const auto hasta = std::chrono::steady_clock::now() + 30s;
+  while (std::stoi(Sql("SELECT COUNT(*) FROM telefonos")) < 20 &&
+         std::chrono::steady_clock::now() < hasta) {
+    std::this_thread::sleep_for(5ms);
+  }
+  Matar();
+  Arrancar();
+  EsperarUnaVezCada(400);
+}
+
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
   Ini("7", 2);
   fs::create_symlink(dir.Ruta("no-existe"), programa + "/COM7");

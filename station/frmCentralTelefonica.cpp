@@ -62,12 +62,18 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
     : QWidget(padre),
       Comm1(new Comm(this)),
       control_(*this, *Comm1),
-      receptor_(*this, *Comm1, std::move(crearTelefono)),
+      receptor_(*this, *Comm1, crearTelefono),
+      crearTelefono_(std::move(crearTelefono)),
       directorio_(mdlMain::DirectorioPrograma()) {
   CrearControles();
   CrearMenu();
   connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
   connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+  connect(TimerReintento, &QTimer::timeout, this, [this] {
+    resguardo_->Reintentar();
+    MostrarPendientes();
+    ProgramarReintento();
+  });
 }
 
 frmCentralTelefonica::~frmCentralTelefonica() = default;
@@ -107,9 +113,17 @@ void frmCentralTelefonica::CrearControles() {
   paleta.setColor(QPalette::WindowText, kRojoEstado);
   lblInformacion->setPalette(paleta);
 
+  // Calls kept because the database failed: a line of their own, apart
+  // from the status line.
+  lblPendientes = new QLabel(this);
+  lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
+  Colocar(lblPendientes, {90, 2520, 5385, 315});
+
   TimerCheck = new QTimer(this);
   TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
   TimerCheck->setInterval(kIntervaloTimerCheck);
+  TimerReintento = new QTimer(this);
+  TimerReintento->setSingleShot(true);
   despertador_ = new QTimer(this);
   despertador_->setSingleShot(true);
 }
@@ -175,6 +189,7 @@ bool frmCentralTelefonica::Form_Load() {
   Intentar([&] {
     if (!ini.existe) mnuConfiguracion_Click();
   });
+  Intentar([&] { IniciarResguardo(); });
   if (!control_.AbrirPuerto()) {
     Intentar([] { QApplication::restoreOverrideCursor(); });
     Intentar([&] { AvisarPuertoNoAbre(); });
@@ -188,6 +203,43 @@ bool frmCentralTelefonica::Form_Load() {
   estado_.ContadorEspera = 0;
   Intentar([] { QApplication::restoreOverrideCursor(); });
   return true;
+}
+
+// The journal and the kept calls, before the port opens: what a crash left
+// over is posted before new data.
+void frmCentralTelefonica::IniciarResguardo() {
+  resguardo_ = std::make_unique<ResguardoCaptura>(directorio_, *Comm1, receptor_, crearTelefono_);
+  resguardo_->AlCambiar([this] {
+    MostrarPendientes();
+    ProgramarReintento();
+  });
+  control_.AlDescartarEntrada([r = resguardo_.get()](uint64_t fin) { r->Descartados(fin); });
+  resguardo_->Iniciar();
+  MostrarPendientes();
+  ProgramarReintento();
+}
+
+void frmCentralTelefonica::ProgramarReintento() {
+  const auto proximo = resguardo_ ? resguardo_->ProximoIntento() : std::nullopt;
+  if (!proximo) {
+    TimerReintento->stop();
+    return;
+  }
+  const auto espera = std::chrono::duration_cast<std::chrono::milliseconds>(
+      *proximo - std::chrono::steady_clock::now());
+  TimerReintento->start(std::max(espera, 0ms));
+}
+
+void frmCentralTelefonica::MostrarPendientes() {
+  if (!resguardo_) return;
+  Intentar([&] { lblPendientes->setText(QString::fromStdString(resguardo_->Resumen())); });
+  Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
+}
+
+// The caption alone while nothing waits.
+QString frmCentralTelefonica::TextoBandeja() const {
+  if (!resguardo_ || resguardo_->Pendientes() + resguardo_->Aparcadas() == 0) return windowTitle();
+  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(resguardo_->Resumen());
 }
 
 void frmCentralTelefonica::AvisarPuertoNoAbre() {
@@ -218,7 +270,7 @@ void frmCentralTelefonica::PonerEnBandeja() {
   // would leave no way back.
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
   Intentar([&] {
-    IconoBandeja->setToolTip(windowTitle());
+    IconoBandeja->setToolTip(TextoBandeja());
     IconoBandeja->show();
   });
   Intentar([&] { hide(); });

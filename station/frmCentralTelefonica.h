@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ControlPuerto.h"
+#include "ResguardoCaptura.h"
 #include "capture/ReceptorLlamadas.h"
 #include "capture/VentanaCaptura.h"
 
@@ -56,6 +57,8 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QMenu* Menu() const { return mnuArchivos; }
   QSystemTrayIcon* Bandeja() const { return IconoBandeja; }
   bool EnBandeja() const;
+  // Null until Form_Load has started it.
+  ResguardoCaptura* Resguardo() const { return resguardo_.get(); }
 
   void mnuAbrir_Click();
   void mnuConfiguracion_Click();
@@ -75,13 +78,19 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
   void AvisarPuertoNoAbre();
+  void IniciarResguardo();
+  void ProgramarReintento();
+  void MostrarPendientes();
+  QString TextoBandeja() const;
 
   EstadoCaptura estado_;
   QGroupBox* frameInfo = nullptr;
   QPlainTextEdit* txtLlegada = nullptr;
   QGroupBox* Frame1 = nullptr;
   QLabel* lblInformacion = nullptr;
+  QLabel* lblPendientes = nullptr;
   QTimer* TimerCheck = nullptr;
+  QTimer* TimerReintento = nullptr;
   QTimer* despertador_ = nullptr;
   Comm* Comm1 = nullptr;
   QMenu* mnuArchivos = nullptr;
@@ -91,6 +100,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QSystemTrayIcon* IconoBandeja = nullptr;
   ControlPuerto control_;
   ReceptorLlamadas receptor_;
+  ReceptorLlamadas::CrearTelefono crearTelefono_;
   std::string directorio_;
   bool saliendo_ = false;
+  // Last member: it closes the port before the journal the port writes into goes.
+  std::unique_ptr<ResguardoCaptura> resguardo_;
 };

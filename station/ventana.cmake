@@ -1,9 +1,9 @@
 # Port control (no display needed) and the main window with the program start.
 set(CMAKE_AUTORCC ON)
 
-add_library(sentrel_puerto STATIC ControlPuerto.cpp)
+add_library(sentrel_puerto STATIC ControlPuerto.cpp ResguardoCaptura.cpp)
 target_include_directories(sentrel_puerto PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(sentrel_puerto PUBLIC sentrel_capture sentrel_comm sentrel_ajustes)
+target_link_libraries(sentrel_puerto PUBLIC sentrel_capture sentrel_comm sentrel_diario sentrel_ajustes)
 
 # The window in an object library, so its resources stay linked in the
 # program and in the window tests alike.
