@@ -23,7 +23,7 @@
 #include <string>
 #include <thread>
 
-#include "simulador/DirectorioTemporal.h"
+#include "DirectorioPrueba.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 
@@ -126,7 +126,7 @@ pid_t Lanzar(const fs::path& programa, const fs::path& dir) {
 }
 
 bool Medir(const std::string& motor, int llamadas) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   fs::permissions(dir.Ruta(), fs::perms::owner_all);
   const fs::path programa = dir.Ruta() / "programa";
   fs::create_directory(programa);

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Descriptor.h"
 #include "captura/Resultado.h"
-#include "station/Descriptor.h"
 
 // A call line kept because it could not be posted.
 struct LineaPendiente {

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "station/DirectorioPrueba.h"
+#include "DirectorioPrueba.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 #include <syslog.h>
 
+#include "DirectorioPrueba.h"
 #include "capture/LineaPrueba.h"
 #include "capture/PuertoFalso.h"
 #include "capture/TelefonoFalso.h"
 #include "capture/TelefonoPrestado.h"
 #include "capture/VentanaFalsa.h"
-#include "station/DirectorioPrueba.h"
 
 namespace {
 

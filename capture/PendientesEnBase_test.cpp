@@ -8,8 +8,9 @@
 #include <filesystem>
 #include <map>
 
+#include "ConLocale.h"
 #include "ConexionCompartida.h"
-#include "LocalePeruano.h"
+#include "DirectorioPrueba.h"
 #include "OdbcDePrueba.h"
 #include "SesionSqlite.h"
 #include "Telefono.h"
@@ -19,7 +20,6 @@
 #include "capture/PuertoFalso.h"
 #include "capture/TelefonoPrestado.h"
 #include "capture/VentanaFalsa.h"
-#include "station/DirectorioPrueba.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "Descriptor.h"
+#include "captura/Descriptor.h"
 #include "captura/Resultado.h"
 
 // Plain file steps the receive journal is made of, each reporting the

@@ -6,8 +6,8 @@
 
 #include "Comm.h"
 #include "DiarioRecepcion.h"
+#include "DirectorioPrueba.h"
 #include "LimiteArchivo.h"
-#include "simulador/DirectorioTemporal.h"
 #include "simulador/PuertoSimulado.h"
 
 namespace {
@@ -73,7 +73,7 @@ class CommDiario : public ::testing::Test {
     return QTest::qWaitFor([&] { return recibido.size() >= largo; }, 20000);
   }
 
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   PuertoSimulado central{dir.Ruta(), 1};
   std::unique_ptr<DiarioRecepcion> diario;
   Comm comm;
@@ -124,7 +124,7 @@ TEST_F(CommDiario, LasPosicionesSiguenAlDiarioTrasReabrir) {
 
 TEST(CommSinDiario, LasPosicionesCuentanLoRecibidoAunLoQueSeCierraSinLeer) {
   Aplicacion();
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   PuertoSimulado central(dir.Ruta(), 1);
   Comm comm;
   comm.DirectorioPrograma(dir.Ruta());

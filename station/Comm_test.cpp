@@ -12,7 +12,7 @@
 #include <random>
 #include <thread>
 
-#include "simulador/DirectorioTemporal.h"
+#include "DirectorioPrueba.h"
 #include "simulador/PuertoSimulado.h"
 
 namespace {
@@ -55,13 +55,13 @@ class CommTest : public ::testing::Test {
     return tomado;
   }
 
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   PuertoSimulado central{dir.Ruta(), 2};
   Comm comm;
 };
 
 TEST(CommRuta, ComNDelDirectorioSiExisteSiNoTtyS) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   std::filesystem::create_symlink("/dev/null", dir.Ruta() / "COM3");
   std::filesystem::create_symlink("/no/existe", dir.Ruta() / "COM5");
   EXPECT_EQ(Comm::RutaDispositivo(3, dir.Ruta()), dir.Ruta() / "COM3");
@@ -259,7 +259,7 @@ double SegundosDeCpu() {
 
 TEST(CommColgado, LaLineaCortadaNoGastaCpuYLoRecibidoSeConserva) {
   Aplicacion();
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   Comm comm;
   comm.DirectorioPrograma(dir.Ruta());
   {

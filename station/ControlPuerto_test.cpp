@@ -52,8 +52,7 @@ class ControlPuertoTest : public ::testing::Test {
   void TearDown() override { mdlMain::TiempoConexion = 0; }
 
   void Ini(const std::string& configura, const std::string& app = "") {
-    DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
-                               "[configura]\n" + configura + "[App]\n" + app);
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\n" + configura + "[App]\n" + app);
   }
 
   DirectorioPrueba dir;

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "Descriptor.h"
 #include "MarcaCompletado.h"
+#include "captura/Descriptor.h"
 #include "captura/Resultado.h"
 
 // Every byte taken from the serial line, kept on disk until the line it

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "Descriptor.h"
+#include "captura/Descriptor.h"
 
 class DiarioRecepcion;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "Descriptor.h"
+#include "captura/Descriptor.h"
 #include "captura/Resultado.h"
 
 // The stream position before which every received byte is done, kept in a

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <vector>
 
-#include "Descriptor.h"
+#include "captura/Descriptor.h"
 
 namespace {
 

@@ -5,6 +5,7 @@ add_library(sentrel_ajustes STATIC
   ${CMAKE_CURRENT_LIST_DIR}/mdlMain.cpp
 )
 target_include_directories(sentrel_ajustes PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(sentrel_ajustes PUBLIC captura_tipos)
 
 add_library(sentrel_dialogo STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FrmConfigura.cpp

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "Descriptor.h"
 #include "PerfilIni.h"
+#include "captura/Descriptor.h"
 
 namespace mdlMain {
 

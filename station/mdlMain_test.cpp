@@ -64,7 +64,7 @@ TEST(MdlMain, ElArchivoDeAjustesSeBuscaSinMayusculasJuntoAlPrograma) {
   std::filesystem::create_directory(dir.Ruta("Captura.Ini"));  // a directory does not count
   EXPECT_FALSE(mdlMain::UbicarArchivoIni(dir.Ruta()).existe);
   DirectorioPrueba::Escribir(dir.Ruta("captura.ini"), "");
-  u = mdlMain::UbicarArchivoIni(dir.Ruta() + "/");
+  u = mdlMain::UbicarArchivoIni(dir.Ruta().string() + "/");
   EXPECT_TRUE(u.existe);
   EXPECT_EQ(u.ruta, dir.Ruta("captura.ini"));
   DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"), "");

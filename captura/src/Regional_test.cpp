@@ -2,33 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "ConLocale.h"
+
 #include <clocale>
 #include <string>
 
 namespace captura {
 namespace {
 
-// Switches LC_TIME for one test and puts the previous one back.
-class ConLocale {
- public:
-  explicit ConLocale(const char* nombre) : previo_(std::setlocale(LC_TIME, nullptr)) {
-    ok_ = std::setlocale(LC_TIME, nombre) != nullptr;
-  }
-  ~ConLocale() { std::setlocale(LC_TIME, previo_.c_str()); }
-  bool ok() const { return ok_; }
-
- private:
-  std::string previo_;
-  bool ok_ = false;
-};
-
 TEST(Regional, FechaEnOrdenDelLocale) {
   {
-    ConLocale c("C");
+    ConLocale c(LC_TIME, "C");
     EXPECT_EQ(Regional::LeerFecha("12/07/26"), Regional::DesdeCalendario(2026, 12, 7));
     EXPECT_EQ(Regional::EscribirFecha(*Regional::DesdeCalendario(2026, 12, 7)), "12/07/2026");
   }
-  ConLocale pe("es_PE.UTF-8");
+  ConLocale pe(LC_TIME, "es_PE.UTF-8");
   ASSERT_TRUE(pe.ok()) << "es_PE.UTF-8 locale missing";
   EXPECT_EQ(Regional::LeerFecha("07/12/26"), Regional::DesdeCalendario(2026, 12, 7));
   EXPECT_EQ(Regional::LeerFecha("7-12-2026"), Regional::DesdeCalendario(2026, 12, 7));
@@ -38,7 +26,7 @@ TEST(Regional, FechaEnOrdenDelLocale) {
 }
 
 TEST(Regional, FechasImposiblesNoSeAdivinan) {
-  ConLocale pe("es_PE.UTF-8");
+  ConLocale pe(LC_TIME, "es_PE.UTF-8");
   ASSERT_TRUE(pe.ok());
   EXPECT_FALSE(Regional::LeerFecha("12/31/26"));  // month 31: no swapping of the order
   EXPECT_FALSE(Regional::LeerFecha("29/02/27"));
@@ -49,7 +37,7 @@ TEST(Regional, FechasImposiblesNoSeAdivinan) {
 }
 
 TEST(Regional, HorasYFechaConHora) {
-  ConLocale pe("es_PE.UTF-8");
+  ConLocale pe(LC_TIME, "es_PE.UTF-8");
   ASSERT_TRUE(pe.ok());
   EXPECT_EQ(Regional::LeerHora("14:35"), Regional::DesdeReloj(14, 35, 0));
   EXPECT_EQ(Regional::LeerHora(" 9:05"), Regional::DesdeReloj(9, 5, 0));

@@ -9,9 +9,9 @@
 #include <limits>
 #include <thread>
 
+#include "ConLocale.h"
 #include "ConexionCompartida.h"
 #include "Diagnostico.h"
-#include "LocalePeruano.h"
 #include "OdbcDePrueba.h"
 #include "SesionSqlite.h"
 #include "captura/FalloTransitorio.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ConLocale.h"
+
 #include <clocale>
 #include <cmath>
 #include <limits>
@@ -13,21 +15,8 @@
 namespace captura {
 namespace {
 
-class ConLocale {
- public:
-  explicit ConLocale(const char* nombre) : previo_(std::setlocale(LC_ALL, nullptr)) {
-    ok_ = std::setlocale(LC_ALL, nombre) != nullptr;
-  }
-  ~ConLocale() { std::setlocale(LC_ALL, previo_.c_str()); }
-  bool ok() const { return ok_; }
-
- private:
-  std::string previo_;
-  bool ok_ = false;
-};
-
 TEST(TextoSql, FloatsConPuntoYSieteCifrasEnCualquierLocale) {
-  ConLocale pe("es_PE.UTF-8");  // decimal comma
+  ConLocale pe(LC_ALL, "es_PE.UTF-8");  // decimal comma
   ASSERT_TRUE(pe.ok());
   EXPECT_EQ(*TextoSql::Float(1.5f), "1.5");
   EXPECT_EQ(*TextoSql::Float(0.25f), "0.25");
@@ -51,7 +40,7 @@ TEST(TextoSql, TextosEnterosYFechas) {
   EXPECT_EQ(TextoSql::Entero(-2147483648LL), "-2147483648");
   EXPECT_EQ(TextoSql::Entero(255), "255");
 
-  ConLocale pe("es_PE.UTF-8");
+  ConLocale pe(LC_ALL, "es_PE.UTF-8");
   ASSERT_TRUE(pe.ok());
   const Fecha dia = *Regional::DesdeCalendario(2026, 1, 2);
   EXPECT_EQ(*TextoSql::Fecha(dia), "'02/01/2026'");

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "simulador/DirectorioTemporal.h"
+#include "DirectorioPrueba.h"
 
 extern char** environ;
 
@@ -59,7 +59,7 @@ class Extremo {
 };
 
 TEST(PuertoSimulado, EnlazaEnviaYQuitaElEnlace) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   const auto enlace = dir.Ruta() / "COM3";
   {
     PuertoSimulado puerto(dir.Ruta(), 3);
@@ -89,7 +89,7 @@ TEST(PuertoSimulado, EnlazaEnviaYQuitaElEnlace) {
 }
 
 TEST(PuertoSimulado, ReemplazaUnEnlaceViejoPeroNoUnArchivo) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   std::filesystem::create_symlink("/dev/pts/no-existe", dir.Ruta() / "COM1");
   PuertoSimulado puerto(dir.Ruta(), 1);
   EXPECT_EQ(std::filesystem::read_symlink(dir.Ruta() / "COM1"), puerto.Esclavo());
@@ -100,7 +100,7 @@ TEST(PuertoSimulado, ReemplazaUnEnlaceViejoPeroNoUnArchivo) {
 }
 
 TEST(PuertoSimulado, LaSenalDeParadaCortaLasEsperas) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   int tubo[2];
   ASSERT_EQ(::pipe(tubo), 0);
   PuertoSimulado puerto(dir.Ruta(), 1, tubo[0]);
@@ -153,7 +153,7 @@ std::string LeerArchivo(const std::filesystem::path& ruta) {
 }
 
 TEST(SimuladorCentral, EnviaLoQueRegistraYTerminaLimpio) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   const auto registro = dir.Ruta() / "enviadas.txt";
   Simulador simulador({"--dir", dir.Ruta().string(), "--puerto", "4", "--llamadas", "9", "--rafaga",
                        "4", "--pausa", "0.1", "--semilla", "5", "--cabeceras", "100", "--demora",
@@ -180,7 +180,7 @@ TEST(SimuladorCentral, EnviaLoQueRegistraYTerminaLimpio) {
 }
 
 TEST(SimuladorCentral, SigtermQuitaElEnlace) {
-  DirectorioTemporal dir;
+  DirectorioPrueba dir;
   Simulador simulador({"--dir", dir.Ruta().string(), "--llamadas", "2", "--mantener"});
   const auto enlace = dir.Ruta() / "COM1";
   ASSERT_TRUE(AparecerEnlace(enlace));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,10 @@ class DirectorioPrueba {
  public:
   DirectorioPrueba() {
     std::string plantilla = (std::filesystem::temp_directory_path() / "sentrel-XXXXXX").string();
-    if (::mkdtemp(plantilla.data()) != nullptr) ruta_ = plantilla;
+    if (::mkdtemp(plantilla.data()) == nullptr) {
+      throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    }
+    ruta_ = plantilla;
   }
   DirectorioPrueba(const DirectorioPrueba&) = delete;
   DirectorioPrueba& operator=(const DirectorioPrueba&) = delete;
@@ -23,8 +27,8 @@ class DirectorioPrueba {
     std::filesystem::remove_all(ruta_, ec);
   }
 
-  std::string Ruta(const std::string& nombre) const { return ruta_ + "/" + nombre; }
-  const std::string& Ruta() const { return ruta_; }
+  std::string Ruta(const std::string& nombre) const { return (ruta_ / nombre).string(); }
+  const std::filesystem::path& Ruta() const { return ruta_; }
 
   static std::string Leer(const std::string& archivo) {
     std::ifstream entrada(archivo, std::ios::binary);
@@ -38,5 +42,5 @@ class DirectorioPrueba {
   }
 
  private:
-  std::string ruta_;
+  std::filesystem::path ruta_;
 };
