@@ -269,6 +269,36 @@ TEST_F(VentanaTest, LaSalidaConfirmadaCierraElPuerto) {
 }
 
 // Offscreen there is no tray: minimising must not hide the window.
+// A database that does not answer: the call waits on its own line and in the
+// tray's tip, apart from the status line, and is stored once it answers.
+TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("3");
+  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication link failure"});
+  ASSERT_TRUE(Cargar());
+  auto* pendientes = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
+  ASSERT_NE(pendientes, nullptr);
+  EXPECT_TRUE(pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 0")));
+  EXPECT_EQ(ventana.Bandeja()->toolTip(), QStringLiteral("Zunta - Comunicación"));
+
+  ASSERT_TRUE(central.Enviar(Llamada("2105", "4561234", 125, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 1")); },
+      8000))
+      << pendientes->text().toStdString();
+  EXPECT_TRUE(ventana.Bandeja()->toolTip().contains(QStringLiteral("Llamadas pendientes: 1")));
+  EXPECT_EQ(ventana.Linea().find("pendientes"), std::string::npos);
+
+  telefono.Sanar("Crea");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 0")); },
+      10000));
+  EXPECT_EQ(ventana.Bandeja()->toolTip(), QStringLiteral("Zunta - Comunicación"));
+  // The failed attempt and the re-post, and nothing after it.
+  QTest::qWait(2500);
+  EXPECT_EQ(telefono.Creas.size(), 2u);
+}
+
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
   ventana.show();
