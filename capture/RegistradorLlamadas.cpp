@@ -116,9 +116,11 @@ void RegistradorLlamadas::BuscarPrefijo(const std::string& discado, Valores& v) 
   const std::string numero = Utf8DesdeLatin1(Recortar(discado));
   long elegida = -1;
   std::size_t largoElegido = 0;
+  const auto columna = rs.Indice("CodigosTelefonicos");
+  if (!columna) return;
   rs.MoveFirst();
   for (long fila = 0; fila < rs.RecordCount() && !rs.EOF_(); ++fila, rs.MoveNext()) {
-    auto campo = rs.Campo("CodigosTelefonicos");
+    auto campo = rs.Campo(*columna);
     if (!campo || campo.Dato().EsNulo()) continue;
     auto texto = campo.Dato().ATexto();
     if (!texto) continue;

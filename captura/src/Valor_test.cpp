@@ -51,6 +51,10 @@ TEST(Recordset, RecorreFilasYBuscaCamposSinMayusculas) {
   EXPECT_FALSE(rs.BOF());
   EXPECT_EQ(rs.Campo("codigostelefonicos").Dato(), Valor::Texto("005"));
   EXPECT_EQ(rs.Campo("Inexistente").Falla().Numero, 3265);
+  ASSERT_EQ(rs.Indice("PRECIOVENTA"), 1u);
+  EXPECT_FALSE(rs.Indice("Inexistente"));
+  EXPECT_EQ(rs.Campo(*rs.Indice("precioventa")).Dato(), Valor::Real(1.5));
+  EXPECT_EQ(rs.Campo(std::size_t{7}).Falla().Numero, 3265);
   rs.MoveNext();
   EXPECT_TRUE(rs.Campo("CODIGOSTELEFONICOS").Dato().EsNulo());
   rs.MoveNext();

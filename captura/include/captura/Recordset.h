@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,12 @@ class Recordset {
   // The current row's value of the named field, without regard to case.
   // Fails when the field does not exist or there is no current row.
   Resultado<Valor> Campo(std::string_view nombre) const;
+
+  // The position of the named field, without regard to case, so that a
+  // loop over the rows looks the name up once.
+  std::optional<std::size_t> Indice(std::string_view nombre) const;
+  // The current row's value at a position Indice gave.
+  Resultado<Valor> Campo(std::size_t indice) const;
 
  private:
   std::vector<std::string> columnas_;
