@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "DirectorioPrueba.h"
+#include "SalidaOrden.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 
@@ -34,16 +35,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kTiempoConexion = 2;
-
-std::optional<std::string> Salida(const std::string& orden) {
-  FILE* tubo = ::popen(orden.c_str(), "r");
-  if (tubo == nullptr) return std::nullopt;
-  std::string texto;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, tubo)) > 0;) texto.append(buf, n);
-  if (::pclose(tubo) != 0) return std::nullopt;
-  return texto;
-}
 
 void Escribir(const fs::path& archivo, const std::string& texto) {
   std::ofstream(archivo, std::ios::binary | std::ios::trunc) << texto;
@@ -61,8 +52,8 @@ struct Base {
 
 std::optional<Base> BaseSqlite(const fs::path& dir) {
   const auto base = (dir / "tavro.db").string();
-  if (!Salida(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " + base + " " +
-              (dir / "odbc.ini").string() + " >/dev/null")) {
+  if (!SalidaOrden(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " + base +
+                   " " + (dir / "odbc.ini").string() + " >/dev/null")) {
     return std::nullopt;
   }
   return Base{"SQLite", "sqlite3 " + base + " 'SELECT COUNT(*) FROM telefonos'", ""};
@@ -72,10 +63,10 @@ std::optional<Base> BasePostgres(const fs::path& dir, const std::string& puerto)
   const std::string nombre = "sentrel_bench_" + std::to_string(::getpid());
   const std::string psql = "psql -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p " + puerto;
   const std::string sql = std::string(SENTREL_RAIZ) + "/captura/sql/";
-  if (!Salida(psql + " -d postgres -c 'DROP DATABASE IF EXISTS " + nombre +
-              "' -c 'CREATE DATABASE " + nombre + "' >/dev/null 2>&1") ||
-      !Salida(psql + " -d " + nombre + " -f " + sql + "esquema-postgresql.sql -f " + sql +
-              "datos-ejemplo.sql >/dev/null")) {
+  if (!SalidaOrden(psql + " -d postgres -c 'DROP DATABASE IF EXISTS " + nombre +
+                   "' -c 'CREATE DATABASE " + nombre + "' >/dev/null 2>&1") ||
+      !SalidaOrden(psql + " -d " + nombre + " -f " + sql + "esquema-postgresql.sql -f " + sql +
+                   "datos-ejemplo.sql >/dev/null")) {
     return std::nullopt;
   }
   Escribir(dir / "odbc.ini",
@@ -87,7 +78,7 @@ std::optional<Base> BasePostgres(const fs::path& dir, const std::string& puerto)
 }
 
 long Contar(const Base& base) {
-  const auto texto = Salida(base.contar);
+  const auto texto = SalidaOrden(base.contar);
   return texto ? std::atol(texto->c_str()) : -1;
 }
 
@@ -180,7 +171,7 @@ bool Medir(const std::string& motor, int llamadas) {
   ::kill(pid, SIGTERM);
   int estado = 0;
   ::waitpid(pid, &estado, 0);
-  if (!base->borrar.empty()) Salida(base->borrar);
+  if (!base->borrar.empty()) SalidaOrden(base->borrar);
 
   std::printf("%-10s calls %ld/%d  written in %.3f s  stored in %.3f s  => %.0f calls/s\n",
               motor.c_str(), guardadas, llamadas, escrito, total, guardadas / total);

@@ -16,24 +16,15 @@
 #include <vector>
 
 #include "DirectorioPrueba.h"
+#include "SalidaOrden.h"
 #include "simulador/LineaCentral.h"
+#include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The output of a shell command, or nothing when it failed.
-std::optional<std::string> Salida(const std::string& orden) {
-  FILE* tubo = ::popen(orden.c_str(), "r");
-  if (tubo == nullptr) return std::nullopt;
-  std::string texto;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, tubo)) > 0;) texto.append(buf, n);
-  if (::pclose(tubo) != 0) return std::nullopt;
-  return texto;
-}
 
 std::string Comillas(const std::string& texto) {
   std::string r = "'";
@@ -56,20 +47,6 @@ long Despertares(pid_t pid) {
   return total;
 }
 
-LineaCentral Llamada(std::string anexo, std::string discado, int segundos, int codigo) {
-  LineaCentral l;
-  l.Anexo = std::move(anexo);
-  l.Discado = std::move(discado);
-  l.Dia = 15;
-  l.Mes = 3;
-  l.Anio = 2024;
-  l.Hora = 10;
-  l.Minuto = 20;
-  l.DuracionSegundos = segundos;
-  l.Codigo = codigo;
-  return l;
-}
-
 class SentrelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,8 +56,8 @@ class SentrelTest : public ::testing::Test {
     fs::copy_file(SENTREL_CAPTURA, programa + "/libcaptura.so");
     base = dir.Ruta("tavro.db");
     odbcIni = dir.Ruta("odbc.ini");
-    ASSERT_TRUE(Salida(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " +
-                       base + " " + odbcIni));
+    ASSERT_TRUE(SalidaOrden(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " +
+                            base + " " + odbcIni));
     fs::create_directory(dir.Ruta("xdg"));
     fs::permissions(dir.Ruta("xdg"), fs::perms::owner_all);
   }
@@ -127,7 +104,8 @@ class SentrelTest : public ::testing::Test {
   }
 
   std::string Sql(const std::string& consulta) {
-    return Salida("sqlite3 -separator '|' " + base + " " + Comillas(consulta)).value_or("fallo");
+    return SalidaOrden("sqlite3 -separator '|' " + base + " " + Comillas(consulta))
+        .value_or("fallo");
   }
 
   bool EsperarFilas(int cuantas, std::chrono::milliseconds limite) {
@@ -158,25 +136,25 @@ TEST_F(SentrelTest, LasLlamadasLleganALaBaseConSusPreciosYCargos) {
       LineaCentral::Titulo(15, 3, 2024, 10, 20) + "\r\n" + LineaCentral::Encabezado() + "\r\n";
   for (const auto& l : {
            // "00346" beats "0034" (the longest prefix): 4.50 a minute, 2 min 10 s = 3 minutes.
-           Llamada("2101", "0034612345678", 130, 1),
+           LlamadaPrueba("2101", "0034612345678", 130, 1),
            // Toll-free at 0.00: stored, nothing to charge.
-           Llamada(" 103", "080012345", 310, 2),
+           LlamadaPrueba(" 103", "080012345", 310, 2),
            // Shared cost at 0.50: 5 min 10 s gives 6 x 0.50 of total, quantity 1.
-           Llamada(" 111", "080112345", 310, 3),
+           LlamadaPrueba(" 111", "080112345", 310, 3),
            // Local, priced by its first digit "4": 0.30, one minute.
-           Llamada("2105", "4561234", 60, 4),
+           LlamadaPrueba("2105", "4561234", 60, 4),
            // Arequipa "054" at 0.90 from a room with no stay: stored, no charge.
-           Llamada(" 102", "0541234567", 180, 5),
+           LlamadaPrueba(" 102", "0541234567", 180, 5),
            // Mexico "0052" at 3.00, 1 h 0 min 20 s: the hour counts, 61 minutes.
-           Llamada(" 108", "0052155512345", 3620, 6),
+           LlamadaPrueba(" 108", "0052155512345", 3620, 6),
            // 20 s written hh:mm:ss: not a call for the exchange's check.
-           Llamada(" 114", "4561234", 20, 7),
+           LlamadaPrueba(" 114", "4561234", 20, 7),
        }) {
     rafaga += l.Texto() + "\r\n";
   }
   // Germany "0049" at 3.50, 20 s in a duration field that passes the check
   // (positions 1-3 read 100) while its parts say 0 h 0 min 20 s: free.
-  std::string corta = Llamada(" 120", "0049301234567", 0, 8).Texto();
+  std::string corta = LlamadaPrueba(" 120", "0049301234567", 0, 8).Texto();
   corta.replace(43, 10, "100:000:20");
   rafaga += corta + "\r\n";
   ASSERT_TRUE(central.Enviar(rafaga));
@@ -226,8 +204,8 @@ std::string Rafaga(int desde, int cuantas) {
   static const char* const kAnexos[] = {"2101", " 102", "2105", "2108", " 111"};
   std::string texto;
   for (int i = desde; i < desde + cuantas; ++i) {
-    texto +=
-        Llamada(kAnexos[i % 5], "00346" + std::to_string(10000000 + i), 130, i).Texto() + "\r\n";
+    texto += LlamadaPrueba(kAnexos[i % 5], "00346" + std::to_string(10000000 + i), 130, i).Texto() +
+             "\r\n";
   }
   return texto;
 }

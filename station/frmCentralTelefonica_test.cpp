@@ -23,6 +23,7 @@
 #include "VentanaRegistrada.h"
 #include "mdlMain.h"
 #include "simulador/LineaCentral.h"
+#include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
 
 using namespace std::chrono_literals;
@@ -35,20 +36,6 @@ const std::string kIni1 =
 
 std::string Estado(int puerto, const char* sufijo) {
   return "Puerto COM " + std::to_string(puerto) + sufijo;
-}
-
-LineaCentral Llamada(std::string anexo, std::string discado, int segundos, int codigo) {
-  LineaCentral l;
-  l.Anexo = std::move(anexo);
-  l.Discado = std::move(discado);
-  l.Dia = 15;
-  l.Mes = 3;
-  l.Anio = 2024;
-  l.Hora = 10;
-  l.Minuto = 20;
-  l.DuracionSegundos = segundos;
-  l.Codigo = codigo;
-  return l;
 }
 
 class VentanaTest : public ::testing::Test {
@@ -115,7 +102,7 @@ TEST_F(VentanaTest, LaRafagaTerminaPorTiempoConElTimer) {
     ventana.Control().CerrarPuerto();
     ASSERT_TRUE(Cargar());
     ventana.estados.clear();
-    const auto linea = Llamada("2105", "4561234", 125, tiempo);
+    const auto linea = LlamadaPrueba("2105", "4561234", 125, tiempo);
     ASSERT_TRUE(central.Enviar(linea.Texto() + "\r\n"));
 
     ASSERT_TRUE(EsperarLinea(Estado(1, "    : Inactivo."), 8000)) << ventana.Linea();
@@ -145,12 +132,12 @@ TEST_F(VentanaTest, UnaRafagaVencidaSeCierraYSeAbreOtra) {
   PuertoSimulado central(dir.Ruta(), 1);
   Ini("0");  // no tick ends the burst
   ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(Llamada("2101", "4561234", 61, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
   ASSERT_TRUE(EsperarLinea(Estado(1, "  : Esperando el tiempo de termino del envio.")));
   ASSERT_TRUE(QTest::qWaitFor([&] { return ventana.Estado().ContadorEspera >= 2; }, 3000));
   ventana.estados.clear();
 
-  ASSERT_TRUE(central.Enviar(Llamada("2102", "4561234", 61, 2).Texto() + "\r\n"));
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2102", "4561234", 61, 2).Texto() + "\r\n"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 2; }, 5000));
   ASSERT_GE(ventana.estados.size(), 2u);
   EXPECT_EQ(ventana.estados[0], Estado(1, "   : Inactivo."));
@@ -164,13 +151,13 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
   PuertoSimulado central(dir.Ruta(), 1);
   Ini("1");
   ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(Llamada("2101", "4561234", 61, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 1; }, 5000));
   ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->stop();  // ticks by hand from here
   ASSERT_EQ(ventana.Estado().ContadorEspera, 0);
 
   ventana.estados.clear();
-  ASSERT_TRUE(central.Enviar(Llamada("2103", "4561234", 61, 2).Texto() + "\r\n"));
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2103", "4561234", 61, 2).Texto() + "\r\n"));
   ASSERT_TRUE(central.EsperarLectura(5000ms));
   std::this_thread::sleep_for(100ms);  // the notice is queued, not yet handled
   // This tick brings the counter to 1 = TiempoConexion, but its pass of
@@ -242,7 +229,7 @@ TEST_F(VentanaTest, LaSalidaPreguntaYNoDejaTodoIgual) {
 
   // Capture goes on while the question waits.
   RespuestaModal tarde([&](QWidget* m) {
-    central.Enviar(Llamada("2104", "4561234", 61, 9).Texto() + "\r\n");
+    central.Enviar(LlamadaPrueba("2104", "4561234", 61, 9).Texto() + "\r\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !telefono.Creas.empty(); }, 5000));
     RespuestaModal::Pulsar(m, QMessageBox::No);
   });
@@ -281,7 +268,7 @@ TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   EXPECT_TRUE(pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 0")));
   EXPECT_EQ(ventana.Bandeja()->toolTip(), QStringLiteral("Zunta - Comunicación"));
 
-  ASSERT_TRUE(central.Enviar(Llamada("2105", "4561234", 125, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2105", "4561234", 125, 1).Texto() + "\r\n"));
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 1")); },
       8000))
