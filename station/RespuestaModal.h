@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "frmCentralTelefonica.h"
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -56,3 +58,15 @@ class RespuestaModal : public QObject {
   QTimer timer_;
   QPointer<QWidget> atendida_;  // a box that has gone no longer counts
 };
+
+// Chooses the exit from the menu and runs the event loop until the program
+// ends it (0), or the limit passes (2); a RespuestaModal answers the question.
+inline int SalirDelMenu(frmCentralTelefonica& ventana,
+                        std::chrono::milliseconds limite = std::chrono::seconds(10)) {
+  QTimer::singleShot(std::chrono::milliseconds(0), &ventana,
+                     &frmCentralTelefonica::mnuSalirSistema_Click);
+  QTimer tope;
+  tope.callOnTimeout([] { QCoreApplication::exit(2); });
+  tope.start(limite);
+  return QApplication::exec();
+}

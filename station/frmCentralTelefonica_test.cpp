@@ -245,11 +245,7 @@ TEST_F(VentanaTest, LaSalidaConfirmadaCierraElPuerto) {
   ASSERT_TRUE(Cargar());
   ventana.show();
   RespuestaModal si([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Yes); });
-  QTimer::singleShot(0ms, &ventana, &frmCentralTelefonica::mnuSalirSistema_Click);
-  QTimer limite;
-  limite.callOnTimeout([] { QCoreApplication::exit(2); });
-  limite.start(10s);
-  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(SalirDelMenu(ventana), 0);
   EXPECT_EQ(si.vistas, 1);
   EXPECT_FALSE(ventana.Puerto().PortOpen());
   EXPECT_EQ(ventana.Linea(), Estado(1, "    : Cerrado."));
