@@ -55,9 +55,7 @@ std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view 
                                                                ModoRegistro modo) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
-  ResumenRegistro resumen = registrador_.RegistrarLlamada(registro, telefono, modo);
-  if (alRegistrar_) alRegistrar_(linea, resumen);
-  return resumen;
+  return registrador_.RegistrarLlamada(registro, telefono, modo);
 }
 
 // Two ticks of silence or more: the previous burst is over.

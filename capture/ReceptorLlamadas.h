@@ -21,7 +21,6 @@
 class ReceptorLlamadas {
  public:
   using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
-  using AlRegistrar = std::function<void(std::string_view linea, const ResumenRegistro&)>;
   // Handles one framed line with the event's Telefono (ProcesarLinea unless replaced).
   using ManejarLinea = std::function<void(std::string_view linea, captura::_Telefono&)>;
   // Told, after each carriage return has been dealt with, of the stream
@@ -52,8 +51,6 @@ class ReceptorLlamadas {
   std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
                                                ModoRegistro modo = ModoRegistro::Normal);
 
-  // Told of every call posted, with its line and what became of it.
-  void AlRegistrarLlamada(AlRegistrar aviso) { alRegistrar_ = std::move(aviso); }
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
 
@@ -76,7 +73,6 @@ class ReceptorLlamadas {
   PuertoCaptura& puerto_;
   CrearTelefono crearTelefono_;
   Reloj reloj_;
-  AlRegistrar alRegistrar_;
   ManejarLinea manejarLinea_;
   AlCompletar alCompletar_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas

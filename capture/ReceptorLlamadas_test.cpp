@@ -22,9 +22,12 @@ class Receptor : public ::testing::Test {
     ventana.estado.NumeroPuerto = 1;
     tel.AgregarTarifa("0114", 1.0f, 10, 1, 0.5f);
     tel.AgregarHabitacion("105", 900, 15);
-    receptor.AlRegistrarLlamada([this](std::string_view linea, const ResumenRegistro& r) {
-      lineas.emplace_back(linea);
-      resumenes.push_back(r);
+    // Every call posted, with its line and what became of it.
+    receptor.ManejarLineas([this](std::string_view linea, captura::_Telefono& telefono) {
+      if (auto r = receptor.ProcesarLinea(linea, telefono)) {
+        lineas.emplace_back(linea);
+        resumenes.push_back(*r);
+      }
     });
   }
 

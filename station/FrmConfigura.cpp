@@ -1,5 +1,7 @@
 #include "FrmConfigura.h"
 
+#include "Twips.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -15,13 +17,7 @@
 
 namespace {
 
-// Left, top, width and height in twips.
-struct Lugar {
-  int izquierda;
-  int arriba;
-  int ancho;
-  int alto;
-};
+using Lugar = Twips::Rectangulo;
 
 const QStringList kPuertos = {"COM 1", "COM 2", "COM 3", "COM 4"};
 const QStringList kVelocidades = {"110",   "300",   "1200",   "2400",   "4800",   "9600",  "19200",
@@ -54,13 +50,6 @@ void FrmConfigura::CrearControles() {
   QFont letra = font();
   letra.setPointSize(8);
   setFont(letra);
-  const int dpiX = logicalDpiX();
-  const int dpiY = logicalDpiY();
-  auto ubicar = [&](QWidget* control, Lugar l) {
-    control->setGeometry(
-        mdlMain::TwipsAPixeles(l.izquierda, dpiX), mdlMain::TwipsAPixeles(l.arriba, dpiY),
-        mdlMain::TwipsAPixeles(l.ancho, dpiX), mdlMain::TwipsAPixeles(l.alto, dpiY));
-  };
   std::vector<std::pair<int, QWidget*>> ordenTab;
   auto etiqueta = [&](const char* nombre, const char* texto, Lugar l) {
     auto* e = new QLabel(QString::fromUtf8(texto), this);
@@ -68,14 +57,14 @@ void FrmConfigura::CrearControles() {
     QPalette colores = e->palette();
     colores.setColor(QPalette::WindowText, QColor(0, 0, 255));
     e->setPalette(colores);
-    ubicar(e, l);
+    Twips::Colocar(e, l);
     // The caption is never cut: a wider font widens the label to the right.
     e->resize(std::max(e->width(), e->sizeHint().width()), e->height());
     return e;
   };
   auto enfocable = [&](auto* control, const char* nombre, Lugar l, int indiceTab) {
     control->setObjectName(QString::fromLatin1(nombre));
-    ubicar(control, l);
+    Twips::Colocar(control, l);
     ordenTab.emplace_back(indiceTab, control);
     return control;
   };
@@ -117,7 +106,7 @@ void FrmConfigura::CrearControles() {
   for (std::size_t i = 1; i < ordenTab.size(); ++i) {
     setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
   }
-  setFixedSize(mdlMain::TwipsAPixeles(5595, dpiX), mdlMain::TwipsAPixeles(3360, dpiY));
+  Twips::FijarTamano(this, 5595, 3360);
 }
 
 void FrmConfigura::showEvent(QShowEvent* evento) {

@@ -9,6 +9,7 @@ target_link_libraries(sentrel_ajustes PUBLIC captura_tipos)
 
 add_library(sentrel_dialogo STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FrmConfigura.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Twips.cpp
 )
 target_link_libraries(sentrel_dialogo PUBLIC sentrel_ajustes Qt6::Widgets)
 

@@ -18,6 +18,7 @@
 
 #include "Comm.h"
 #include "FrmConfigura.h"
+#include "Twips.h"
 #include "mdlMain.h"
 
 using namespace std::chrono_literals;
@@ -29,18 +30,6 @@ constexpr auto kIntervaloTimerCheck = 1000ms;
 const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
 const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
 const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
-
-struct Caja {
-  int izquierda, arriba, ancho, alto;
-};
-
-void Colocar(QWidget* control, Caja twips) {
-  const int dpiX = control->logicalDpiX();
-  const int dpiY = control->logicalDpiY();
-  control->setGeometry(
-      mdlMain::TwipsAPixeles(twips.izquierda, dpiX), mdlMain::TwipsAPixeles(twips.arriba, dpiY),
-      mdlMain::TwipsAPixeles(twips.ancho, dpiX), mdlMain::TwipsAPixeles(twips.alto, dpiY));
-}
 
 void PintarTexto(QWidget* control, const QColor& color) {
   QPalette paleta = control->palette();
@@ -86,27 +75,25 @@ void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
 void frmCentralTelefonica::CrearControles() {
   setWindowTitle(QStringLiteral("Zunta - Comunicación"));
   setWindowIcon(IconoPrograma());
-  const int dpiX = logicalDpiX();
-  const int dpiY = logicalDpiY();
-  setFixedSize(mdlMain::TwipsAPixeles(5730, dpiX), mdlMain::TwipsAPixeles(2955, dpiY));
+  Twips::FijarTamano(this, 5730, 2955);
 
   frameInfo = new QGroupBox(QStringLiteral("&Información"), this);
   frameInfo->setObjectName(QStringLiteral("frameInfo"));
-  Colocar(frameInfo, {90, 120, 5385, 1725});
+  Twips::Colocar(frameInfo, {90, 120, 5385, 1725});
   PintarTexto(frameInfo, kAzulMarco);
   txtLlegada = new QPlainTextEdit(frameInfo);
   txtLlegada->setObjectName(QStringLiteral("txtLlegada"));
   // What the exchange sent is shown, not edited; nor does a blinking cursor
   // wake the idle station twice a second.
   txtLlegada->setReadOnly(true);
-  Colocar(txtLlegada, {120, 240, 5145, 1365});
+  Twips::Colocar(txtLlegada, {120, 240, 5145, 1365});
 
   Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);
-  Colocar(Frame1, {90, 1830, 5385, 645});
+  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
   PintarTexto(Frame1, kAzulMarco);
   lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
   lblInformacion->setObjectName(QStringLiteral("lblInformacion"));
-  Colocar(lblInformacion, {720, 270, 495, 195});
+  Twips::Colocar(lblInformacion, {720, 270, 495, 195});
   lblInformacion->setAutoFillBackground(true);
   QPalette paleta = lblInformacion->palette();
   paleta.setColor(QPalette::Window, kGrisEstado);
@@ -117,7 +104,7 @@ void frmCentralTelefonica::CrearControles() {
   // from the status line.
   lblPendientes = new QLabel(this);
   lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
-  Colocar(lblPendientes, {90, 2520, 5385, 315});
+  Twips::Colocar(lblPendientes, {90, 2520, 5385, 315});
 
   TimerCheck = new QTimer(this);
   TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
