@@ -5,6 +5,7 @@
 //   ninja -C build estacion_bench Sentrel captura
 //   eval "$(scripts/postgres-prueba.sh iniciar)"     # for PostgreSQL
 //   build/bin/estacion_bench [CALLS]
+//   build/bin/estacion_bench --flujo [SECONDS]       # a stream without a pause
 //   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
 //
 // Without SENTREL_PG_PORT only SQLite is measured.
@@ -12,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "DirectorioPrueba.h"
 #include "SalidaOrden.h"
@@ -116,80 +120,186 @@ pid_t Lanzar(const fs::path& programa, const fs::path& dir) {
   ::_exit(127);
 }
 
-bool Medir(const std::string& motor, int llamadas) {
-  DirectorioPrueba dir;
-  fs::permissions(dir.Ruta(), fs::perms::owner_all);
-  const fs::path programa = dir.Ruta() / "programa";
-  fs::create_directory(programa);
-  const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-  fs::copy_file(bin / "Sentrel", programa / "Sentrel");
-  fs::copy_file(bin / "libcaptura.so", programa / "libcaptura.so");
-  Escribir(programa / "CAPTURA.INI",
-           "[configura]\npuerto=1\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[App]\nTimeConexion=" +
-               std::to_string(kTiempoConexion) + "\n");
-  const auto base = motor == "SQLite" ? BaseSqlite(dir.Ruta())
-                                      : BasePostgres(dir.Ruta(), std::getenv("SENTREL_PG_PORT"));
-  if (!base) {
-    std::cerr << motor << ": the database could not be made\n";
-    return false;
+// Sentrel installed in a program directory of its own on a database of the
+// given engine, with the exchange's line linked as COM1; running once Abrir
+// has returned true.
+class Estacion {
+ public:
+  explicit Estacion(const std::string& motor) : motor_(motor) {
+    fs::permissions(dir_.Ruta(), fs::perms::owner_all);
+    fs::create_directory(programa_);
+    central_.emplace(programa_, 1);
+    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+    fs::copy_file(bin / "Sentrel", programa_ / "Sentrel");
+    fs::copy_file(bin / "libcaptura.so", programa_ / "libcaptura.so");
+    Escribir(programa_ / "CAPTURA.INI",
+             "[configura]\npuerto=1\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[App]\nTimeConexion=" +
+                 std::to_string(kTiempoConexion) + "\n");
+    base_ = motor == "SQLite" ? BaseSqlite(dir_.Ruta())
+                              : BasePostgres(dir_.Ruta(), std::getenv("SENTREL_PG_PORT"));
+  }
+  ~Estacion() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (base_ && !base_->borrar.empty()) SalidaOrden(base_->borrar);
   }
 
-  // Every call valid (one minute or more), all at once.
+  // Starts Sentrel and waits for it to open the port; the seconds it took.
+  std::optional<double> Abrir() {
+    if (!base_) {
+      std::cerr << motor_ << ": the database could not be made\n";
+      return std::nullopt;
+    }
+    const auto inicio = Reloj::now();
+    pid_ = Lanzar(programa_, dir_.Ruta());
+    while (!central_->EsperarApertura(0ms)) {
+      if (Reloj::now() - inicio > 30s) {
+        std::cerr << motor_ << ": Sentrel did not open the port\n";
+        return std::nullopt;
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+    const double apertura = Segundos(Reloj::now() - inicio);
+    std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+    return apertura;
+  }
+
+  // Asks Sentrel to end; its exit status.
+  int Terminar() {
+    ::kill(pid_, SIGTERM);
+    int estado = 0;
+    ::waitpid(pid_, &estado, 0);
+    pid_ = -1;
+    return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
+  }
+
+  long Guardadas() const { return Contar(*base_); }
+  PuertoSimulado& Central() { return *central_; }
+  pid_t Pid() const { return pid_; }
+
+ private:
+  std::string motor_;
+  DirectorioPrueba dir_;
+  fs::path programa_ = dir_.Ruta() / "programa";
+  std::optional<Base> base_;
+  std::optional<PuertoSimulado> central_;
+  pid_t pid_ = -1;
+};
+
+// Every call valid (one minute or more).
+std::string Lineas(int llamadas) {
   GeneradorLlamadas generador(42, {1, 6, 2024, 8, 0});
   std::string lineas;
   for (int i = 0; i < llamadas; ++i) lineas += generador.Siguiente(0).Texto() + "\r\n";
+  return lineas;
+}
 
-  PuertoSimulado central(programa, 1);
-  const auto inicio = Reloj::now();
-  const pid_t pid = Lanzar(programa, dir.Ruta());
-  while (!central.EsperarApertura(0ms)) {
-    if (Reloj::now() - inicio > 30s) {
-      std::cerr << motor << ": Sentrel did not open the port\n";
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  const double apertura = Segundos(Reloj::now() - inicio);
-  std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+// All the calls at once; then the idle station.
+bool Medir(const std::string& motor, int llamadas) {
+  Estacion estacion(motor);
+  const std::string lineas = Lineas(llamadas);
+  const auto apertura = estacion.Abrir();
+  if (!apertura) return false;
 
   const auto desde = Reloj::now();
-  central.Enviar(lineas);
+  estacion.Central().Enviar(lineas);
   const double escrito = Segundos(Reloj::now() - desde);
   long guardadas = 0;
-  while ((guardadas = Contar(*base)) < llamadas && Reloj::now() - desde < 600s) {
+  while ((guardadas = estacion.Guardadas()) < llamadas && Reloj::now() - desde < 600s) {
     std::this_thread::sleep_for(20ms);
   }
   const double total = Segundos(Reloj::now() - desde);
 
   std::this_thread::sleep_for(std::chrono::seconds(kTiempoConexion + 1));  // the burst ends
-  const double cpu0 = CpuSegundos(pid);
+  const double cpu0 = CpuSegundos(estacion.Pid());
   std::this_thread::sleep_for(10s);
-  const double cpuReposo = CpuSegundos(pid) - cpu0;
-  const std::string rss = Memoria(pid, "VmRSS"), pico = Memoria(pid, "VmHWM");
-  ::kill(pid, SIGTERM);
-  int estado = 0;
-  ::waitpid(pid, &estado, 0);
-  if (!base->borrar.empty()) SalidaOrden(base->borrar);
+  const double cpuReposo = CpuSegundos(estacion.Pid()) - cpu0;
+  const std::string rss = Memoria(estacion.Pid(), "VmRSS"), pico = Memoria(estacion.Pid(), "VmHWM");
+  const int salida = estacion.Terminar();
 
   std::printf("%-10s calls %ld/%d  written in %.3f s  stored in %.3f s  => %.0f calls/s\n",
               motor.c_str(), guardadas, llamadas, escrito, total, guardadas / total);
   std::printf(
       "%-10s start to port open %.0f ms; idle CPU over 10 s %.2f s; VmRSS%s (peak%s); "
       "exit %d\n",
-      motor.c_str(), apertura * 1000, cpuReposo, rss.c_str(), pico.c_str(),
-      WIFEXITED(estado) ? WEXITSTATUS(estado) : -1);
+      motor.c_str(), *apertura * 1000, cpuReposo, rss.c_str(), pico.c_str(), salida);
+  return guardadas == llamadas;
+}
+
+// A stream without a pause at the fastest exchange line (921,600 baud, ten
+// bits a byte), paced in 10 ms pieces: calls per second stored while it
+// streams, and the longest time from a line's end on the wire to its row.
+bool MedirFlujo(const std::string& motor, int segundos) {
+  constexpr double kBytesPorSegundo = 92160;
+  constexpr auto kPieza = 10ms;
+  const auto porPieza = static_cast<std::size_t>(kBytesPorSegundo * 0.010);
+  const std::string muestra = Lineas(1);
+  const int llamadas = static_cast<int>(kBytesPorSegundo * segundos / muestra.size());
+  Estacion estacion(motor);
+  const std::string lineas = Lineas(llamadas);
+  if (!estacion.Abrir()) return false;
+
+  // When each line went on the wire (taken as its piece's start, so a row
+  // can never be seen before it), and a second thread counting rows.
+  std::vector<std::atomic<Reloj::rep>> enviada(llamadas);
+  std::atomic<long> guardadas = 0;
+  std::atomic<bool> fin = false;
+  double peorAtraso = 0;
+  const auto desde = Reloj::now();
+  const auto tope = desde + std::chrono::seconds(segundos) + 120s;
+  std::thread contador([&] {
+    long vistas = 0;
+    while (!fin || (vistas < llamadas && Reloj::now() < tope)) {
+      const long ahora = estacion.Guardadas();
+      const auto cuando = Reloj::now();
+      for (; vistas < std::min<long>(ahora, llamadas); ++vistas) {
+        const Reloj::time_point salida(Reloj::duration(enviada[vistas].load()));
+        peorAtraso = std::max(peorAtraso, Segundos(cuando - salida));
+      }
+      guardadas = ahora;
+      std::this_thread::sleep_for(20ms);
+    }
+  });
+  std::size_t linea = 0;
+  for (std::size_t i = 0; i < lineas.size(); i += porPieza) {
+    const auto pieza = std::string_view(lineas).substr(i, porPieza);
+    const auto ahora = Reloj::now().time_since_epoch().count();
+    for (auto p = pieza.find('\r'); p != std::string_view::npos; p = pieza.find('\r', p + 1)) {
+      enviada[linea++] = ahora;
+    }
+    estacion.Central().Enviar(pieza);
+    std::this_thread::sleep_until(desde + (i / porPieza + 1) * kPieza);
+  }
+  const double flujo = Segundos(Reloj::now() - desde);
+  const long alTerminar = guardadas;
+  fin = true;
+  contador.join();
+  const double total = Segundos(Reloj::now() - desde);
+  const std::string pico = Memoria(estacion.Pid(), "VmHWM");
+  estacion.Terminar();
+
+  std::printf(
+      "%-10s stream of %d calls in %.1f s: %ld stored while streaming (%.0f calls/s), all in "
+      "%.1f s; longest line end to row %.2f s; peak memory%s\n",
+      motor.c_str(), llamadas, flujo, alTerminar, alTerminar / flujo, total, peorAtraso,
+      pico.c_str());
   return guardadas == llamadas;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int llamadas = argc > 1 ? std::atoi(argv[1]) : 20000;
-  bool bien = Medir("SQLite", llamadas);
+  const bool flujo = argc > 1 && std::string(argv[1]) == "--flujo";
+  if (flujo) --argc, ++argv;
+  const int cantidad = argc > 1 ? std::atoi(argv[1]) : (flujo ? 30 : 20000);
+  const auto medir = [&](const std::string& motor) {
+    return flujo ? MedirFlujo(motor, cantidad) : Medir(motor, cantidad);
+  };
+  bool bien = medir("SQLite");
   if (std::getenv("SENTREL_PG_PORT") != nullptr) {
-    bien = Medir("PostgreSQL", llamadas) && bien;
+    bien = medir("PostgreSQL") && bien;
   } else {
     std::printf("PostgreSQL not measured: start scripts/postgres-prueba.sh first\n");
   }

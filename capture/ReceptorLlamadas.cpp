@@ -3,8 +3,10 @@
 #include <exception>
 #include <utility>
 
+#include "capture/EnCurso.h"
 #include "capture/RegistroLlamada.h"
 #include "capture/TelefonoAusente.h"
+#include "capture/Texto.h"
 
 std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufijo) {
   return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
@@ -17,7 +19,22 @@ ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puert
       crearTelefono_(std::move(crearTelefono)),
       reloj_(std::move(reloj)) {}
 
+// Nested events would each open the burst and wait again before reading:
+// while the exchange keeps sending, none would ever read and the stack would
+// grow until the process died.
 void ReceptorLlamadas::Comm1_OnComm() {
+  if (atendiendo_) {
+    diferido_ = true;
+    return;
+  }
+  const EnCurso enCurso(atendiendo_);
+  do {
+    diferido_ = false;
+    AtenderEvento();
+  } while (diferido_);
+}
+
+void ReceptorLlamadas::AtenderEvento() {
   if (puerto_.CommEvent() != PuertoCaptura::kEventoRecibido) return;
   CerrarRafagaVencida();
   ventana_.Estado().ContadorEspera = 0;
@@ -28,7 +45,7 @@ void ReceptorLlamadas::Comm1_OnComm() {
   const uint64_t posicion = puerto_.PosicionEntrada();
   const std::string_view trabajo = TextoDeTrabajo(recibido);
   Enmarcar(trabajo, posicion + static_cast<uint64_t>(trabajo.data() - recibido.data()));
-  ventana_.MostrarLlegada(recibido);
+  ventana_.MostrarLlegada(std::string(Derecha(recibido, kMaximoLlegada)));
 }
 
 void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posicion) {

@@ -32,6 +32,9 @@ class ReceptorLlamadas {
   static constexpr float kEsperaInicio = 0.5f;
   // A header block is read from this character on (1-based).
   static constexpr std::size_t kInicioTrasCabecera = 330;
+  // The text pane shows at most this much of an event's text, its end: a
+  // pane laid out with megabytes would hold the window for minutes.
+  static constexpr std::size_t kMaximoLlegada = 64 * 1024;
 
   // A Telefono from the factory, or, when it cannot create one, a stand-in
   // that fails every step with the creation's failure.
@@ -43,7 +46,9 @@ class ReceptorLlamadas {
   ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
                    Reloj reloj = SegundosDesdeMedianoche);
 
-  // Comm1's communication event.
+  // Comm1's communication event. An event raised while another is being
+  // handled (in its wait, or in whatever that lets run) is handled once that
+  // one has returned, never inside it.
   void Comm1_OnComm();
 
   // One framed 80-character line: parsed, tested and, when it is a call,
@@ -63,6 +68,7 @@ class ReceptorLlamadas {
   const std::string& Pendiente() const { return enmarcador_.Pendiente(); }
 
  private:
+  void AtenderEvento();
   void CerrarRafagaVencida();
   void AbrirRafaga();
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
@@ -77,4 +83,6 @@ class ReceptorLlamadas {
   AlCompletar alCompletar_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
   EnmarcadorLineas enmarcador_;      // the line carried between events
+  bool atendiendo_ = false;          // an event is being handled
+  bool diferido_ = false;            // one more came meanwhile
 };

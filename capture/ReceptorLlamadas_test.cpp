@@ -208,17 +208,36 @@ TEST_F(Receptor, TelefonoQueNoSeCreaFallaCadaPaso) {
   EXPECT_EQ(ventana.Llegada, L1 + "\r\n" + L2 + "\r\n");
 }
 
-TEST_F(Receptor, EventoDuranteLaEsperaLeePrimero) {
-  puerto.Entradas.push_back(L1 + "\r\n");
-  ventana.AlProcesar = [this] { receptor.Comm1_OnComm(); };
+// An event raised during the start-of-burst wait runs after the first one
+// returns, never inside it: nested, each would wait again and none would read.
+TEST_F(Receptor, EventoDuranteLaEsperaSeAtiendeDespuesNuncaDentro) {
+  puerto.Entradas = {L1 + "\r\n", L2 + "\r\n"};
+  bool enEspera = false;
+  ventana.AlProcesar = [&] {
+    enEspera = true;
+    receptor.Comm1_OnComm();
+    enEspera = false;
+  };
+  receptor.ManejarLineas([&](std::string_view linea, captura::_Telefono& telefono) {
+    EXPECT_FALSE(enEspera) << "a line handled inside the wait";
+    receptor.ProcesarLinea(linea, telefono);
+  });
   receptor.Comm1_OnComm();
-  // The inner event also starts a burst and waits; it reads everything and
-  // the outer one, after its own wait, finds nothing.
-  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), kActivo), 2);
-  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "timer:1"), 2);
-  EXPECT_EQ(ventana.Registro.back(), "timer:1");
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), kActivo), 1);
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "timer:1"), 1);
+  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106"));
+  EXPECT_EQ(ventana.Llegada, L2 + "\r\n");
+}
+
+// A huge event is framed whole, but the pane gets only its end.
+TEST_F(Receptor, EventoEnormeSeEnmarcaEnteroYElPanelMuestraSuFinal) {
+  std::string enorme(3 * ReceptorLlamadas::kMaximoLlegada, 'x');
+  enorme += "\r\n" + L1 + "\r\n";
+  Recibir(enorme);
   EXPECT_THAT(Anexos(), ElementsAre("105"));
-  EXPECT_EQ(creados, 1);
+  EXPECT_EQ(ventana.Llegada.size(), ReceptorLlamadas::kMaximoLlegada);
+  EXPECT_TRUE(ventana.Llegada.ends_with(L1 + "\r\n"));
 }
 
 // Every carriage return is reported done with its place in the received

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "AjustesLinea.h"
+#include "capture/EnCurso.h"
 
 namespace {
 
@@ -123,11 +124,18 @@ void Comm::PedirAviso() {
 }
 
 void Comm::EntregarAviso() {
-  // Cleared first: bytes arriving while the handler runs ask for a new
-  // notice, which a handler that pumps events receives nested.
+  // Inside a running handler (its wait, or a loop it runs): the notice stays
+  // pending, so the reader asks for no more, and is given again once that
+  // handler has returned. Never nested, and no notice bounced meanwhile.
+  if (entregando_) return;
   avisoPendiente_ = false;
   if (!lector_ || lector_->Esperando() == 0) return;
   evento_ = kEventoRecibido;
-  emit OnComm();
+  {
+    const EnCurso enCurso(entregando_);
+    emit OnComm();
+  }
+  // Cleared again: a notice set aside above must not block the next ones.
+  avisoPendiente_ = false;
   if (lector_ && lector_->Esperando() > 0) PedirAviso();
 }

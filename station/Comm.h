@@ -16,7 +16,8 @@
 // The serial control Comm1 of the main window. Port n is COMn in the
 // program's directory when that entry exists, else /dev/ttyS<n-1>. Received
 // bytes are gathered on a thread of the layer's own; OnComm is emitted on the
-// thread that owns the object, and again after it returns while bytes wait.
+// thread that owns the object, never while a previous emission runs, and
+// again after it returns while bytes wait.
 class Comm : public QObject, public PuertoCaptura {
   Q_OBJECT
 
@@ -75,5 +76,6 @@ class Comm : public QObject, public PuertoCaptura {
   uint64_t posicionEntrada_ = 0;
   uint64_t fin_ = 0;  // where the stream stood when the port was last closed
   std::atomic<bool> avisoPendiente_ = false;
+  bool entregando_ = false;  // OnComm is running
   std::unique_ptr<LectorPuerto> lector_;
 };

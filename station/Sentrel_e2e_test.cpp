@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -227,8 +228,8 @@ class SentrelMuertoTest : public SentrelTest {
   }
 
   // Every line stored once, every charge posted once.
-  void EsperarUnaVezCada(int llamadas) {
-    ASSERT_TRUE(EsperarFilas(llamadas, 60s)) << Sql("SELECT COUNT(*) FROM telefonos");
+  void EsperarUnaVezCada(int llamadas, std::chrono::milliseconds limite = 60s) {
+    ASSERT_TRUE(EsperarFilas(llamadas, limite)) << Sql("SELECT COUNT(*) FROM telefonos");
     EXPECT_EQ(Sql("SELECT COUNT(DISTINCT Codigo) FROM telefonos"), std::to_string(llamadas) + "\n");
     // Room 102 has no stay: four calls in five are charged.
     EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT Discado) FROM CuentasCorrientes"),
@@ -268,6 +269,49 @@ TEST_F(SentrelMuertoTest, MuertoMientrasRegistraNadaSeDobla) {
   Matar();
   Arrancar();
   EsperarUnaVezCada(400);
+}
+
+// Peak resident memory of a process, in kB.
+long PicoMemoriaKb(pid_t pid) {
+  std::ifstream estado("/proc/" + std::to_string(pid) + "/status");
+  for (std::string linea; std::getline(estado, linea);) {
+    if (linea.starts_with("VmHWM:")) return std::stol(linea.substr(6));
+  }
+  return -1;
+}
+
+// An exchange emptying its buffer sends for minutes without a pause, each
+// piece arriving before the start-of-burst wait could end: the station stays
+// up and stores the calls while the stream goes on, each once.
+TEST_F(SentrelMuertoTest, EnvioSinPausaSeRegistraMientrasDura) {
+  Ini("1", 2);
+  Arrancar();
+  const int llamadas = 750;  // about 60 s at 8 bytes every 8 ms
+  const std::string todo = Rafaga(0, llamadas);
+  const auto inicio = std::chrono::steady_clock::now();
+  auto proximaRevision = inicio + 10s;
+  for (std::size_t i = 0; i < todo.size(); i += 8) {
+    ASSERT_TRUE(central->Enviar(std::string_view(todo).substr(i, 8)));
+    std::this_thread::sleep_until(inicio + (i / 8 + 1) * 8ms);
+    if (std::chrono::steady_clock::now() < proximaRevision) continue;
+    proximaRevision += 5s;
+    const auto enviadas = std::count(todo.begin(), todo.begin() + i, '\r');
+    const int guardadas = std::stoi(Sql("SELECT COUNT(*) FROM telefonos"));
+    EXPECT_GT(2 * guardadas, enviadas) << "calls wait for the stream to end";
+    ASSERT_FALSE(Fin(0ms)) << "Sentrel died during the stream";
+  }
+  EsperarUnaVezCada(llamadas);
+}
+
+// Megabytes with no line end at once must not hold the window: the calls
+// after them are stored within seconds, in bounded memory.
+TEST_F(SentrelMuertoTest, EnvioEnormeNoDetieneLaEstacion) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(std::string(8 << 20, 'x')));
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 15s);
+  EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
