@@ -23,8 +23,8 @@
 #include <string>
 #include <thread>
 
-#include "DirectorioPrueba.h"
-#include "SalidaOrden.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/SalidaOrden.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "capture/EnmarcadorLineas.h"
-#include "capture/LineaPrueba.h"
-#include "capture/PuertoFalso.h"
-#include "capture/ReceptorLlamadas.h"
-#include "capture/RegistradorLlamadas.h"
-#include "capture/RegistroLlamada.h"
-#include "capture/TelefonoFalso.h"
-#include "capture/TelefonoPrestado.h"
-#include "capture/VentanaFalsa.h"
+#include "llamadas/EnmarcadorLineas.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "llamadas/RegistradorLlamadas.h"
+#include "llamadas/RegistroLlamada.h"
+#include "prueba/LineaPrueba.h"
+#include "prueba/PuertoFalso.h"
+#include "prueba/TelefonoFalso.h"
+#include "prueba/TelefonoPrestado.h"
+#include "prueba/VentanaFalsa.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "capture/EnmarcadorLineas.h"
+#include "llamadas/EnmarcadorLineas.h"
 
-#include "capture/RegistroLlamada.h"
-#include "capture/Texto.h"
+#include "llamadas/RegistroLlamada.h"
+#include "llamadas/Texto.h"
 
 namespace {
 constexpr char kRetorno = '\r';

@@ -1,4 +1,4 @@
-#include "capture/Esperar.h"
+#include "llamadas/Esperar.h"
 
 #include <chrono>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "capture/VentanaCaptura.h"
+#include "llamadas/VentanaCaptura.h"
 
 // Seconds since midnight, local time, with a fractional part.
 using Reloj = std::function<double()>;

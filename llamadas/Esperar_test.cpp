@@ -1,8 +1,8 @@
-#include "capture/Esperar.h"
+#include "llamadas/Esperar.h"
 
 #include <gtest/gtest.h>
 
-#include "capture/VentanaFalsa.h"
+#include "prueba/VentanaFalsa.h"
 
 namespace {
 

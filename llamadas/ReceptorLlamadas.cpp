@@ -1,10 +1,10 @@
-#include "capture/ReceptorLlamadas.h"
+#include "llamadas/ReceptorLlamadas.h"
 
 #include <exception>
 #include <utility>
 
-#include "capture/RegistroLlamada.h"
-#include "capture/TelefonoAusente.h"
+#include "llamadas/RegistroLlamada.h"
+#include "llamadas/TelefonoAusente.h"
 
 std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufijo) {
   return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);

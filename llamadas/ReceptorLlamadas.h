@@ -8,12 +8,12 @@
 #include <string_view>
 
 #include "captura/_Telefono.h"
-#include "capture/EnmarcadorLineas.h"
-#include "capture/Esperar.h"
-#include "capture/PuertoCaptura.h"
-#include "capture/RegistradorLlamadas.h"
-#include "capture/ResumenRegistro.h"
-#include "capture/VentanaCaptura.h"
+#include "llamadas/EnmarcadorLineas.h"
+#include "llamadas/Esperar.h"
+#include "llamadas/PuertoCaptura.h"
+#include "llamadas/RegistradorLlamadas.h"
+#include "llamadas/ResumenRegistro.h"
+#include "llamadas/VentanaCaptura.h"
 
 // The receive side of the main window: keeps the burst state with the check
 // timer, reads what the exchange sent, frames it into call lines and hands

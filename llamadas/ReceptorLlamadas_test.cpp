@@ -1,15 +1,15 @@
-#include "capture/ReceptorLlamadas.h"
+#include "llamadas/ReceptorLlamadas.h"
 
 #include <algorithm>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "capture/LineaPrueba.h"
-#include "capture/PuertoFalso.h"
-#include "capture/TelefonoFalso.h"
-#include "capture/TelefonoPrestado.h"
-#include "capture/VentanaFalsa.h"
+#include "prueba/LineaPrueba.h"
+#include "prueba/PuertoFalso.h"
+#include "prueba/TelefonoFalso.h"
+#include "prueba/TelefonoPrestado.h"
+#include "prueba/VentanaFalsa.h"
 
 namespace {
 

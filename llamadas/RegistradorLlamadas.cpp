@@ -1,10 +1,10 @@
-#include "capture/RegistradorLlamadas.h"
+#include "llamadas/RegistradorLlamadas.h"
 
 #include <cstdint>
 #include <string_view>
 
 #include "captura/FalloTransitorio.h"
-#include "capture/Texto.h"
+#include "llamadas/Texto.h"
 
 using captura::Fallo;
 using captura::Recordset;

@@ -5,8 +5,8 @@
 
 #include "captura/Recordset.h"
 #include "captura/_Telefono.h"
-#include "capture/RegistroLlamada.h"
-#include "capture/ResumenRegistro.h"
+#include "llamadas/RegistroLlamada.h"
+#include "llamadas/ResumenRegistro.h"
 
 enum class ModoRegistro {
   Normal,

@@ -1,10 +1,10 @@
-#include "capture/RegistradorLlamadas.h"
+#include "llamadas/RegistradorLlamadas.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "capture/TelefonoAusente.h"
-#include "capture/TelefonoFalso.h"
+#include "llamadas/TelefonoAusente.h"
+#include "prueba/TelefonoFalso.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "capture/RegistroLlamada.h"
+#include "llamadas/RegistroLlamada.h"
 
 #include <cmath>
 #include <cstdint>
 
 #include "captura/Regional.h"
 #include "captura/Valor.h"
-#include "capture/Texto.h"
+#include "llamadas/Texto.h"
 
 namespace {
 

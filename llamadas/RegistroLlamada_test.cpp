@@ -1,11 +1,11 @@
-#include "capture/RegistroLlamada.h"
+#include "llamadas/RegistroLlamada.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 
 #include "captura/Regional.h"
-#include "capture/LineaPrueba.h"
+#include "prueba/LineaPrueba.h"
 
 namespace {
 

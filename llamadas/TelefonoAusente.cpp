@@ -1,4 +1,4 @@
-#include "capture/TelefonoAusente.h"
+#include "llamadas/TelefonoAusente.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "capture/Texto.h"
+#include "llamadas/Texto.h"
 
 std::string_view Recortar(std::string_view texto) {
   const auto inicio = texto.find_first_not_of(' ');

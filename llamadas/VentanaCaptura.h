@@ -3,7 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "capture/EstadoCaptura.h"
+#include "llamadas/EstadoCaptura.h"
 
 // What the receive handler needs from the main window. The window implements
 // it; tests implement it with plain members.

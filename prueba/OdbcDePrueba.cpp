@@ -1,4 +1,4 @@
-#include "OdbcDePrueba.h"
+#include "prueba/OdbcDePrueba.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

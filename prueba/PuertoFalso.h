@@ -3,7 +3,7 @@
 #include <deque>
 #include <string>
 
-#include "capture/PuertoCaptura.h"
+#include "llamadas/PuertoCaptura.h"
 
 // A serial control for tests: each receive event takes the next queued text.
 class PuertoFalso : public PuertoCaptura {

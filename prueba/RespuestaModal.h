@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "frmCentralTelefonica.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
 
 #include <chrono>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "capture/TelefonoFalso.h"
+#include "prueba/TelefonoFalso.h"
 
 using captura::Estado;
 using captura::Fecha;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/TelefonoFalso.h"
+#include "prueba/TelefonoFalso.h"
 
 // Lends one Telefono (a fake, or a real one under test) to a receive event,
 // which owns and releases the loan; counts the loans alive.

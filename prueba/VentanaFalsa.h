@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "capture/VentanaCaptura.h"
+#include "llamadas/VentanaCaptura.h"
 
 // A window for tests: logs what the receive handler shows and switches,
 // and owns a clock (seconds since midnight) that advances only while the

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/TelefonoPrestado.h"
-#include "frmCentralTelefonica.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
+#include "prueba/TelefonoPrestado.h"
 
 // The main window for tests: lends a fake Telefono to every receive event and
 // keeps every status text in the order shown.

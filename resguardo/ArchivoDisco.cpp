@@ -1,4 +1,4 @@
-#include "ArchivoDisco.h"
+#include "resguardo/ArchivoDisco.h"
 
 #include <fcntl.h>
 #include <unistd.h>

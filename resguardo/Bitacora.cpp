@@ -1,11 +1,11 @@
-#include "capture/Bitacora.h"
+#include "resguardo/Bitacora.h"
 
 #include <syslog.h>
 
 #include <cstdio>
 #include <mutex>
 
-#include "capture/Texto.h"
+#include "llamadas/Texto.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "capture/ColaPendientes.h"
+#include "resguardo/ColaPendientes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

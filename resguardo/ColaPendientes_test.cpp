@@ -1,4 +1,4 @@
-#include "capture/ColaPendientes.h"
+#include "resguardo/ColaPendientes.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "DirectorioPrueba.h"
+#include "prueba/DirectorioPrueba.h"
 
 namespace {
 

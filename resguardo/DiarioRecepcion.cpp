@@ -1,4 +1,4 @@
-#include "DiarioRecepcion.h"
+#include "resguardo/DiarioRecepcion.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ArchivoDisco.h"
+#include "resguardo/ArchivoDisco.h"
 
 using archivo_disco::FalloSistema;
 

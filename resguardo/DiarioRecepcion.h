@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "MarcaCompletado.h"
 #include "captura/Descriptor.h"
 #include "captura/Resultado.h"
+#include "resguardo/MarcaCompletado.h"
 
 // Every byte taken from the serial line, kept on disk until the line it
 // belongs to is done, so a crash or a power cut loses nothing that left the

@@ -1,4 +1,4 @@
-#include "DiarioRecepcion.h"
+#include "resguardo/DiarioRecepcion.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,8 +15,8 @@
 #include <random>
 #include <thread>
 
-#include "DirectorioPrueba.h"
-#include "LimiteArchivo.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/LimiteArchivo.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "capture/GestorPendientes.h"
+#include "resguardo/GestorPendientes.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "captura/FalloTransitorio.h"
-#include "capture/RegistroLlamada.h"
+#include "llamadas/RegistroLlamada.h"
 
 using captura::Fallo;
 

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "captura/_Telefono.h"
-#include "capture/Bitacora.h"
-#include "capture/ColaPendientes.h"
-#include "capture/ReceptorLlamadas.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "resguardo/Bitacora.h"
+#include "resguardo/ColaPendientes.h"
 
 // Keeps every call line whose posting failed until it is stored. Plugged
 // into the receive handler as its line handler: while nothing waits, each

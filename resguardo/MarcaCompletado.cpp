@@ -1,4 +1,4 @@
-#include "MarcaCompletado.h"
+#include "resguardo/MarcaCompletado.h"
 
 #include <fcntl.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ArchivoDisco.h"
+#include "resguardo/ArchivoDisco.h"
 
 namespace {
 

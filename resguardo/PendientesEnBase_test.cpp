@@ -8,18 +8,18 @@
 #include <filesystem>
 #include <map>
 
-#include "ConLocale.h"
 #include "ConexionCompartida.h"
-#include "DirectorioPrueba.h"
-#include "OdbcDePrueba.h"
-#include "SesionSqlite.h"
 #include "Telefono.h"
 #include "captura/FalloTransitorio.h"
-#include "capture/GestorPendientes.h"
-#include "capture/LineaPrueba.h"
-#include "capture/PuertoFalso.h"
-#include "capture/TelefonoPrestado.h"
-#include "capture/VentanaFalsa.h"
+#include "prueba/ConLocale.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/LineaPrueba.h"
+#include "prueba/OdbcDePrueba.h"
+#include "prueba/PuertoFalso.h"
+#include "prueba/SesionSqlite.h"
+#include "prueba/TelefonoPrestado.h"
+#include "prueba/VentanaFalsa.h"
+#include "resguardo/GestorPendientes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "FrmConfigura.h"
+#include "estacion/ajustes/FrmConfigura.h"
 
-#include "Twips.h"
+#include "estacion/ajustes/Twips.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "PerfilIni.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/PerfilIni.h"
+#include "estacion/ajustes/mdlMain.h"
 
 namespace {
 

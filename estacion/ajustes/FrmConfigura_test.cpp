@@ -1,4 +1,4 @@
-#include "FrmConfigura.h"
+#include "estacion/ajustes/FrmConfigura.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "DirectorioPrueba.h"
-#include "PerfilIni.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/PerfilIni.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "prueba/DirectorioPrueba.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PerfilIni.h"
+#include "estacion/ajustes/PerfilIni.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "PerfilIni.h"
+#include "estacion/ajustes/PerfilIni.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "DirectorioPrueba.h"
+#include "prueba/DirectorioPrueba.h"
 
 namespace {
 

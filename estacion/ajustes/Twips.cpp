@@ -1,8 +1,8 @@
-#include "Twips.h"
+#include "estacion/ajustes/Twips.h"
 
 #include <QWidget>
 
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
 
 void Twips::Colocar(QWidget* control, Rectangulo t) {
   const int dpiX = control->logicalDpiX();

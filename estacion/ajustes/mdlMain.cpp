@@ -1,4 +1,4 @@
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
 
 #include <fcntl.h>
 
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "PerfilIni.h"
 #include "captura/Descriptor.h"
+#include "estacion/ajustes/PerfilIni.h"
 
 namespace mdlMain {
 

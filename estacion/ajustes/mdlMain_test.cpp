@@ -1,4 +1,4 @@
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "DirectorioPrueba.h"
+#include "prueba/DirectorioPrueba.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "AjustesLinea.h"
+#include "estacion/linea/AjustesLinea.h"
 
 #include <cctype>
 #include <cerrno>

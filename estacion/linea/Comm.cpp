@@ -1,6 +1,6 @@
-#include "Comm.h"
+#include "estacion/linea/Comm.h"
 
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "AjustesLinea.h"
+#include "estacion/linea/AjustesLinea.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "DiarioRecepcion.h"
-#include "LectorPuerto.h"
 #include "captura/Resultado.h"
-#include "capture/PuertoCaptura.h"
+#include "estacion/linea/LectorPuerto.h"
+#include "llamadas/PuertoCaptura.h"
+#include "resguardo/DiarioRecepcion.h"
 
 // The serial control Comm1 of the main window. Port n is COMn in the
 // program's directory when that entry exists, else /dev/ttyS<n-1>. Received

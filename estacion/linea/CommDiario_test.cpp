@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "Comm.h"
-#include "DiarioRecepcion.h"
-#include "DirectorioPrueba.h"
-#include "LimiteArchivo.h"
+#include "estacion/linea/Comm.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/LimiteArchivo.h"
+#include "resguardo/DiarioRecepcion.h"
 #include "simulador/PuertoSimulado.h"
 
 namespace {

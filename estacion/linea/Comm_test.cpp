@@ -1,4 +1,4 @@
-#include "Comm.h"
+#include "estacion/linea/Comm.h"
 
 #include <time.h>
 
@@ -12,7 +12,7 @@
 #include <random>
 #include <thread>
 
-#include "DirectorioPrueba.h"
+#include "prueba/DirectorioPrueba.h"
 #include "simulador/PuertoSimulado.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "ControlPuerto.h"
+#include "estacion/linea/ControlPuerto.h"
 
 #include <cctype>
 #include <limits>
 #include <string>
 
-#include "Comm.h"
-#include "capture/ReceptorLlamadas.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "llamadas/ReceptorLlamadas.h"
 
 using mdlMain::Intentar;
 using mdlMain::LeerIni;

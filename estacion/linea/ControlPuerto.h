@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/VentanaCaptura.h"
+#include "llamadas/VentanaCaptura.h"
 
 class Comm;
 

@@ -1,4 +1,4 @@
-#include "ControlPuerto.h"
+#include "estacion/linea/ControlPuerto.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "Comm.h"
-#include "DirectorioPrueba.h"
-#include "capture/ReceptorLlamadas.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "prueba/DirectorioPrueba.h"
 #include "simulador/PuertoSimulado.h"
 
 using namespace std::chrono_literals;

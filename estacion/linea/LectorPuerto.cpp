@@ -1,6 +1,6 @@
-#include "LectorPuerto.h"
+#include "estacion/linea/LectorPuerto.h"
 
-#include "DiarioRecepcion.h"
+#include "resguardo/DiarioRecepcion.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -1,6 +1,6 @@
-#include "ResguardoCaptura.h"
+#include "estacion/linea/ResguardoCaptura.h"
 
-#include "Comm.h"
+#include "estacion/linea/Comm.h"
 
 ResguardoCaptura::ResguardoCaptura(const std::string& directorio, Comm& comm,
                                    ReceptorLlamadas& receptor,

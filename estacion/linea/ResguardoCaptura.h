@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "DiarioRecepcion.h"
-#include "capture/Bitacora.h"
-#include "capture/ColaPendientes.h"
-#include "capture/GestorPendientes.h"
-#include "capture/ReceptorLlamadas.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "resguardo/Bitacora.h"
+#include "resguardo/ColaPendientes.h"
+#include "resguardo/DiarioRecepcion.h"
+#include "resguardo/GestorPendientes.h"
 
 class Comm;
 

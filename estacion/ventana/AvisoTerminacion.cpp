@@ -1,4 +1,4 @@
-#include "AvisoTerminacion.h"
+#include "estacion/ventana/AvisoTerminacion.h"
 
 #include <QSocketNotifier>
 

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "Comm.h"
-#include "DirectorioPrueba.h"
-#include "RespuestaModal.h"
-#include "VentanaRegistrada.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/RespuestaModal.h"
+#include "prueba/VentanaRegistrada.h"
 #include "simulador/PuertoSimulado.h"
 
 extern char** environ;

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "DirectorioPrueba.h"
-#include "SalidaOrden.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/SalidaOrden.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"

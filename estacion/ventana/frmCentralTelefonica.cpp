@@ -1,4 +1,4 @@
-#include "frmCentralTelefonica.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,10 +16,10 @@
 
 #include <iostream>
 
-#include "Comm.h"
-#include "FrmConfigura.h"
-#include "Twips.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/FrmConfigura.h"
+#include "estacion/ajustes/Twips.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;

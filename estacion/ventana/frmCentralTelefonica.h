@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "ControlPuerto.h"
-#include "ResguardoCaptura.h"
-#include "capture/ReceptorLlamadas.h"
-#include "capture/VentanaCaptura.h"
+#include "estacion/linea/ControlPuerto.h"
+#include "estacion/linea/ResguardoCaptura.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "llamadas/VentanaCaptura.h"
 
 class Comm;
 class QAction;

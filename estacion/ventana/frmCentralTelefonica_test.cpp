@@ -1,4 +1,4 @@
-#include "frmCentralTelefonica.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "Comm.h"
-#include "DirectorioPrueba.h"
-#include "FrmConfigura.h"
-#include "RespuestaModal.h"
-#include "VentanaRegistrada.h"
-#include "mdlMain.h"
+#include "estacion/ajustes/FrmConfigura.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/RespuestaModal.h"
+#include "prueba/VentanaRegistrada.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"

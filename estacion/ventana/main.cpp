@@ -2,9 +2,9 @@
 
 #include <clocale>
 
-#include "AvisoTerminacion.h"
 #include "captura/CargadorTelefono.h"
-#include "frmCentralTelefonica.h"
+#include "estacion/ventana/AvisoTerminacion.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
 
 int main(int argc, char* argv[]) {
   QApplication aplicacion(argc, argv);
