@@ -2,7 +2,7 @@
 // at least 1,000,000 lines/s), the pricing and posting of one call against a
 // fake component serving 20,000 tariff codes, and whole receive events.
 //
-// Run: ninja -C build capture_bench && build/bin/capture_bench
+// Run: ninja -C build llamadas_bench && build/bin/llamadas_bench
 
 #include <benchmark/benchmark.h>
 
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   std::printf(
       "Sentrel capture benchmark (items_per_second = lines or calls per second)\n"
       "  framing+parsing target: >= 1,000,000 lines/s\n"
-      "  run: ninja -C build capture_bench && build/bin/capture_bench\n\n");
+      "  run: ninja -C build llamadas_bench && build/bin/llamadas_bench\n\n");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
