@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "DiarioRecepcion.h"
+#include "resguardo/DiarioRecepcion.h"
 
 namespace {
 

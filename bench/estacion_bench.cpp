@@ -27,8 +27,8 @@
 #include <thread>
 #include <vector>
 
-#include "DirectorioPrueba.h"
-#include "SalidaOrden.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/SalidaOrden.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "OdbcDePrueba.h"
+#include "prueba/OdbcDePrueba.h"
 
 namespace captura {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "OdbcDePrueba.h"
+#include "prueba/OdbcDePrueba.h"
 
 namespace captura {
 namespace {

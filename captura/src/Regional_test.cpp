@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ConLocale.h"
+#include "prueba/ConLocale.h"
 
 #include <clocale>
 #include <string>

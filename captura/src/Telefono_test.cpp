@@ -9,13 +9,13 @@
 #include <limits>
 #include <thread>
 
-#include "ConLocale.h"
 #include "ConexionCompartida.h"
 #include "Diagnostico.h"
-#include "OdbcDePrueba.h"
-#include "SesionSqlite.h"
 #include "captura/FalloTransitorio.h"
 #include "captura/Regional.h"
+#include "prueba/ConLocale.h"
+#include "prueba/OdbcDePrueba.h"
+#include "prueba/SesionSqlite.h"
 
 namespace captura {
 namespace {

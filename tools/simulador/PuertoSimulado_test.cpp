@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "DirectorioPrueba.h"
+#include "prueba/DirectorioPrueba.h"
 
 extern char** environ;
 

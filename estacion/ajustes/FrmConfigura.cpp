@@ -1,0 +1,201 @@
+#include "estacion/ajustes/FrmConfigura.h"
+
+#include "estacion/ajustes/Twips.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "estacion/ajustes/PerfilIni.h"
+#include "estacion/ajustes/mdlMain.h"
+
+namespace {
+
+using Lugar = Twips::Rectangulo;
+
+const QStringList kPuertos = {"COM 1", "COM 2", "COM 3", "COM 4"};
+const QStringList kVelocidades = {"110",   "300",   "1200",   "2400",   "4800",   "9600",  "19200",
+                                  "38400", "57600", "115200", "230400", "460800", "921600"};
+const QStringList kBitsDatos = {"4", "5", "6", "7", "8"};
+const QStringList kParidades = {"Even", "Odd", "None", "Mark", "Space"};
+const QStringList kBitsParada = {"1", "1.5", "2"};
+
+void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
+  // A failed write goes unnoticed, as with the Windows call.
+  PerfilIni::EscribirValor(mdlMain::ArchivoIni, seccion, clave, valor);
+}
+
+void Llenar(QComboBox* lista, const QStringList& entradas) {
+  lista->clear();
+  lista->addItems(entradas);
+}
+
+}  // namespace
+
+FrmConfigura::FrmConfigura(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Configuraciones"));
+  setModal(true);
+  CrearControles();
+  connect(cmdOK, &QPushButton::clicked, this, &FrmConfigura::cmdOK_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &FrmConfigura::cmdCancel_Click);
+}
+
+void FrmConfigura::CrearControles() {
+  QFont letra = font();
+  letra.setPointSize(8);
+  setFont(letra);
+  std::vector<std::pair<int, QWidget*>> ordenTab;
+  auto etiqueta = [&](const char* nombre, const char* texto, Lugar l) {
+    auto* e = new QLabel(QString::fromUtf8(texto), this);
+    e->setObjectName(QString::fromLatin1(nombre));
+    QPalette colores = e->palette();
+    colores.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    e->setPalette(colores);
+    Twips::Colocar(e, l);
+    // The caption is never cut: a wider font widens the label to the right.
+    e->resize(std::max(e->width(), e->sizeHint().width()), e->height());
+    return e;
+  };
+  auto enfocable = [&](auto* control, const char* nombre, Lugar l, int indiceTab) {
+    control->setObjectName(QString::fromLatin1(nombre));
+    Twips::Colocar(control, l);
+    ordenTab.emplace_back(indiceTab, control);
+    return control;
+  };
+  auto lista = [&](const char* nombre, Lugar l, int indiceTab) {
+    auto* c = enfocable(new QComboBox(this), nombre, l, indiceTab);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
+    return c;
+  };
+  auto caja = [&](const char* nombre, Lugar l, int indiceTab) {
+    return enfocable(new QLineEdit(this), nombre, l, indiceTab);
+  };
+  auto boton = [&](const char* nombre, const char* texto, Lugar l, int indiceTab) {
+    auto* b = enfocable(new QPushButton(QString::fromUtf8(texto), this), nombre, l, indiceTab);
+    b->setAutoDefault(true);
+    return b;
+  };
+
+  Label1 = etiqueta("Label1", "Puerto", {180, 150, 465, 195});
+  Combo1 = lista("Combo1", {1680, 120, 2445, 315}, 0);
+  Label3 = etiqueta("Label3", "Bits por segundo", {180, 510, 1185, 195});
+  Combo2 = lista("Combo2", {1680, 510, 2445, 315}, 1);
+  Label4 = etiqueta("Label4", "Bits de datos", {180, 900, 915, 195});
+  Combo3 = lista("Combo3", {1680, 900, 2445, 315}, 2);
+  Label5 = etiqueta("Label5", "Paridad", {180, 1320, 540, 195});
+  Combo4 = lista("Combo4", {1680, 1290, 2445, 315}, 3);
+  Label6 = etiqueta("Label6", "Bits de parada", {180, 1710, 1020, 195});
+  Combo5 = lista("Combo5", {1680, 1680, 2445, 315}, 4);
+  Label2 = etiqueta("Label2", "Ruta de Archivo a generar:", {180, 2100, 1920, 195});
+  txtRutaFile = caja("txtRutaFile", {180, 2340, 5205, 315}, 5);
+  Label7 = etiqueta("Label7", "Tiempo Conexión:", {150, 2760, 1275, 195});
+  txtTimeConexion = caja("txtTimeConexion", {1650, 2700, 675, 315}, 14);
+  cmdOK = boton("cmdOK", "&Grabar", {4440, 120, 1005, 345}, 6);
+  cmdCancel = boton("cmdCancel", "&Cancelar", {4440, 540, 1005, 375}, 7);
+  cmdOK->setDefault(true);
+
+  std::sort(ordenTab.begin(), ordenTab.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < ordenTab.size(); ++i) {
+    setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
+  }
+  Twips::FijarTamano(this, 5595, 3360);
+}
+
+void FrmConfigura::showEvent(QShowEvent* evento) {
+  QDialog::showEvent(evento);
+  if (!evento->spontaneous()) Form_Load();
+}
+
+void FrmConfigura::done(int resultado) {
+  // The close asked for by Grabar while a close is under way adds nothing.
+  if (cerrando_) return;
+  cerrando_ = true;
+  Form_QueryUnload();
+  QDialog::done(resultado);
+  cerrando_ = false;
+}
+
+void FrmConfigura::cmdOK_Click() {
+  mdlMain::Intentar([this] { GuardarConfiguracion(); });
+  accept();
+}
+
+void FrmConfigura::cmdCancel_Click() { reject(); }
+
+void FrmConfigura::Form_Load() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  mdlMain::Intentar([this] { CargarConfiguracion(); });
+  QApplication::restoreOverrideCursor();
+}
+
+void FrmConfigura::CargarConfiguracion() {
+  using mdlMain::LeerIni;
+  leidos_.clear();
+  Llenar(Combo1, kPuertos);
+  const auto puerto = LeerIni("configura", "puerto");
+  PonerTexto(Combo1, puerto.empty() ? std::string() : "COM " + puerto);
+  Llenar(Combo2, kVelocidades);
+  PonerTexto(Combo2, LeerIni("configura", "bseg"));
+  Llenar(Combo3, kBitsDatos);
+  PonerTexto(Combo3, LeerIni("configura", "bdat"));
+  Llenar(Combo4, kParidades);
+  PonerTexto(Combo4, LeerIni("configura", "pari"));
+  Llenar(Combo5, kBitsParada);
+  PonerTexto(Combo5, LeerIni("configura", "bpar"));
+  PonerTexto(txtRutaFile, LeerIni("Rutas", "File"));
+  PonerTexto(txtTimeConexion, LeerIni("App", "TimeConexion"));
+}
+
+void FrmConfigura::Form_QueryUnload() {
+  // Whatever closes the dialog, what it holds is saved; no close is refused.
+  mdlMain::Intentar([this] { GuardarConfiguracion(); });
+}
+
+void FrmConfigura::GuardarConfiguracion() {
+  using mdlMain::QuitarBlancos;
+  Escribir("configura", "puerto", mdlMain::PuertoDeTexto(TextoDe(Combo1)));
+  Escribir("configura", "bseg", QuitarBlancos(TextoDe(Combo2)));
+  Escribir("configura", "bdat", QuitarBlancos(TextoDe(Combo3)));
+  Escribir("configura", "pari", QuitarBlancos(TextoDe(Combo4)));
+  Escribir("configura", "bpar", QuitarBlancos(TextoDe(Combo5)));
+  const auto ruta = TextoDe(txtRutaFile);
+  Escribir("Rutas", "File", ruta);
+  mdlMain::CrearArchivoVacio(ruta);  // a path that cannot be opened is still saved
+  const auto tiempo = TextoDe(txtTimeConexion);
+  mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
+  Escribir("App", "TimeConexion", tiempo);
+}
+
+void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {
+  leidos_[control] = valor;
+  control->setEditText(QString::fromStdString(valor));
+}
+
+void FrmConfigura::PonerTexto(QLineEdit* control, const std::string& valor) {
+  leidos_[control] = valor;
+  control->setText(QString::fromStdString(valor));
+}
+
+std::string FrmConfigura::TextoDe(const QComboBox* control) const {
+  return Bytes(control, control->currentText());
+}
+
+std::string FrmConfigura::TextoDe(const QLineEdit* control) const {
+  return Bytes(control, control->text());
+}
+
+std::string FrmConfigura::Bytes(const QWidget* control, const QString& texto) const {
+  const auto leido = leidos_.find(control);
+  if (leido != leidos_.end() && QString::fromStdString(leido->second) == texto) {
+    return leido->second;
+  }
+  return texto.toStdString();
+}

@@ -1,0 +1,258 @@
+#include "estacion/ajustes/FrmConfigura.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "estacion/ajustes/PerfilIni.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "prueba/DirectorioPrueba.h"
+
+namespace {
+
+class Dialogo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
+    mdlMain::TiempoConexion = 0;
+  }
+
+  template <typename T>
+  T* Control(FrmConfigura& dlg, const char* nombre) {
+    auto* c = dlg.findChild<T*>(QString::fromLatin1(nombre));
+    EXPECT_NE(c, nullptr) << nombre;
+    return c;
+  }
+
+  QString Texto(FrmConfigura& dlg, const char* nombre) {
+    if (auto* c = dlg.findChild<QComboBox*>(QString::fromLatin1(nombre))) return c->currentText();
+    return Control<QLineEdit>(dlg, nombre)->text();
+  }
+
+  static QStringList Entradas(QComboBox* lista) {
+    QStringList entradas;
+    for (int i = 0; i < lista->count(); ++i) entradas << lista->itemText(i);
+    return entradas;
+  }
+
+  std::string Ini(const char* seccion, const char* clave) {
+    char buffer[255];
+    const auto n =
+        PerfilIni::LeerValor(mdlMain::ArchivoIni, seccion, clave, "<falta>", buffer, sizeof buffer);
+    return std::string(buffer, n);
+  }
+
+  // Fills every control the way a user would leave them.
+  void Editar(FrmConfigura& dlg) {
+    Control<QComboBox>(dlg, "Combo1")->setEditText("COM 12");
+    Control<QComboBox>(dlg, "Combo2")->setEditText("  9600 ");
+    Control<QComboBox>(dlg, "Combo3")->setEditText("7");
+    Control<QComboBox>(dlg, "Combo4")->setCurrentIndex(0);  // Even
+    Control<QComboBox>(dlg, "Combo5")->setEditText("1.5");
+    Control<QLineEdit>(dlg, "txtRutaFile")->setText(QString::fromStdString(dir.Ruta("sal.txt")));
+    Control<QLineEdit>(dlg, "txtTimeConexion")->setText(" 4 ");
+  }
+
+  void ComprobarGrabado() {
+    EXPECT_EQ(Ini("configura", "puerto"), "12");
+    EXPECT_EQ(Ini("configura", "bseg"), "9600");
+    EXPECT_EQ(Ini("configura", "bdat"), "7");
+    EXPECT_EQ(Ini("configura", "pari"), "Even");
+    EXPECT_EQ(Ini("configura", "bpar"), "1.5");
+    EXPECT_EQ(Ini("Rutas", "File"), dir.Ruta("sal.txt"));
+    EXPECT_EQ(Ini("App", "TimeConexion"), "4");
+    EXPECT_EQ(mdlMain::TiempoConexion, 4);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.Ruta("sal.txt")));
+  }
+
+  DirectorioPrueba dir;
+};
+
+TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
+  FrmConfigura dlg;
+  dlg.show();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone again
+  EXPECT_EQ(dlg.windowTitle(), "Configuraciones");
+  EXPECT_TRUE(dlg.isModal());
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo1")),
+            QStringList({"COM 1", "COM 2", "COM 3", "COM 4"}));
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo2")),
+            QStringList({"110", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                         "115200", "230400", "460800", "921600"}));
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo3")), QStringList({"4", "5", "6", "7", "8"}));
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo4")),
+            QStringList({"Even", "Odd", "None", "Mark", "Space"}));
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo5")), QStringList({"1", "1.5", "2"}));
+  for (const char* nombre :
+       {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "txtRutaFile", "txtTimeConexion"}) {
+    EXPECT_EQ(Texto(dlg, nombre), "") << nombre;
+  }
+
+  // Closing saves the seven empty values in the order of the first save.
+  dlg.close();
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni),
+            "[configura]\npuerto=\nbseg=\nbdat=\npari=\nbpar=\n[Rutas]\nFile=\n[App]\n"
+            "TimeConexion=\n");
+  EXPECT_EQ(mdlMain::TiempoConexion, 0);
+}
+
+TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
+  const std::string ansi = "C:\\Llamadas\\P\xe9rez.txt";  // written on Windows, not UTF-8
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                             "[configura]\r\npuerto=2\r\nbseg=12345\r\nbdat=8\r\npari=none\r\n"
+                             "bpar=1.5\r\n[Rutas]\r\nFile=" +
+                                 ansi + "\r\n[App]\r\nTimeConexion=abc\r\n");
+  FrmConfigura dlg;
+  dlg.show();
+  EXPECT_EQ(Texto(dlg, "Combo1"), "COM 2");
+  EXPECT_EQ(Texto(dlg, "Combo2"), "12345");  // not in the list, shown as stored
+  EXPECT_EQ(Texto(dlg, "Combo3"), "8");
+  EXPECT_EQ(Texto(dlg, "Combo4"), "none");
+  EXPECT_EQ(Texto(dlg, "Combo5"), "1.5");
+  EXPECT_EQ(Texto(dlg, "txtTimeConexion"), "abc");
+
+  // Untouched text goes back with its own bytes; edited text goes as UTF-8.
+  Control<QComboBox>(dlg, "Combo4")->setEditText(QString::fromUtf8("Ñone"));
+  mdlMain::TiempoConexion = 3;
+  dlg.close();
+  EXPECT_EQ(Ini("Rutas", "File"), ansi);
+  EXPECT_EQ(Ini("configura", "pari"), "\xc3\x91one");
+  EXPECT_EQ(Ini("App", "TimeConexion"), "abc");
+  EXPECT_EQ(mdlMain::TiempoConexion, 3);
+}
+
+struct Cierre {
+  const char* nombre;
+  std::function<void(FrmConfigura&)> cerrar;
+};
+
+void PrintTo(const Cierre& cierre, std::ostream* salida) { *salida << cierre.nombre; }
+
+class CadaCierre : public Dialogo, public ::testing::WithParamInterface<Cierre> {};
+
+TEST_P(CadaCierre, GrabaLasSieteClaves) {
+  FrmConfigura dlg;
+  dlg.show();
+  Editar(dlg);
+  GetParam().cerrar(dlg);
+  EXPECT_FALSE(dlg.isVisible());
+  ComprobarGrabado();
+  const auto contenido = DirectorioPrueba::Leer(mdlMain::ArchivoIni);
+  EXPECT_NE(contenido.find("\nTimeConexion= 4 \n"), std::string::npos) << "saved as typed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogo, CadaCierre,
+    ::testing::Values(
+        Cierre{"Grabar",
+               [](FrmConfigura& d) {
+                 QTest::mouseClick(d.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+               }},
+        Cierre{"Cancelar",
+               [](FrmConfigura& d) {
+                 QTest::mouseClick(d.findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+               }},
+        Cierre{"Escape", [](FrmConfigura& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        Cierre{"CuadroCerrar", [](FrmConfigura& d) { d.close(); }}),
+    [](const auto& info) { return std::string(info.param.nombre); });
+
+TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {
+  FrmConfigura dlg;
+  for (int vez = 0; vez < 2; ++vez) {
+    QTimer::singleShot(0, &dlg, [&] {
+      EXPECT_EQ(QApplication::activeModalWidget(), &dlg);
+      EXPECT_EQ(Control<QComboBox>(dlg, "Combo1")->count(), 4);
+      EXPECT_EQ(Control<QComboBox>(dlg, "Combo2")->count(), 13);
+      EXPECT_EQ(Control<QComboBox>(dlg, "Combo3")->count(), 5);
+      EXPECT_EQ(Control<QComboBox>(dlg, "Combo4")->count(), 5);
+      EXPECT_EQ(Control<QComboBox>(dlg, "Combo5")->count(), 3);
+      if (vez == 0) Editar(dlg);
+      QTest::mouseClick(Control<QPushButton>(dlg, "cmdCancel"), Qt::LeftButton);
+    });
+    dlg.exec();
+  }
+  ComprobarGrabado();  // the second opening showed and saved the first one's values
+  EXPECT_EQ(Texto(dlg, "Combo1"), "COM 12");
+}
+
+TEST_F(Dialogo, EnterEnUnaListaGraba) {
+  FrmConfigura dlg;
+  dlg.show();
+  QApplication::setActiveWindow(&dlg);
+  Editar(dlg);
+  auto* lista = Control<QComboBox>(dlg, "Combo1");
+  lista->setFocus();
+  QTest::keyClick(lista->lineEdit(), Qt::Key_Return);
+  EXPECT_FALSE(dlg.isVisible());
+  ComprobarGrabado();
+  EXPECT_EQ(lista->count(), 4);  // the typed text did not join the list
+}
+
+TEST_F(Dialogo, ElArchivoDeSalidaConservaSuContenidoYUnaRutaMalaSeGuardaIgual) {
+  const auto salida = dir.Ruta("llamadas.txt");
+  DirectorioPrueba::Escribir(salida, "contenido previo\n");
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[Rutas]\nFile=" + salida + "\n");
+  FrmConfigura dlg;
+  dlg.show();
+  QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  EXPECT_EQ(DirectorioPrueba::Leer(salida), "contenido previo\n");
+
+  dlg.show();
+  const auto mala = dir.Ruta("no/existe.txt");
+  Control<QLineEdit>(dlg, "txtRutaFile")->setText(QString::fromStdString(mala));
+  dlg.close();
+  EXPECT_EQ(Ini("Rutas", "File"), mala);
+}
+
+TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
+  FrmConfigura dlg;
+  dlg.show();
+  const int dx = dlg.logicalDpiX();
+  const int dy = dlg.logicalDpiY();
+  auto px = [](int twips, int dpi) { return qRound(twips * dpi / 1440.0); };
+  EXPECT_EQ(dlg.size(), QSize(px(5595, dx), px(3360, dy)));
+  EXPECT_EQ(Control<QComboBox>(dlg, "Combo4")->geometry(),
+            QRect(px(1680, dx), px(1290, dy), px(2445, dx), px(315, dy)));
+  EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->geometry(),
+            QRect(px(4440, dx), px(540, dy), px(1005, dx), px(375, dy)));
+  EXPECT_EQ(Control<QLineEdit>(dlg, "txtTimeConexion")->pos(), QPoint(px(1650, dx), px(2700, dy)));
+  auto* etiqueta = Control<QLabel>(dlg, "Label7");
+  EXPECT_EQ(etiqueta->text(), QString::fromUtf8("Tiempo Conexión:"));
+  EXPECT_EQ(etiqueta->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+  EXPECT_EQ(Control<QLabel>(dlg, "Label2")->text(), "Ruta de Archivo a generar:");
+
+  auto* ok = Control<QPushButton>(dlg, "cmdOK");
+  EXPECT_TRUE(ok->isDefault());
+  EXPECT_EQ(ok->text(), "&Grabar");
+  EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->text(), "&Cancelar");
+
+  const QStringList esperado = {"Combo1",      "Combo2", "Combo3",    "Combo4",         "Combo5",
+                                "txtRutaFile", "cmdOK",  "cmdCancel", "txtTimeConexion"};
+  QStringList orden;
+  QWidget* w = Control<QComboBox>(dlg, "Combo1");
+  do {
+    if (esperado.contains(w->objectName()) && !orden.contains(w->objectName())) {
+      orden << w->objectName();
+    }
+    w = w->nextInFocusChain();
+  } while (w != Control<QComboBox>(dlg, "Combo1") && orden.size() < esperado.size());
+  EXPECT_EQ(orden, esperado);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

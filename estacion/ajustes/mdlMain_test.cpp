@@ -1,0 +1,88 @@
+#include "estacion/ajustes/mdlMain.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "prueba/DirectorioPrueba.h"
+
+namespace {
+
+TEST(MdlMain, LeerIniDaElTextoVacioParaLoQueFaltaYCortaA254) {
+  DirectorioPrueba dir;
+  mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
+  EXPECT_EQ(mdlMain::LeerIni("configura", "puerto"), "");  // no file
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                             "[configura]\r\npuerto=\r\nbseg=9600   \r\n" +
+                                 std::string("[Rutas]\r\nFile=\"  x  \"\r\n") +
+                                 "[App]\r\nTimeConexion=" + std::string(300, 't') + "\r\n");
+  EXPECT_EQ(mdlMain::LeerIni("configura", "puerto"), "");
+  EXPECT_EQ(mdlMain::LeerIni("configura", "pari"), "");
+  EXPECT_EQ(mdlMain::LeerIni("CONFIGURA", "bseg"), "9600");
+  EXPECT_EQ(mdlMain::LeerIni("Rutas", "File"), "  x");  // trailing blanks go, even quoted
+  EXPECT_EQ(mdlMain::LeerIni("App", "TimeConexion"), std::string(254, 't'));
+  EXPECT_EQ(mdlMain::QuitarNulos(std::string("abc\0def\0", 8)), "abc");
+}
+
+TEST(MdlMain, ConversionDeTiempoConexion) {
+  mdlMain::TiempoConexion = 5;
+  for (const char* malo : {"abc", "", "   ", "40000", "-32769", "32767.5", "1e400", "inf", "nan",
+                           "0x10", "++1", "+-1", "- 1", "3 3"}) {
+    EXPECT_FALSE(mdlMain::ConvertirTiempoConexion(malo)) << malo;
+    EXPECT_EQ(mdlMain::TiempoConexion, 5) << malo;
+  }
+  struct Caso {
+    const char* texto;
+    int16_t valor;
+  };
+  for (const auto& c : {Caso{"2.5", 2}, Caso{"3.5", 4}, Caso{"-2.5", -2}, Caso{"-32768", -32768},
+                        Caso{"32767", 32767}, Caso{"-32768.5", -32768}, Caso{" 7 ", 7},
+                        Caso{"+9", 9}, Caso{"1e3", 1000}, Caso{".5", 0}}) {
+    EXPECT_TRUE(mdlMain::ConvertirTiempoConexion(c.texto)) << c.texto;
+    EXPECT_EQ(mdlMain::TiempoConexion, c.valor) << c.texto;
+  }
+}
+
+TEST(MdlMain, ElPuertoGuardaTodosLosDigitosFinales) {
+  EXPECT_EQ(mdlMain::PuertoDeTexto("COM 12"), "12");
+  EXPECT_EQ(mdlMain::PuertoDeTexto("COM 3 "), "3");
+  EXPECT_EQ(mdlMain::PuertoDeTexto("  COM7"), "7");
+  EXPECT_EQ(mdlMain::PuertoDeTexto("COM"), "");
+  EXPECT_EQ(mdlMain::PuertoDeTexto("COM 1a"), "");
+  EXPECT_EQ(mdlMain::QuitarBlancos("\t8 "), "\t8");  // blanks only
+}
+
+TEST(MdlMain, ElArchivoDeAjustesSeBuscaSinMayusculasJuntoAlPrograma) {
+  EXPECT_TRUE(std::filesystem::is_regular_file(mdlMain::DirectorioPrograma() + "/ajustes_test"));
+
+  DirectorioPrueba dir;
+  auto u = mdlMain::UbicarArchivoIni(dir.Ruta());
+  EXPECT_FALSE(u.existe);
+  EXPECT_EQ(u.ruta, dir.Ruta("CAPTURA.INI"));
+  std::filesystem::create_directory(dir.Ruta("Captura.Ini"));  // a directory does not count
+  EXPECT_FALSE(mdlMain::UbicarArchivoIni(dir.Ruta()).existe);
+  DirectorioPrueba::Escribir(dir.Ruta("captura.ini"), "");
+  u = mdlMain::UbicarArchivoIni(dir.Ruta().string() + "/");
+  EXPECT_TRUE(u.existe);
+  EXPECT_EQ(u.ruta, dir.Ruta("captura.ini"));
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"), "");
+  EXPECT_EQ(mdlMain::UbicarArchivoIni(dir.Ruta()).ruta, dir.Ruta("CAPTURA.INI"));
+}
+
+TEST(MdlMain, CrearArchivoVacioNoTocaLoExistenteNiSeBloquea) {
+  DirectorioPrueba dir;
+  EXPECT_TRUE(mdlMain::CrearArchivoVacio(dir.Ruta("nuevo.txt")));
+  EXPECT_EQ(std::filesystem::file_size(dir.Ruta("nuevo.txt")), 0u);
+  DirectorioPrueba::Escribir(dir.Ruta("viejo.txt"), "llamadas\n");
+  EXPECT_TRUE(mdlMain::CrearArchivoVacio(dir.Ruta("viejo.txt")));
+  EXPECT_EQ(DirectorioPrueba::Leer(dir.Ruta("viejo.txt")), "llamadas\n");
+  EXPECT_FALSE(mdlMain::CrearArchivoVacio(""));
+  EXPECT_FALSE(mdlMain::CrearArchivoVacio(dir.Ruta("falta/x.txt")));
+  // A FIFO with no reader would hold an ordinary open for writing forever.
+  ASSERT_EQ(::mkfifo(dir.Ruta("tubo").c_str(), 0600), 0);
+  EXPECT_FALSE(mdlMain::CrearArchivoVacio(dir.Ruta("tubo")));
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "estacion/linea/Comm.h"
+
+#include "estacion/ajustes/mdlMain.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <cerrno>
+#include <cstring>
+
+#include "estacion/linea/AjustesLinea.h"
+#include "llamadas/EnCurso.h"
+
+namespace {
+
+captura::Fallo FalloSistema(int numero, const std::string& que) {
+  return captura::Fallo{numero, que + ": " + std::strerror(numero)};
+}
+
+}  // namespace
+
+Comm::Comm(QObject* padre) : QObject(padre), directorio_(DirectorioEjecutable()) {}
+
+Comm::~Comm() { lector_.reset(); }
+
+void Comm::DirectorioPrograma(std::filesystem::path directorio) {
+  directorio_ = std::move(directorio);
+}
+
+std::filesystem::path Comm::DirectorioEjecutable() { return mdlMain::DirectorioPrograma(); }
+
+std::filesystem::path Comm::RutaDispositivo(int16_t puerto,
+                                            const std::filesystem::path& directorio) {
+  const auto enlace = directorio / ("COM" + std::to_string(puerto));
+  // A link that leads nowhere still names this port: opening it fails rather
+  // than silently taking a device of the machine.
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(enlace, error))) return enlace;
+  return "/dev/ttyS" + std::to_string(puerto - 1);
+}
+
+captura::Estado Comm::CommPort(int16_t puerto) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  if (puerto < 1) return captura::Fallo{EINVAL, "Número de puerto no válido"};
+  puerto_ = puerto;
+  return {};
+}
+
+captura::Estado Comm::Settings(const std::string& texto) {
+  auto leidos = AjustesLinea::Leer(texto);
+  if (!leidos) return leidos.Falla();
+  ajustes_ = texto;
+  return {};
+}
+
+captura::Estado Comm::PortOpen(bool abierto) {
+  if (abierto == PortOpen()) return {};
+  if (!abierto) {
+    // Bytes still waiting go with the port, but keep their stream positions.
+    lector_->Detener();
+    fin_ = lector_->Fin();
+    lector_.reset();
+    return {};
+  }
+  return Abrir();
+}
+
+captura::Estado Comm::Diario(DiarioRecepcion* diario) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  diario_ = diario;
+  return {};
+}
+
+uint64_t Comm::PosicionFin() const {
+  if (lector_) return lector_->Fin();
+  return diario_ ? diario_->Fin() : fin_;
+}
+
+captura::Estado Comm::Abrir() {
+  auto ajustes = AjustesLinea::Leer(ajustes_);
+  if (!ajustes) return ajustes.Falla();
+  const auto ruta = RutaDispositivo(puerto_, directorio_);
+  Descriptor fd(::open(ruta.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.Valido()) return FalloSistema(errno, ruta.string());
+  if (!::isatty(fd.fd())) return FalloSistema(ENOTTY, ruta.string());
+  if (::flock(fd.fd(), LOCK_EX | LOCK_NB) != 0) return FalloSistema(EBUSY, ruta.string());
+
+  termios t{};
+  if (::tcgetattr(fd.fd(), &t) != 0) return FalloSistema(errno, ruta.string());
+  ajustes.Dato().Aplicar(t);
+  if (::tcsetattr(fd.fd(), TCSANOW, &t) != 0) return FalloSistema(errno, ruta.string());
+  // tcsetattr succeeds when any one setting took; check them all.
+  termios puestos{};
+  if (::tcgetattr(fd.fd(), &puestos) != 0 || !ajustes.Dato().Conservados(puestos)) {
+    return FalloSistema(EINVAL, ruta.string() + " no acepta " + ajustes_);
+  }
+  // What sat in the device before the opening belongs to no burst we can
+  // place; the station throws it away, so it must not trickle in later.
+  ::tcflush(fd.fd(), TCIFLUSH);
+  try {
+    const uint64_t inicio = PosicionFin();
+    lector_ = std::make_unique<LectorPuerto>(
+        std::move(fd), [this] { PedirAviso(); }, LectorPuerto::Opciones{limite_, inicio, diario_});
+  } catch (const std::system_error& e) {
+    return captura::Fallo{e.code().value(), e.what()};
+  }
+  return {};
+}
+
+std::string Comm::Input() {
+  if (!lector_) return {};
+  auto tomado = lector_->Tomar();
+  posicionEntrada_ = tomado.Posicion;
+  return std::move(tomado.Bytes);
+}
+
+// At most one notice waits in the owner's queue at any time.
+void Comm::PedirAviso() {
+  if (avisoPendiente_.exchange(true)) return;
+  QMetaObject::invokeMethod(this, &Comm::EntregarAviso, Qt::QueuedConnection);
+}
+
+void Comm::EntregarAviso() {
+  // Inside a running handler (its wait, or a loop it runs): the notice stays
+  // pending, so the reader asks for no more, and is given again once that
+  // handler has returned. Never nested, and no notice bounced meanwhile.
+  if (entregando_) return;
+  avisoPendiente_ = false;
+  if (!lector_ || lector_->Esperando() == 0) return;
+  evento_ = kEventoRecibido;
+  {
+    const EnCurso enCurso(entregando_);
+    emit OnComm();
+  }
+  // Cleared again: a notice set aside above must not block the next ones.
+  avisoPendiente_ = false;
+  if (lector_ && lector_->Esperando() > 0) PedirAviso();
+}

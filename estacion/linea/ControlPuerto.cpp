@@ -1,0 +1,81 @@
+#include "estacion/linea/ControlPuerto.h"
+
+#include <cctype>
+#include <limits>
+#include <string>
+
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "llamadas/ReceptorLlamadas.h"
+
+using mdlMain::Intentar;
+using mdlMain::LeerIni;
+
+ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm)
+    : ventana_(ventana), comm_(comm) {}
+
+void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
+  ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, sufijo));
+}
+
+// bseg, the parity letter, bdat and bpar as read, each step on its own.
+std::string ControlPuerto::TextoAjustesLinea() {
+  std::string s;
+  Intentar([&] { s = LeerIni("configura", "bseg") + ","; });
+  Intentar([&] {
+    const std::string pari = LeerIni("configura", "pari");
+    std::string letra = pari.substr(0, 1);
+    if (!letra.empty())
+      letra[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(letra[0])));
+    s += letra + ",";
+  });
+  Intentar([&] { s += LeerIni("configura", "bdat") + ","; });
+  Intentar([&] { s += LeerIni("configura", "bpar"); });
+  return s;
+}
+
+bool ControlPuerto::AbrirPuerto() {
+  if (comm_.PortOpen()) return true;
+
+  Intentar([] { mdlMain::ConvertirTiempoConexion(LeerIni("App", "TimeConexion")); });
+  const std::string ajustes = TextoAjustesLinea();
+
+  // From here the first failure ends the opening.
+  const auto puerto = mdlMain::AEntero16(LeerIni("configura", "puerto"));
+  if (!puerto) return false;
+  ventana_.Estado().NumeroPuerto = *puerto;
+  if (!comm_.CommPort(*puerto)) return false;
+  if (!comm_.Settings(ajustes)) return false;
+  if (!comm_.PortOpen(!comm_.PortOpen())) return false;
+  // What arrived before the opening is thrown away.
+  const std::string descartado = comm_.Input();
+  if (alDescartar_) alDescartar_(comm_.PosicionEntrada() + descartado.size());
+  MostrarSufijo(kSufijoAbierto);
+  return true;
+}
+
+void ControlPuerto::CerrarPuerto() {
+  Intentar([&] {
+    if (comm_.PortOpen()) static_cast<void>(comm_.PortOpen(false));
+  });
+  MostrarSufijo(kSufijoCerrado);
+}
+
+void ControlPuerto::TimerCheck_Timer() {
+  EstadoCaptura& estado = ventana_.Estado();
+  // At the top of its range the counter stays where it is.
+  if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
+
+  MostrarSufijo(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
+
+  // A receive event waiting now resets the counter before the test below.
+  ventana_.ProcesarEventos(std::chrono::milliseconds::zero());
+
+  if (estado.ContadorEspera == mdlMain::TiempoConexion && estado.Recibiendo == 1) {
+    ventana_.HabilitarTimerCheck(false);
+    ventana_.MostrarLlegada({});
+    MostrarSufijo(kSufijoFinRafaga);
+    estado.Recibiendo = 0;
+    estado.ContadorEspera = 1;
+  }
+}

@@ -1,0 +1,183 @@
+#include "estacion/linea/ControlPuerto.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "prueba/DirectorioPrueba.h"
+#include "simulador/PuertoSimulado.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The window as the port control sees it: every status text in order.
+class VentanaPrueba : public VentanaCaptura {
+ public:
+  EstadoCaptura& Estado() override { return estado; }
+  void MostrarEstado(const std::string& texto) override { estados.push_back(texto); }
+  void HabilitarTimerCheck(bool h) override { timer = h; }
+  void MostrarLlegada(const std::string& texto) override { llegada = texto; }
+  void ProcesarEventos(std::chrono::milliseconds espera) override {
+    if (alProcesar) alProcesar();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(espera.count()));
+  }
+
+  EstadoCaptura estado;
+  std::vector<std::string> estados;
+  bool timer = false;
+  std::string llegada = "sin tocar";
+  std::function<void()> alProcesar;
+};
+
+std::string Estado(int puerto, const char* sufijo) {
+  return "Puerto COM " + std::to_string(puerto) + sufijo;
+}
+
+class ControlPuertoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
+    mdlMain::TiempoConexion = 0;
+    comm.DirectorioPrograma(dir.Ruta());
+  }
+  void TearDown() override { mdlMain::TiempoConexion = 0; }
+
+  void Ini(const std::string& configura, const std::string& app = "") {
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\n" + configura + "[App]\n" + app);
+  }
+
+  DirectorioPrueba dir;
+  VentanaPrueba ventana;
+  Comm comm;
+  ControlPuerto control{ventana, comm};
+};
+
+const std::string k8N1 = "puerto=3\nbseg=9600\npari=None\nbdat=8\nbpar=1\n";
+
+TEST_F(ControlPuertoTest, AbreConLosAjustesYDescartaLoQueEsperaba) {
+  PuertoSimulado central(dir.Ruta(), 3);
+  Ini(k8N1, "TimeConexion=4\n");
+  ASSERT_TRUE(central.Enviar("ruido previo\r\n"));
+  // Give the bytes time to sit in the line before the opening.
+  std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(control.AbrirPuerto());
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(comm.Settings(), "9600,n,8,1");
+  EXPECT_EQ(ventana.estado.NumeroPuerto, 3);
+  EXPECT_EQ(mdlMain::TiempoConexion, 4);
+  EXPECT_EQ(ventana.estados, std::vector<std::string>{Estado(3, "  : Abierto.")});
+  std::this_thread::sleep_for(50ms);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(comm.Input(), "");
+
+  // Already open: nothing read, nothing shown.
+  Ini("puerto=7\n", "TimeConexion=9\n");
+  EXPECT_TRUE(control.AbrirPuerto());
+  EXPECT_EQ(mdlMain::TiempoConexion, 4);
+  EXPECT_EQ(ventana.estados.size(), 1u);
+  EXPECT_EQ(ventana.estado.NumeroPuerto, 3);
+
+  control.CerrarPuerto();
+  EXPECT_FALSE(comm.PortOpen());
+  EXPECT_EQ(ventana.estados.back(), Estado(3, "    : Cerrado."));
+  control.CerrarPuerto();  // closed already: the text all the same
+  EXPECT_EQ(ventana.estados.back(), Estado(3, "    : Cerrado."));
+}
+
+TEST_F(ControlPuertoTest, LosFallosDeAperturaDevuelvenFalso) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  // No port key: port 0 in the texts, time-out read all the same.
+  Ini("bseg=9600\npari=None\nbdat=8\nbpar=1\n", "TimeConexion=5\n");
+  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_EQ(ventana.estado.NumeroPuerto, 0);
+  EXPECT_EQ(mdlMain::TiempoConexion, 5);
+  EXPECT_TRUE(ventana.estados.empty());
+
+  // Settings built from the keys; a line the device refuses does not open.
+  Ini("puerto=1\nbseg=9600\npari=Even\nbdat=7\nbpar=2\n", "TimeConexion=abc\n");
+  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_EQ(comm.Settings(), "9600,e,7,2");
+  EXPECT_EQ(mdlMain::TiempoConexion, 5);
+  EXPECT_FALSE(comm.PortOpen());
+
+  // An empty parity leaves its field empty, which no port accepts.
+  Ini("puerto=1\nbseg=9600\npari=\nbdat=8\nbpar=1\n");
+  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_FALSE(comm.PortOpen());
+
+  // A port with neither a link nor a device.
+  Ini("puerto=99\nbseg=9600\npari=None\nbdat=8\nbpar=1\n");
+  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_EQ(ventana.estado.NumeroPuerto, 99);
+  EXPECT_TRUE(ventana.estados.empty());
+}
+
+// Runs n ticks and returns the status texts they showed.
+std::vector<std::string> Ticks(ControlPuerto& control, VentanaPrueba& v, int n) {
+  v.estados.clear();
+  for (int i = 0; i < n; ++i) control.TimerCheck_Timer();
+  return v.estados;
+}
+
+TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
+  ventana.estado = {1, 0, 2};
+  ventana.timer = true;
+  mdlMain::TiempoConexion = 3;
+  EXPECT_EQ(Ticks(control, ventana, 3),
+            (std::vector<std::string>{Estado(2, "  : Activo."),
+                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
+                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
+                                      Estado(2, "    : Inactivo.")}));
+  EXPECT_FALSE(ventana.timer);
+  EXPECT_EQ(ventana.llegada, "");
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_EQ(ventana.estado.ContadorEspera, 1);
+
+  ventana.estado = {1, 0, 2};
+  mdlMain::TiempoConexion = 1;
+  EXPECT_EQ(Ticks(control, ventana, 1),
+            (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
+}
+
+TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
+  ventana.estado = {1, 0, 1};
+  mdlMain::TiempoConexion = 0;
+  Ticks(control, ventana, 5);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_EQ(ventana.estado.ContadorEspera, 5);
+
+  // A lowered time-out that the counter has already passed.
+  mdlMain::TiempoConexion = 3;
+  Ticks(control, ventana, 3);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+
+  ventana.estado.ContadorEspera = 32767;
+  control.TimerCheck_Timer();
+  EXPECT_EQ(ventana.estado.ContadorEspera, 32767);
+}
+
+TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
+  ventana.estado = {1, 1, 1};
+  mdlMain::TiempoConexion = 2;
+  ventana.alProcesar = [&] { ventana.estado.ContadorEspera = 0; };
+  control.TimerCheck_Timer();
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_EQ(ventana.estados.back(), Estado(1, "  : Esperando el tiempo de termino del envio."));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication aplicacion(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

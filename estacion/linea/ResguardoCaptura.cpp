@@ -1,0 +1,96 @@
+#include "estacion/linea/ResguardoCaptura.h"
+
+#include "estacion/linea/Comm.h"
+
+ResguardoCaptura::ResguardoCaptura(const std::string& directorio, Comm& comm,
+                                   ReceptorLlamadas& receptor,
+                                   ReceptorLlamadas::CrearTelefono crearTelefono,
+                                   Bitacora::Sumidero sumidero)
+    : directorio_(directorio),
+      comm_(comm),
+      receptor_(receptor),
+      bitacora_(std::move(sumidero)),
+      cola_(directorio + "/" + ColaPendientes::kArchivo),
+      gestor_(receptor, cola_, bitacora_, std::move(crearTelefono)) {}
+
+// The port's reader stops writing into the journal before the journal goes.
+ResguardoCaptura::~ResguardoCaptura() {
+  if (!diario_) return;
+  if (comm_.PortOpen()) static_cast<void>(comm_.PortOpen(false));
+  static_cast<void>(comm_.Diario(nullptr));
+}
+
+void ResguardoCaptura::Iniciar() {
+  AbrirDiario();
+  Recuperar();
+  gestor_.Conectar();
+  // What waited before the restart goes first, before new data.
+  gestor_.Reintentar();
+}
+
+void ResguardoCaptura::AbrirDiario() {
+  auto abierto = DiarioRecepcion::Abrir(directorio_);
+  if (!abierto) {
+    // Capture goes on without it; the operator sees why.
+    bitacora_.DiarioNoGuardado(abierto.Falla());
+    return;
+  }
+  auto& diario = abierto.Dato();
+  if (auto unido = comm_.Diario(diario.get()); !unido) {
+    bitacora_.DiarioNoGuardado(unido.Falla());
+    return;
+  }
+  diario_ = std::move(diario);
+  receptor_.AlCompletarLinea([d = diario_.get()](uint64_t posicion) { d->Completado(posicion); });
+}
+
+// Lines received but never completed may have been posted before the end:
+// they take the path that posts only what is not stored yet.
+void ResguardoCaptura::Recuperar() {
+  if (!diario_) return;
+  auto recuperado = diario_->Recuperar();
+  if (!recuperado) {
+    bitacora_.DiarioNoGuardado(recuperado.Falla());
+    return;
+  }
+  if (recuperado.Dato().Bytes.empty()) return;
+  receptor_.ManejarLineas(
+      [this](std::string_view linea, captura::_Telefono&) { gestor_.EncolarRecuperada(linea); });
+  receptor_.ProcesarRecuperado(recuperado.Dato().Bytes, recuperado.Dato().Posicion);
+}
+
+void ResguardoCaptura::Descartados(uint64_t fin) {
+  if (diario_) diario_->Completado(fin);
+}
+
+void ResguardoCaptura::Reintentar() {
+  gestor_.Reintentar();
+  VigilarDiario();
+}
+
+std::optional<GestorPendientes::Instante> ResguardoCaptura::ProximoIntento() const {
+  return gestor_.ProximoIntento();
+}
+
+void ResguardoCaptura::VigilarDiario() {
+  if (!diario_ || diario_->Fallos() == fallosVistos_) return;
+  fallosVistos_ = diario_->Fallos();
+  bitacora_.DiarioNoGuardado(diario_->UltimoFallo());
+  if (alCambiar_) alCambiar_();
+}
+
+std::string ResguardoCaptura::Resumen() const {
+  std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
+                      "   Aparcadas: " + std::to_string(Aparcadas());
+  if (!diario_) {
+    texto += "   Diario de recepcion inactivo";
+  } else if (diario_->SinAsegurar() > 0) {
+    texto += "   Diario sin guardar: " + std::to_string(diario_->SinAsegurar()) + " bytes";
+  }
+  return texto;
+}
+
+void ResguardoCaptura::AlCambiar(std::function<void()> aviso) {
+  alCambiar_ = aviso;
+  gestor_.AlCambiar(std::move(aviso));
+}

@@ -1,0 +1,331 @@
+// The installed program end to end: Sentrel offscreen in a program directory
+// of its own, a real SQLite hotel database, the exchange on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/SalidaOrden.h"
+#include "simulador/LineaCentral.h"
+#include "simulador/LlamadaPrueba.h"
+#include "simulador/PuertoSimulado.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Comillas(const std::string& texto) {
+  std::string r = "'";
+  for (char c : texto) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return r + "'";
+}
+
+// Context switches of every thread of a process: they only grow when it wakes up.
+long Despertares(pid_t pid) {
+  long total = 0;
+  std::error_code ec;
+  for (const auto& hilo : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream estado(hilo.path() / "status");
+    for (std::string linea; std::getline(estado, linea);) {
+      if (linea.find("ctxt_switches:") != std::string::npos) {
+        total += std::stol(linea.substr(linea.find(':') + 1));
+      }
+    }
+  }
+  return total;
+}
+
+class SentrelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    programa = dir.Ruta("programa");
+    fs::create_directory(programa);
+    fs::copy_file(SENTREL_PROGRAMA, programa + "/Sentrel");
+    fs::copy_file(SENTREL_CAPTURA, programa + "/libcaptura.so");
+    base = dir.Ruta("tavro.db");
+    odbcIni = dir.Ruta("odbc.ini");
+    ASSERT_TRUE(SalidaOrden(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " +
+                            base + " " + odbcIni));
+    fs::create_directory(dir.Ruta("xdg"));
+    fs::permissions(dir.Ruta("xdg"), fs::perms::owner_all);
+  }
+
+  void TearDown() override {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  void Ini(const std::string& puerto, int tiempo) {
+    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+                               "[configura]\npuerto=" + puerto +
+                                   "\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[Rutas]\nFile=\n"
+                                   "[App]\nTimeConexion=" +
+                                   std::to_string(tiempo) + "\n");
+  }
+
+  void Iniciar() {
+    pid = ::fork();
+    if (pid != 0) return;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("ODBCINI", odbcIni.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
+    ::setenv("LC_ALL", "es_PE.UTF-8", 1);  // the hotel's day-first dates
+    std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
+    ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+
+  // The wait status once the program has ended, nothing when it is still running.
+  std::optional<int> Fin(std::chrono::milliseconds limite) {
+    const auto hasta = std::chrono::steady_clock::now() + limite;
+    do {
+      int estado = 0;
+      if (::waitpid(pid, &estado, WNOHANG) == pid) {
+        pid = -1;
+        return estado;
+      }
+      std::this_thread::sleep_for(20ms);
+    } while (std::chrono::steady_clock::now() < hasta);
+    return std::nullopt;
+  }
+
+  std::string Sql(const std::string& consulta) {
+    return SalidaOrden("sqlite3 -separator '|' " + base + " " + Comillas(consulta))
+        .value_or("fallo");
+  }
+
+  bool EsperarFilas(int cuantas, std::chrono::milliseconds limite) {
+    const auto hasta = std::chrono::steady_clock::now() + limite;
+    const std::string esperado = std::to_string(cuantas) + "\n";
+    while (Sql("SELECT COUNT(*) FROM telefonos") != esperado) {
+      if (std::chrono::steady_clock::now() > hasta) return false;
+      std::this_thread::sleep_for(100ms);
+    }
+    return true;
+  }
+
+  DirectorioPrueba dir;
+  std::string programa, base, odbcIni;
+  pid_t pid = -1;
+};
+
+TEST_F(SentrelTest, LasLlamadasLleganALaBaseConSusPreciosYCargos) {
+  // The shared-cost line is charged in this hotel.
+  Sql("UPDATE Productos SET PrecioVenta = 0.5 WHERE CodigosTelefonicos = '0801'");
+  Ini("1", 2);
+  PuertoSimulado central(programa, 1);
+  Iniciar();
+  ASSERT_TRUE(central.EsperarApertura(15s));
+  std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+
+  std::string rafaga =
+      LineaCentral::Titulo(15, 3, 2024, 10, 20) + "\r\n" + LineaCentral::Encabezado() + "\r\n";
+  for (const auto& l : {
+           // "00346" beats "0034" (the longest prefix): 4.50 a minute, 2 min 10 s = 3 minutes.
+           LlamadaPrueba("2101", "0034612345678", 130, 1),
+           // Toll-free at 0.00: stored, nothing to charge.
+           LlamadaPrueba(" 103", "080012345", 310, 2),
+           // Shared cost at 0.50: 5 min 10 s gives 6 x 0.50 of total, quantity 1.
+           LlamadaPrueba(" 111", "080112345", 310, 3),
+           // Local, priced by its first digit "4": 0.30, one minute.
+           LlamadaPrueba("2105", "4561234", 60, 4),
+           // Arequipa "054" at 0.90 from a room with no stay: stored, no charge.
+           LlamadaPrueba(" 102", "0541234567", 180, 5),
+           // Mexico "0052" at 3.00, 1 h 0 min 20 s: the hour counts, 61 minutes.
+           LlamadaPrueba(" 108", "0052155512345", 3620, 6),
+           // 20 s written hh:mm:ss: not a call for the exchange's check.
+           LlamadaPrueba(" 114", "4561234", 20, 7),
+       }) {
+    rafaga += l.Texto() + "\r\n";
+  }
+  // Germany "0049" at 3.50, 20 s in a duration field that passes the check
+  // (positions 1-3 read 100) while its parts say 0 h 0 min 20 s: free.
+  std::string corta = LlamadaPrueba(" 120", "0049301234567", 0, 8).Texto();
+  corta.replace(43, 10, "100:000:20");
+  rafaga += corta + "\r\n";
+  ASSERT_TRUE(central.Enviar(rafaga));
+  ASSERT_TRUE(EsperarFilas(7, 20s)) << Sql("SELECT * FROM telefonos");
+
+  EXPECT_EQ(Sql("SELECT Anexo, rtrim(Discado), Tiempo, Codigo, Reservaid, HabitacionId, "
+                "printf('%.2f', PrecioVenta), printf('%.2f', PrecioCosto), ProductoId, MonedaId, "
+                "printf('%.1f', TipoCambio) FROM telefonos ORDER BY Codigo"),
+            "101|0034612345678| 00:02:10 |0001|5001|1|4.50|2.00|11|1|3.5\n"
+            "103|080012345| 00:05:10 |0002|5002|3|0.00|0.00|50|1|3.5\n"
+            "111|080112345| 00:05:10 |0003|5005|11|0.50|0.00|51|1|3.5\n"
+            "105|4561234| 00:01:00 |0004|5003|5|0.30|0.10|62|1|3.5\n"
+            "102|0541234567| 00:03:00 |0005|0|2|0.90|0.30|37|1|3.5\n"
+            "108|0052155512345| 01:00:20 |0006|5004|8|3.00|1.10|2|1|3.5\n"
+            "120|0049301234567|100:000:20|0008|5008|20|3.50|1.25|15|1|3.5\n");
+  EXPECT_EQ(Sql("SELECT Fecha, Hora FROM telefonos WHERE Codigo = '0001'"), "15/03/2024|10:20\n");
+  EXPECT_EQ(Sql("SELECT ComandaId, ReservaId, HabitacionId, ProductoID, "
+                "printf('%.2f', PrecioUnitario), printf('%.2f', Cantidad), puntoventaId, "
+                "rtrim(Discado), MonedaId, printf('%.1f', TipoCambio) "
+                "FROM CuentasCorrientes ORDER BY CuentaCorrienteId"),
+            "0|5001|1|11|4.50|3.00|6|0034612345678|1|3.5\n"
+            "0|5005|11|51|0.50|1.00|6|080112345|1|3.5\n"
+            "0|5003|5|62|0.30|1.00|6|4561234|1|3.5\n"
+            "0|5004|8|2|3.00|61.00|6|0052155512345|1|3.5\n");
+
+  // The check timer wakes the program every second during the burst; once the
+  // burst has ended by its time-out the program sleeps until the next call.
+  const long enRafaga = Despertares(pid);
+  std::this_thread::sleep_for(1200ms);
+  EXPECT_GT(Despertares(pid), enRafaga);
+  std::this_thread::sleep_for(2s);
+  const long tranquilo = Despertares(pid);
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_EQ(Despertares(pid), tranquilo);
+
+  // A termination request ends it cleanly, without a question.
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  const auto estado = Fin(10s);
+  ASSERT_TRUE(estado) << "Sentrel did not end on SIGTERM";
+  EXPECT_TRUE(WIFEXITED(*estado));
+  EXPECT_EQ(WEXITSTATUS(*estado), 0);
+}
+
+// Calls from rooms with and without a stay, each with its own number, so
+// that every call and every charge can be counted once.
+std::string Rafaga(int desde, int cuantas) {
+  static const char* const kAnexos[] = {"2101", " 102", "2105", "2108", " 111"};
+  std::string texto;
+  for (int i = desde; i < desde + cuantas; ++i) {
+    texto += LlamadaPrueba(kAnexos[i % 5], "00346" + std::to_string(10000000 + i), 130, i).Texto() +
+             "\r\n";
+  }
+  return texto;
+}
+
+class SentrelMuertoTest : public SentrelTest {
+ protected:
+  // Starts the program on a fresh line linked as COM1 and waits for it to open it.
+  void Arrancar() {
+    central.reset();
+    central.emplace(programa, 1);
+    Iniciar();
+    ASSERT_TRUE(central->EsperarApertura(15s));
+    std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
+  }
+
+  void Matar() {
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(Fin(10s));
+  }
+
+  // Every line stored once, every charge posted once.
+  void EsperarUnaVezCada(int llamadas, std::chrono::milliseconds limite = 60s) {
+    ASSERT_TRUE(EsperarFilas(llamadas, limite)) << Sql("SELECT COUNT(*) FROM telefonos");
+    EXPECT_EQ(Sql("SELECT COUNT(DISTINCT Codigo) FROM telefonos"), std::to_string(llamadas) + "\n");
+    // Room 102 has no stay: four calls in five are charged.
+    EXPECT_EQ(Sql("SELECT COUNT(*), COUNT(DISTINCT Discado) FROM CuentasCorrientes"),
+              std::to_string(llamadas * 4 / 5) + "|" + std::to_string(llamadas * 4 / 5) + "\n");
+  }
+
+  std::optional<PuertoSimulado> central;
+};
+
+// Killed during the half-second wait at the start of a burst: the lines were
+// received but never handled. They are posted at the next start.
+TEST_F(SentrelMuertoTest, LoRecibidoAntesDeMorirSeRegistraAlVolver) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  std::this_thread::sleep_for(200ms);
+  Matar();
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM telefonos"), "0\n");
+
+  Arrancar();
+  EsperarUnaVezCada(5);
+  ASSERT_TRUE(central->Enviar(Rafaga(5, 5)));
+  EsperarUnaVezCada(10);
+}
+
+// Killed while posting a long burst: what was stored stays once, the rest
+// is posted at the next start, nothing twice.
+TEST_F(SentrelMuertoTest, MuertoMientrasRegistraNadaSeDobla) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 400)));
+  const auto hasta = std::chrono::steady_clock::now() + 30s;
+  while (std::stoi(Sql("SELECT COUNT(*) FROM telefonos")) < 20 &&
+         std::chrono::steady_clock::now() < hasta) {
+    std::this_thread::sleep_for(5ms);
+  }
+  Matar();
+  Arrancar();
+  EsperarUnaVezCada(400);
+}
+
+// Peak resident memory of a process, in kB.
+long PicoMemoriaKb(pid_t pid) {
+  std::ifstream estado("/proc/" + std::to_string(pid) + "/status");
+  for (std::string linea; std::getline(estado, linea);) {
+    if (linea.starts_with("VmHWM:")) return std::stol(linea.substr(6));
+  }
+  return -1;
+}
+
+// An exchange emptying its buffer sends for minutes without a pause, each
+// piece arriving before the start-of-burst wait could end: the station stays
+// up and stores the calls while the stream goes on, each once.
+TEST_F(SentrelMuertoTest, EnvioSinPausaSeRegistraMientrasDura) {
+  Ini("1", 2);
+  Arrancar();
+  const int llamadas = 750;  // about 60 s at 8 bytes every 8 ms
+  const std::string todo = Rafaga(0, llamadas);
+  const auto inicio = std::chrono::steady_clock::now();
+  auto proximaRevision = inicio + 10s;
+  for (std::size_t i = 0; i < todo.size(); i += 8) {
+    ASSERT_TRUE(central->Enviar(std::string_view(todo).substr(i, 8)));
+    std::this_thread::sleep_until(inicio + (i / 8 + 1) * 8ms);
+    if (std::chrono::steady_clock::now() < proximaRevision) continue;
+    proximaRevision += 5s;
+    const auto enviadas = std::count(todo.begin(), todo.begin() + i, '\r');
+    const int guardadas = std::stoi(Sql("SELECT COUNT(*) FROM telefonos"));
+    EXPECT_GT(2 * guardadas, enviadas) << "calls wait for the stream to end";
+    ASSERT_FALSE(Fin(0ms)) << "Sentrel died during the stream";
+  }
+  EsperarUnaVezCada(llamadas);
+}
+
+// Megabytes with no line end at once must not hold the window: the calls
+// after them are stored within seconds, in bounded memory.
+TEST_F(SentrelMuertoTest, EnvioEnormeNoDetieneLaEstacion) {
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(std::string(8 << 20, 'x')));
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 15s);
+  EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
+}
+
+TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
+  Ini("7", 2);
+  fs::create_symlink(dir.Ruta("no-existe"), programa + "/COM7");
+  Iniciar();
+  const auto estado = Fin(15s);
+  ASSERT_TRUE(estado) << "Sentrel kept running with no port";
+  EXPECT_TRUE(WIFEXITED(*estado));
+  EXPECT_NE(WEXITSTATUS(*estado), 0);
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("errores.txt"))
+                .find("Puerto no se puede abrir. Intente nuevamente o con otro Puerto..."),
+            std::string::npos);
+  EXPECT_EQ(Sql("SELECT COUNT(*) FROM telefonos"), "0\n");
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+#include "estacion/ventana/frmCentralTelefonica.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <iostream>
+
+#include "estacion/ajustes/FrmConfigura.h"
+#include "estacion/ajustes/Twips.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+
+using namespace std::chrono_literals;
+using mdlMain::Intentar;
+
+namespace {
+
+constexpr auto kIntervaloTimerCheck = 1000ms;
+const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
+const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
+const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
+
+void PintarTexto(QWidget* control, const QColor& color) {
+  QPalette paleta = control->palette();
+  paleta.setColor(QPalette::WindowText, color);
+  control->setPalette(paleta);
+}
+
+QIcon IconoPrograma() {
+  QIcon icono;
+  icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
+  icono.addFile(QStringLiteral(":/sentrel/sentrel-16.png"), QSize(16, 16));
+  return icono;
+}
+
+}  // namespace
+
+frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
+                                           QWidget* padre)
+    : QWidget(padre),
+      Comm1(new Comm(this)),
+      control_(*this, *Comm1),
+      receptor_(*this, *Comm1, crearTelefono),
+      crearTelefono_(std::move(crearTelefono)),
+      directorio_(mdlMain::DirectorioPrograma()) {
+  CrearControles();
+  CrearMenu();
+  connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
+  connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+  connect(TimerReintento, &QTimer::timeout, this, [this] {
+    resguardo_->Reintentar();
+    MostrarPendientes();
+    ProgramarReintento();
+  });
+}
+
+frmCentralTelefonica::~frmCentralTelefonica() = default;
+
+void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
+  directorio_ = directorio;
+  Comm1->DirectorioPrograma(directorio);
+}
+
+void frmCentralTelefonica::CrearControles() {
+  setWindowTitle(QStringLiteral("Zunta - Comunicación"));
+  setWindowIcon(IconoPrograma());
+  Twips::FijarTamano(this, 5730, 2955);
+
+  frameInfo = new QGroupBox(QStringLiteral("&Información"), this);
+  frameInfo->setObjectName(QStringLiteral("frameInfo"));
+  Twips::Colocar(frameInfo, {90, 120, 5385, 1725});
+  PintarTexto(frameInfo, kAzulMarco);
+  txtLlegada = new QPlainTextEdit(frameInfo);
+  txtLlegada->setObjectName(QStringLiteral("txtLlegada"));
+  // What the exchange sent is shown, not edited; nor does a blinking cursor
+  // wake the idle station twice a second.
+  txtLlegada->setReadOnly(true);
+  Twips::Colocar(txtLlegada, {120, 240, 5145, 1365});
+
+  Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);
+  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
+  PintarTexto(Frame1, kAzulMarco);
+  lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
+  lblInformacion->setObjectName(QStringLiteral("lblInformacion"));
+  Twips::Colocar(lblInformacion, {720, 270, 495, 195});
+  lblInformacion->setAutoFillBackground(true);
+  QPalette paleta = lblInformacion->palette();
+  paleta.setColor(QPalette::Window, kGrisEstado);
+  paleta.setColor(QPalette::WindowText, kRojoEstado);
+  lblInformacion->setPalette(paleta);
+
+  // Calls kept because the database failed: a line of their own, apart
+  // from the status line.
+  lblPendientes = new QLabel(this);
+  lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
+  Twips::Colocar(lblPendientes, {90, 2520, 5385, 315});
+
+  TimerCheck = new QTimer(this);
+  TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
+  TimerCheck->setInterval(kIntervaloTimerCheck);
+  TimerReintento = new QTimer(this);
+  TimerReintento->setSingleShot(true);
+  despertador_ = new QTimer(this);
+  despertador_->setSingleShot(true);
+}
+
+void frmCentralTelefonica::CrearMenu() {
+  mnuArchivos = new QMenu(QStringLiteral("&Archivos"), this);
+  mnuAbrir = mnuArchivos->addAction(QStringLiteral("&Abrir"));
+  mnuAbrir->setVisible(false);
+  mnuConfiguracion = mnuArchivos->addAction(QStringLiteral("&Configuración"));
+  mnuConfiguracion->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  mnuArchivos->addSeparator();
+  mnuSalirSistema = mnuArchivos->addAction(QStringLiteral("&Salir Sistema..."));
+  mnuSalirSistema->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+  connect(mnuAbrir, &QAction::triggered, this, &frmCentralTelefonica::mnuAbrir_Click);
+  connect(mnuConfiguracion, &QAction::triggered, this,
+          &frmCentralTelefonica::mnuConfiguracion_Click);
+  connect(mnuSalirSistema, &QAction::triggered, this, &frmCentralTelefonica::mnuSalirSistema_Click);
+
+  IconoBandeja = new QSystemTrayIcon(windowIcon(), this);
+  IconoBandeja->setContextMenu(mnuArchivos);
+  connect(IconoBandeja, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason razon) { IconoActivado(razon); });
+}
+
+void frmCentralTelefonica::MostrarEstado(const std::string& texto) {
+  Intentar([&] {
+    lblInformacion->setText(QString::fromStdString(texto));
+    lblInformacion->adjustSize();  // the line is wider than its designed box
+  });
+  Intentar([&] { lblInformacion->repaint(); });
+}
+
+void frmCentralTelefonica::HabilitarTimerCheck(bool habilitado) {
+  if (habilitado) {
+    if (!TimerCheck->isActive()) TimerCheck->start();
+  } else {
+    TimerCheck->stop();
+  }
+}
+
+void frmCentralTelefonica::MostrarLlegada(const std::string& texto) {
+  txtLlegada->setPlainText(QString::fromLatin1(texto.data(), static_cast<qsizetype>(texto.size())));
+}
+
+void frmCentralTelefonica::ProcesarEventos(std::chrono::milliseconds esperaMaxima) {
+  if (esperaMaxima <= 0ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return;
+  }
+  // The wake-up timer bounds the sleep; any other event ends it sooner.
+  despertador_->start(esperaMaxima);
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  despertador_->stop();
+}
+
+bool frmCentralTelefonica::Form_Load() {
+  Intentar([] { QApplication::setOverrideCursor(Qt::BusyCursor); });
+  mdlMain::UbicacionIni ini;
+  Intentar([&] {
+    ini = mdlMain::UbicarArchivoIni(directorio_);
+    mdlMain::ArchivoIni = ini.ruta;
+  });
+  Intentar([&] {
+    if (!ini.existe) mnuConfiguracion_Click();
+  });
+  Intentar([&] { IniciarResguardo(); });
+  if (!control_.AbrirPuerto()) {
+    Intentar([] { QApplication::restoreOverrideCursor(); });
+    Intentar([&] { AvisarPuertoNoAbre(); });
+    control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
+    return false;
+  }
+  Intentar([&] {
+    frameInfo->setTitle(QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto));
+  });
+  estado_.Recibiendo = 0;
+  estado_.ContadorEspera = 0;
+  Intentar([] { QApplication::restoreOverrideCursor(); });
+  return true;
+}
+
+// The journal and the kept calls, before the port opens: what a crash left
+// over is posted before new data.
+void frmCentralTelefonica::IniciarResguardo() {
+  resguardo_ = std::make_unique<ResguardoCaptura>(directorio_, *Comm1, receptor_, crearTelefono_);
+  resguardo_->AlCambiar([this] {
+    MostrarPendientes();
+    ProgramarReintento();
+  });
+  control_.AlDescartarEntrada([r = resguardo_.get()](uint64_t fin) { r->Descartados(fin); });
+  resguardo_->Iniciar();
+  MostrarPendientes();
+  ProgramarReintento();
+}
+
+void frmCentralTelefonica::ProgramarReintento() {
+  const auto proximo = resguardo_ ? resguardo_->ProximoIntento() : std::nullopt;
+  if (!proximo) {
+    TimerReintento->stop();
+    return;
+  }
+  const auto espera = std::chrono::duration_cast<std::chrono::milliseconds>(
+      *proximo - std::chrono::steady_clock::now());
+  TimerReintento->start(std::max(espera, 0ms));
+}
+
+void frmCentralTelefonica::MostrarPendientes() {
+  if (!resguardo_) return;
+  Intentar([&] { lblPendientes->setText(QString::fromStdString(resguardo_->Resumen())); });
+  Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
+}
+
+// The caption alone while nothing waits.
+QString frmCentralTelefonica::TextoBandeja() const {
+  if (!resguardo_ || resguardo_->Pendientes() + resguardo_->Aparcadas() == 0) return windowTitle();
+  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(resguardo_->Resumen());
+}
+
+void frmCentralTelefonica::AvisarPuertoNoAbre() {
+  std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
+  // With no screen nobody could close the box, and the station would hang
+  // instead of ending; the message above is all it can give then.
+  const QString plataforma = QGuiApplication::platformName();
+  if (plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal")) return;
+  QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
+                        QString::fromUtf8(kMensajeNoAbre));
+}
+
+void frmCentralTelefonica::changeEvent(QEvent* evento) {
+  QWidget::changeEvent(evento);
+  if (evento->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+void frmCentralTelefonica::Form_Resize() {
+  // Hidden once the state change has been handled, not inside it.
+  if (isMinimized()) QTimer::singleShot(0ms, this, &frmCentralTelefonica::PonerEnBandeja);
+}
+
+bool frmCentralTelefonica::EnBandeja() const { return IconoBandeja->isVisible(); }
+
+void frmCentralTelefonica::PonerEnBandeja() {
+  if (!isMinimized() || EnBandeja()) return;
+  // Without a tray the window stays minimised in the taskbar: hiding it
+  // would leave no way back.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  Intentar([&] {
+    IconoBandeja->setToolTip(TextoBandeja());
+    IconoBandeja->show();
+  });
+  Intentar([&] { hide(); });
+  Intentar([&] { mnuAbrir->setVisible(true); });
+}
+
+void frmCentralTelefonica::QuitarDeBandeja() {
+  Intentar([&] { IconoBandeja->hide(); });
+  Intentar([&] { setWindowState(windowState() & ~Qt::WindowMinimized); });
+  Intentar([&] { show(); });
+  Intentar([&] { activateWindow(); });
+  Intentar([&] { mnuAbrir->setVisible(false); });
+}
+
+void frmCentralTelefonica::IconoActivado(int razon) {
+  switch (razon) {
+    case QSystemTrayIcon::DoubleClick:
+      mnuArchivos->hide();
+      mnuAbrir_Click();
+      break;
+    case QSystemTrayIcon::Trigger:
+    case QSystemTrayIcon::MiddleClick:
+      mnuArchivos->popup(QCursor::pos());
+      break;
+    default:  // the context menu shows itself
+      break;
+  }
+}
+
+void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
+
+void frmCentralTelefonica::mnuConfiguracion_Click() {
+  FrmConfigura dialogo;
+  dialogo.exec();
+}
+
+void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
+
+bool frmCentralTelefonica::Form_QueryUnload() {
+  QMessageBox pregunta(QMessageBox::Information, QStringLiteral("Salir Sistema"),
+                       QStringLiteral("Desea salir del Programa de Comunicación..."),
+                       QMessageBox::Yes | QMessageBox::No, isVisible() ? this : nullptr);
+  return pregunta.exec() == QMessageBox::Yes;
+}
+
+void frmCentralTelefonica::closeEvent(QCloseEvent* evento) {
+  if (saliendo_) {
+    evento->accept();
+    return;
+  }
+  if (!Form_QueryUnload()) {
+    evento->ignore();
+    return;
+  }
+  saliendo_ = true;
+  control_.CerrarPuerto();
+  QuitarDeBandeja();
+  evento->accept();
+  QCoreApplication::exit(0);
+}
+
+void frmCentralTelefonica::TerminarPorSistema() {
+  // The port stays open until the event loop has unwound: a receive event
+  // under way still reads and posts what it was given.
+  saliendo_ = true;
+  QCoreApplication::exit(0);
+}
+
+void frmCentralTelefonica::Finalizar() {
+  if (Comm1->PortOpen()) control_.CerrarPuerto();
+  Intentar([&] { IconoBandeja->hide(); });
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "estacion/linea/ControlPuerto.h"
+#include "estacion/linea/ResguardoCaptura.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "llamadas/VentanaCaptura.h"
+
+class Comm;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSystemTrayIcon;
+class QTimer;
+
+// The station's one window: port state on the status line, the text of the
+// current burst, and the notification-area icon with its menu.
+class frmCentralTelefonica : public QWidget, public VentanaCaptura {
+  Q_OBJECT
+
+ public:
+  static constexpr char kMensajeNoAbre[] =
+      "Puerto no se puede abrir. Intente nuevamente o con otro Puerto...";
+  static constexpr char kTituloNoAbre[] = "Error - Verificar configuraciones";
+
+  explicit frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
+                                QWidget* padre = nullptr);
+  ~frmCentralTelefonica() override;
+
+  // Where Form_Load looks for CAPTURA.INI and the port finds its COMn links;
+  // the directory of the running executable unless set.
+  void DirectorioPrograma(const std::string& directorio);
+
+  // Start-up; false when the port could not be opened and the program must end.
+  bool Form_Load();
+  // The system asked the station to end: no question, the port is closed.
+  void TerminarPorSistema();
+  // After the event loop has ended: closes the port if still open, removes the icon.
+  void Finalizar();
+
+  // VentanaCaptura
+  EstadoCaptura& Estado() override { return estado_; }
+  void MostrarEstado(const std::string& texto) override;
+  void HabilitarTimerCheck(bool habilitado) override;
+  void MostrarLlegada(const std::string& texto) override;
+  void ProcesarEventos(std::chrono::milliseconds esperaMaxima) override;
+
+  Comm& Puerto() { return *Comm1; }
+  ControlPuerto& Control() { return control_; }
+  ReceptorLlamadas& Receptor() { return receptor_; }
+  QMenu* Menu() const { return mnuArchivos; }
+  QSystemTrayIcon* Bandeja() const { return IconoBandeja; }
+  bool EnBandeja() const;
+  // Null until Form_Load has started it.
+  ResguardoCaptura* Resguardo() const { return resguardo_.get(); }
+
+  void mnuAbrir_Click();
+  void mnuConfiguracion_Click();
+  void mnuSalirSistema_Click();
+
+ protected:
+  void changeEvent(QEvent* evento) override;
+  void closeEvent(QCloseEvent* evento) override;
+
+ private:
+  void CrearControles();
+  void CrearMenu();
+  void Form_Resize();
+  void PonerEnBandeja();
+  void QuitarDeBandeja();
+  void IconoActivado(int razon);
+  // True when the user confirmed the exit.
+  bool Form_QueryUnload();
+  void AvisarPuertoNoAbre();
+  void IniciarResguardo();
+  void ProgramarReintento();
+  void MostrarPendientes();
+  QString TextoBandeja() const;
+
+  EstadoCaptura estado_;
+  QGroupBox* frameInfo = nullptr;
+  QPlainTextEdit* txtLlegada = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  QLabel* lblInformacion = nullptr;
+  QLabel* lblPendientes = nullptr;
+  QTimer* TimerCheck = nullptr;
+  QTimer* TimerReintento = nullptr;
+  QTimer* despertador_ = nullptr;
+  Comm* Comm1 = nullptr;
+  QMenu* mnuArchivos = nullptr;
+  QAction* mnuAbrir = nullptr;
+  QAction* mnuConfiguracion = nullptr;
+  QAction* mnuSalirSistema = nullptr;
+  QSystemTrayIcon* IconoBandeja = nullptr;
+  ControlPuerto control_;
+  ReceptorLlamadas receptor_;
+  ReceptorLlamadas::CrearTelefono crearTelefono_;
+  std::string directorio_;
+  bool saliendo_ = false;
+  // Last member: it closes the port before the journal the port writes into goes.
+  std::unique_ptr<ResguardoCaptura> resguardo_;
+};

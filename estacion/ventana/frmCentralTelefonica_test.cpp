@@ -1,0 +1,308 @@
+#include "estacion/ventana/frmCentralTelefonica.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "estacion/ajustes/FrmConfigura.h"
+#include "estacion/ajustes/mdlMain.h"
+#include "estacion/linea/Comm.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/RespuestaModal.h"
+#include "prueba/VentanaRegistrada.h"
+#include "simulador/LineaCentral.h"
+#include "simulador/LlamadaPrueba.h"
+#include "simulador/PuertoSimulado.h"
+
+using namespace std::chrono_literals;
+using Textos = std::vector<std::string>;
+
+namespace {
+
+const std::string kIni1 =
+    "[configura]\npuerto=1\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[Rutas]\nFile=\n[App]\n";
+
+std::string Estado(int puerto, const char* sufijo) {
+  return "Puerto COM " + std::to_string(puerto) + sufijo;
+}
+
+class VentanaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mdlMain::ArchivoIni.clear();
+    mdlMain::TiempoConexion = 0;
+    ventana.DirectorioPrograma(dir.Ruta());
+  }
+  void TearDown() override {
+    mdlMain::TiempoConexion = 0;
+    QApplication::restoreOverrideCursor();
+  }
+
+  void Ini(const std::string& tiempo, const std::string& nombre = "CAPTURA.INI") {
+    DirectorioPrueba::Escribir(dir.Ruta(nombre), kIni1 + "TimeConexion=" + tiempo + "\n");
+  }
+
+  // Form_Load with nothing modal expected: anything modal is counted and closed.
+  bool Cargar() {
+    RespuestaModal guardia([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Ok); });
+    const bool abierto = ventana.Form_Load();
+    modalesEnCarga = guardia.vistas;
+    return abierto;
+  }
+
+  bool EsperarLinea(const std::string& texto, int ms = 10000) {
+    return QTest::qWaitFor([&] { return ventana.Linea() == texto; }, ms);
+  }
+
+  QString Llegada() const {
+    return ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->toPlainText();
+  }
+
+  DirectorioPrueba dir;
+  TelefonoFalso telefono;
+  VentanaRegistrada ventana{telefono};
+  int modalesEnCarga = -1;
+};
+
+TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("3", "captura.ini");  // another case of the name counts as the file
+  ASSERT_TRUE(Cargar());
+  EXPECT_EQ(modalesEnCarga, 0);  // neither the dialog nor a box
+  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("captura.ini"));
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
+  EXPECT_TRUE(central.EsperarApertura(0ms));
+  EXPECT_EQ(ventana.Linea(), Estado(1, "  : Abierto."));
+  EXPECT_EQ(ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"))->title(),
+            QStringLiteral("Información COM 1"));
+  EXPECT_EQ(ventana.Estado().Recibiendo, 0);
+  EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
+  EXPECT_EQ(mdlMain::TiempoConexion, 3);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone
+}
+
+// A burst of one line driven by the real timer, for two idle times.
+TEST_F(VentanaTest, LaRafagaTerminaPorTiempoConElTimer) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  for (const int tiempo : {3, 1}) {
+    SCOPED_TRACE(tiempo);
+    Ini(std::to_string(tiempo));
+    ventana.Control().CerrarPuerto();
+    ASSERT_TRUE(Cargar());
+    ventana.estados.clear();
+    const auto linea = LlamadaPrueba("2105", "4561234", 125, tiempo);
+    ASSERT_TRUE(central.Enviar(linea.Texto() + "\r\n"));
+
+    ASSERT_TRUE(EsperarLinea(Estado(1, "    : Inactivo."), 8000)) << ventana.Linea();
+    Textos esperados = {Estado(1, "  : Activo."), Estado(1, "  : Activo.")};
+    for (int tick = 2; tick <= tiempo; ++tick) {
+      esperados.push_back(Estado(1, "  : Esperando el tiempo de termino del envio."));
+    }
+    esperados.push_back(Estado(1, "    : Inactivo."));
+    EXPECT_EQ(ventana.estados, esperados);
+    EXPECT_TRUE(Llegada().isEmpty());
+    EXPECT_EQ(ventana.Estado().Recibiendo, 0);
+    EXPECT_EQ(ventana.Estado().ContadorEspera, 1);
+    EXPECT_FALSE(ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->isActive());
+    EXPECT_EQ(ventana.vivos, 0);  // the event's Telefono was released
+
+    ASSERT_FALSE(telefono.Creas.empty());
+    const auto& crea = telefono.Creas.back();
+    EXPECT_EQ(crea.vAnexo, "105");
+    EXPECT_EQ(crea.vDiscado, linea.Discado + std::string(20 - linea.Discado.size(), ' '));
+    EXPECT_EQ(crea.vTiempo, " 00:02:05 ");
+    EXPECT_EQ(crea.vCodigo, "000" + std::to_string(tiempo));
+  }
+  EXPECT_EQ(telefono.Creas.size(), 2u);
+}
+
+TEST_F(VentanaTest, UnaRafagaVencidaSeCierraYSeAbreOtra) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("0");  // no tick ends the burst
+  ASSERT_TRUE(Cargar());
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(EsperarLinea(Estado(1, "  : Esperando el tiempo de termino del envio.")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ventana.Estado().ContadorEspera >= 2; }, 3000));
+  ventana.estados.clear();
+
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2102", "4561234", 61, 2).Texto() + "\r\n"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 2; }, 5000));
+  ASSERT_GE(ventana.estados.size(), 2u);
+  EXPECT_EQ(ventana.estados[0], Estado(1, "   : Inactivo."));
+  EXPECT_EQ(ventana.estados[1], Estado(1, "  : Activo."));
+  EXPECT_EQ(telefono.Creas[1].vAnexo, "102");
+  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
+}
+
+// The tick called by hand: a receive event waiting when it pumps keeps the burst open.
+TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("1");
+  ASSERT_TRUE(Cargar());
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 1; }, 5000));
+  ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->stop();  // ticks by hand from here
+  ASSERT_EQ(ventana.Estado().ContadorEspera, 0);
+
+  ventana.estados.clear();
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2103", "4561234", 61, 2).Texto() + "\r\n"));
+  ASSERT_TRUE(central.EsperarLectura(5000ms));
+  std::this_thread::sleep_for(100ms);  // the notice is queued, not yet handled
+  // This tick brings the counter to 1 = TiempoConexion, but its pass of
+  // events handles the line first and resets the counter.
+  ventana.Control().TimerCheck_Timer();
+  EXPECT_EQ(telefono.Creas.size(), 2u);
+  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
+  EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
+  EXPECT_EQ(ventana.estados, Textos{Estado(1, "  : Activo.")});
+  ventana.Control().TimerCheck_Timer();
+  EXPECT_EQ(ventana.Estado().Recibiendo, 0);
+  EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
+}
+
+TEST_F(VentanaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
+  bool puertoAbiertoEnDialogo = true;
+  bool eraElDialogo = false;
+  RespuestaModal respuesta([&](QWidget* modal) {
+    eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
+    puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
+    RespuestaModal::Pulsar(modal, QMessageBox::Cancel);
+  });
+  testing::internal::CaptureStderr();
+  // The dialog is left without a port: the opening fails afterwards.
+  EXPECT_FALSE(ventana.Form_Load());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(respuesta.vistas, 1);
+  EXPECT_TRUE(eraElDialogo);
+  EXPECT_FALSE(puertoAbiertoEnDialogo);
+  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
+  EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
+}
+
+TEST_F(VentanaTest, UnPuertoQueNoAbreTerminaSinQuedarEsperando) {
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                             "[configura]\npuerto=7\nbseg=9600\nbdat=8\npari=None\nbpar=1\n");
+  std::filesystem::create_symlink(dir.Ruta("no-existe"), dir.Ruta("COM7"));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(Cargar());
+  const std::string error = testing::internal::GetCapturedStderr();
+  // Offscreen nobody could close the box: the message goes to the error output.
+  EXPECT_EQ(modalesEnCarga, 0);
+  EXPECT_NE(error.find("Error - Verificar configuraciones: Puerto no se puede abrir. Intente "
+                       "nuevamente o con otro Puerto..."),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(ventana.Linea(), Estado(7, "  : Cerrado."));
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(VentanaTest, LaSalidaPreguntaYNoDejaTodoIgual) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  {
+    RespuestaModal no([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::No); });
+    ventana.mnuSalirSistema_Click();
+    EXPECT_EQ(no.vistas, 1);
+    EXPECT_EQ(no.ultima.titulo, "Salir Sistema");
+    EXPECT_EQ(no.ultima.texto, "Desea salir del Programa de Comunicación...");
+    EXPECT_EQ(no.ultima.icono, QMessageBox::Information);
+    EXPECT_EQ(no.ultima.botones, QMessageBox::Yes | QMessageBox::No);
+  }
+  EXPECT_TRUE(ventana.isVisible());
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(ventana.Linea(), Estado(1, "  : Abierto."));
+
+  // Capture goes on while the question waits.
+  RespuestaModal tarde([&](QWidget* m) {
+    central.Enviar(LlamadaPrueba("2104", "4561234", 61, 9).Texto() + "\r\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !telefono.Creas.empty(); }, 5000));
+    RespuestaModal::Pulsar(m, QMessageBox::No);
+  });
+  ventana.close();
+  EXPECT_EQ(telefono.Creas.size(), 1u);
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
+}
+
+// Yes ends the event loop, as in the program.
+TEST_F(VentanaTest, LaSalidaConfirmadaCierraElPuerto) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  RespuestaModal si([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Yes); });
+  EXPECT_EQ(SalirDelMenu(ventana), 0);
+  EXPECT_EQ(si.vistas, 1);
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(ventana.Linea(), Estado(1, "    : Cerrado."));
+}
+
+// Offscreen there is no tray: minimising must not hide the window.
+// A database that does not answer: the call waits on its own line and in the
+// tray's tip, apart from the status line, and is stored once it answers.
+TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("3");
+  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication link failure"});
+  ASSERT_TRUE(Cargar());
+  auto* pendientes = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
+  ASSERT_NE(pendientes, nullptr);
+  EXPECT_TRUE(pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 0")));
+  EXPECT_EQ(ventana.Bandeja()->toolTip(), QStringLiteral("Zunta - Comunicación"));
+
+  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2105", "4561234", 125, 1).Texto() + "\r\n"));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 1")); },
+      8000))
+      << pendientes->text().toStdString();
+  EXPECT_TRUE(ventana.Bandeja()->toolTip().contains(QStringLiteral("Llamadas pendientes: 1")));
+  EXPECT_EQ(ventana.Linea().find("pendientes"), std::string::npos);
+
+  telefono.Sanar("Crea");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return pendientes->text().startsWith(QStringLiteral("Llamadas pendientes: 0")); },
+      10000));
+  EXPECT_EQ(ventana.Bandeja()->toolTip(), QStringLiteral("Zunta - Comunicación"));
+  // The failed attempt and the re-post, and nothing after it.
+  QTest::qWait(2500);
+  EXPECT_EQ(telefono.Creas.size(), 2u);
+}
+
+TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
+  ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+  ventana.show();
+  ventana.showMinimized();
+  QTest::qWait(100);
+  EXPECT_TRUE(ventana.isVisible());
+  EXPECT_TRUE(ventana.isMinimized());
+  EXPECT_FALSE(ventana.EnBandeja());
+  EXPECT_FALSE(ventana.Menu()->actions().front()->isVisible());  // "&Abrir"
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+    char plantilla[] = "/tmp/sentrel-xdg-XXXXXX";
+    if (::mkdtemp(plantilla) != nullptr) setenv("XDG_RUNTIME_DIR", plantilla, 1);
+  }
+  QApplication aplicacion(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,25 @@
+#include <QApplication>
+
+#include <clocale>
+
+#include "captura/CargadorTelefono.h"
+#include "estacion/ventana/AvisoTerminacion.h"
+#include "estacion/ventana/frmCentralTelefonica.h"
+
+int main(int argc, char* argv[]) {
+  QApplication aplicacion(argc, argv);
+  std::setlocale(LC_ALL, "");  // the machine's regional settings
+  // Hidden in the tray the window is not visible, yet the station runs on.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  frmCentralTelefonica ventana([] { return captura::CargadorTelefono::DelPrograma().Crear(); });
+  AvisoTerminacion aviso;
+  QObject::connect(&aviso, &AvisoTerminacion::Terminar, &ventana,
+                   &frmCentralTelefonica::TerminarPorSistema);
+
+  if (!ventana.Form_Load()) return 1;
+  ventana.show();
+  const int resultado = QApplication::exec();
+  ventana.Finalizar();
+  return resultado;
+}

@@ -1,0 +1,123 @@
+#include "llamadas/ReceptorLlamadas.h"
+
+#include <exception>
+#include <utility>
+
+#include "llamadas/EnCurso.h"
+#include "llamadas/RegistroLlamada.h"
+#include "llamadas/TelefonoAusente.h"
+#include "llamadas/Texto.h"
+
+std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufijo) {
+  return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
+}
+
+ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto,
+                                   CrearTelefono crearTelefono, Reloj reloj)
+    : ventana_(ventana),
+      puerto_(puerto),
+      crearTelefono_(std::move(crearTelefono)),
+      reloj_(std::move(reloj)) {}
+
+// Nested events would each open the burst and wait again before reading:
+// while the exchange keeps sending, none would ever read and the stack would
+// grow until the process died.
+void ReceptorLlamadas::Comm1_OnComm() {
+  if (atendiendo_) {
+    diferido_ = true;
+    return;
+  }
+  const EnCurso enCurso(atendiendo_);
+  do {
+    diferido_ = false;
+    AtenderEvento();
+  } while (diferido_);
+}
+
+void ReceptorLlamadas::AtenderEvento() {
+  if (puerto_.CommEvent() != PuertoCaptura::kEventoRecibido) return;
+  CerrarRafagaVencida();
+  ventana_.Estado().ContadorEspera = 0;
+  if (ventana_.Estado().Recibiendo == 0) AbrirRafaga();
+
+  const std::string recibido = puerto_.Input();
+  if (recibido.empty()) return;
+  const uint64_t posicion = puerto_.PosicionEntrada();
+  const std::string_view trabajo = TextoDeTrabajo(recibido);
+  Enmarcar(trabajo, posicion + static_cast<uint64_t>(trabajo.data() - recibido.data()));
+  ventana_.MostrarLlegada(std::string(Derecha(recibido, kMaximoLlegada)));
+}
+
+void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posicion) {
+  Enmarcar(texto, posicion);
+}
+
+// `posicion` is where `trabajo` begins in the received stream.
+void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
+  const auto telefono = CrearTelefonoDelEvento();
+  enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
+    if (!linea.empty()) {
+      if (manejarLinea_) {
+        manejarLinea_(linea, *telefono);
+      } else {
+        ProcesarLinea(linea, *telefono);
+      }
+    }
+    if (alCompletar_) alCompletar_(posicion + trasRetorno);
+  });
+}
+
+std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
+                                                               captura::_Telefono& telefono,
+                                                               ModoRegistro modo) {
+  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
+  if (!registro.EsValido()) return std::nullopt;
+  return registrador_.RegistrarLlamada(registro, telefono, modo);
+}
+
+// Two ticks of silence or more: the previous burst is over.
+void ReceptorLlamadas::CerrarRafagaVencida() {
+  EstadoCaptura& estado = ventana_.Estado();
+  if (!(estado.ContadorEspera > 1 && estado.Recibiendo == 1)) return;
+  ventana_.HabilitarTimerCheck(false);
+  ventana_.MostrarLlegada("");
+  ventana_.MostrarEstado(TextoEstado(estado.NumeroPuerto, kSufijoInactivo));
+  estado.Recibiendo = 0;
+  estado.ContadorEspera = 0;
+}
+
+// The exchange sends a burst in pieces: give the rest of it time to arrive.
+void ReceptorLlamadas::AbrirRafaga() {
+  ventana_.MostrarEstado(TextoEstado(ventana_.Estado().NumeroPuerto, kSufijoActivo));
+  Esperar(kEsperaInicio, ventana_, reloj_);
+  ventana_.Estado().Recibiendo = 1;
+  ventana_.HabilitarTimerCheck(true);
+}
+
+// A text that begins with "^" carries a header block first; its last
+// character is not part of the calls.
+std::string_view ReceptorLlamadas::TextoDeTrabajo(std::string_view recibido) {
+  if (!recibido.starts_with('^')) return recibido;
+  if (recibido.size() <= kInicioTrasCabecera) return {};
+  return recibido.substr(kInicioTrasCabecera - 1, recibido.size() - kInicioTrasCabecera);
+}
+
+// A Telefono that cannot be created fails each of its steps alone: the lines
+// are still framed and read.
+std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoDelEvento() {
+  return CrearTelefonoOAusente(crearTelefono_);
+}
+
+std::unique_ptr<captura::_Telefono> ReceptorLlamadas::CrearTelefonoOAusente(
+    const CrearTelefono& crear) {
+  captura::Fallo fallo{captura::kNoSePuedeCrear, "Telefono no disponible"};
+  try {
+    if (!crear) return std::make_unique<TelefonoAusente>(std::move(fallo));
+    auto creado = crear();
+    if (creado && creado.Dato()) return std::move(creado.Dato());
+    if (!creado) fallo = creado.Falla();
+  } catch (const std::exception& e) {
+    fallo.Descripcion = e.what();
+  }
+  return std::make_unique<TelefonoAusente>(std::move(fallo));
+}

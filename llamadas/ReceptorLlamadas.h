@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "captura/_Telefono.h"
+#include "llamadas/EnmarcadorLineas.h"
+#include "llamadas/Esperar.h"
+#include "llamadas/PuertoCaptura.h"
+#include "llamadas/RegistradorLlamadas.h"
+#include "llamadas/ResumenRegistro.h"
+#include "llamadas/VentanaCaptura.h"
+
+// The receive side of the main window: keeps the burst state with the check
+// timer, reads what the exchange sent, frames it into call lines and hands
+// every call to RegistrarLlamada with one Telefono per receive event.
+class ReceptorLlamadas {
+ public:
+  using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
+  // Handles one framed line with the event's Telefono (ProcesarLinea unless replaced).
+  using ManejarLinea = std::function<void(std::string_view linea, captura::_Telefono&)>;
+  // Told, after each carriage return has been dealt with, of the stream
+  // position right after it: everything before it is done.
+  using AlCompletar = std::function<void(uint64_t posicion)>;
+
+  static constexpr char kSufijoActivo[] = "  : Activo.";
+  static constexpr char kSufijoInactivo[] = "   : Inactivo.";
+  static constexpr float kEsperaInicio = 0.5f;
+  // A header block is read from this character on (1-based).
+  static constexpr std::size_t kInicioTrasCabecera = 330;
+  // The text pane shows at most this much of an event's text, its end: a
+  // pane laid out with megabytes would hold the window for minutes.
+  static constexpr std::size_t kMaximoLlegada = 64 * 1024;
+
+  // A Telefono from the factory, or, when it cannot create one, a stand-in
+  // that fails every step with the creation's failure.
+  static std::unique_ptr<captura::_Telefono> CrearTelefonoOAusente(const CrearTelefono& crear);
+
+  // "Puerto COM " + port number + suffix.
+  static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
+
+  ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
+                   Reloj reloj = SegundosDesdeMedianoche);
+
+  // Comm1's communication event. An event raised while another is being
+  // handled (in its wait, or in whatever that lets run) is handled once that
+  // one has returned, never inside it.
+  void Comm1_OnComm();
+
+  // One framed 80-character line: parsed, tested and, when it is a call,
+  // priced and posted. Nothing when the line is not a call.
+  std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
+                                               ModoRegistro modo = ModoRegistro::Normal);
+
+  void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
+  void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
+
+  // Frames text received before a restart and never completed (no header
+  // rule, no burst state, no display); the text after its last carriage
+  // return is carried into the next receive event.
+  void ProcesarRecuperado(std::string_view texto, uint64_t posicion);
+
+  const RegistradorLlamadas& Registrador() const { return registrador_; }
+  const std::string& Pendiente() const { return enmarcador_.Pendiente(); }
+
+ private:
+  void AtenderEvento();
+  void CerrarRafagaVencida();
+  void AbrirRafaga();
+  std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
+  static std::string_view TextoDeTrabajo(std::string_view recibido);
+  void Enmarcar(std::string_view trabajo, uint64_t posicion);
+
+  VentanaCaptura& ventana_;
+  PuertoCaptura& puerto_;
+  CrearTelefono crearTelefono_;
+  Reloj reloj_;
+  ManejarLinea manejarLinea_;
+  AlCompletar alCompletar_;
+  RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
+  EnmarcadorLineas enmarcador_;      // the line carried between events
+  bool atendiendo_ = false;          // an event is being handled
+  bool diferido_ = false;            // one more came meanwhile
+};

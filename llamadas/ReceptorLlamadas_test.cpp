@@ -1,0 +1,287 @@
+#include "llamadas/ReceptorLlamadas.h"
+
+#include <algorithm>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "prueba/LineaPrueba.h"
+#include "prueba/PuertoFalso.h"
+#include "prueba/TelefonoFalso.h"
+#include "prueba/TelefonoPrestado.h"
+#include "prueba/VentanaFalsa.h"
+
+namespace {
+
+using captura::Resultado;
+using ::testing::ElementsAre;
+
+class Receptor : public ::testing::Test {
+ protected:
+  Receptor() {
+    ventana.estado.NumeroPuerto = 1;
+    tel.AgregarTarifa("0114", 1.0f, 10, 1, 0.5f);
+    tel.AgregarHabitacion("105", 900, 15);
+    // Every call posted, with its line and what became of it.
+    receptor.ManejarLineas([this](std::string_view linea, captura::_Telefono& telefono) {
+      if (auto r = receptor.ProcesarLinea(linea, telefono)) {
+        lineas.emplace_back(linea);
+        resumenes.push_back(*r);
+      }
+    });
+  }
+
+  Resultado<std::unique_ptr<captura::_Telefono>> Crear() {
+    ++creados;
+    if (falloCreacion) return *falloCreacion;
+    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
+  }
+
+  // One receive event carrying the text.
+  void Recibir(std::string texto) {
+    puerto.Entradas.push_back(std::move(texto));
+    receptor.Comm1_OnComm();
+  }
+
+  std::vector<std::string> Anexos() const {
+    std::vector<std::string> anexos;
+    for (const auto& c : tel.Creas) anexos.push_back(c.vAnexo);
+    return anexos;
+  }
+
+  VentanaFalsa ventana;
+  PuertoFalso puerto;
+  TelefonoFalso tel;
+  int creados = 0;
+  int vivos = 0;
+  std::optional<captura::Fallo> falloCreacion;
+  ReceptorLlamadas receptor{ventana, puerto, [this] { return Crear(); },
+                            [this] { return ventana.Reloj; }};
+  std::vector<std::string> lineas;
+  std::vector<ResumenRegistro> resumenes;
+
+  const std::string L1 = LineaPrueba("2105", "01144412345");
+  const std::string L2 = LineaPrueba(" 106", "0114000111");
+  const std::string L3 = LineaPrueba(" 107", "4441234");
+  const std::string kActivo = "estado:Puerto COM 1  : Activo.";
+  const std::string kInactivo = "estado:Puerto COM 1   : Inactivo.";
+};
+
+TEST_F(Receptor, OtroEventoDelPuertoNoCambiaNada) {
+  puerto.Evento = 3;
+  Recibir(L1 + "\r\n");
+  EXPECT_TRUE(ventana.Registro.empty());
+  EXPECT_EQ(puerto.Entradas.size(), 1u);
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_EQ(creados, 0);
+}
+
+TEST_F(Receptor, PrimerEventoDeLaRafagaEsperaMedioSegundoAntesDeLeer) {
+  ventana.AlProcesar = [this] { EXPECT_EQ(puerto.Entradas.size(), 1u) << "read before the wait"; };
+  Recibir(L1 + "\r\n");
+  ASSERT_GE(ventana.Registro.size(), 4u);
+  EXPECT_EQ(ventana.Registro.front(), kActivo);
+  EXPECT_EQ(ventana.Registro.at(ventana.Registro.size() - 2), "timer:1");
+  EXPECT_EQ(ventana.Registro.back(), "llegada:" + L1 + "\r\n");
+  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_EQ(tel.Creas.size(), 1u);
+  EXPECT_EQ(vivos, 0);  // released at the end of the event
+
+  // Within the same burst: no status text, no wait.
+  ventana.Registro.clear();
+  ventana.estado.ContadorEspera = 1;
+  Recibir(L2 + "\r\n");
+  EXPECT_THAT(ventana.Registro, ElementsAre("llegada:" + L2 + "\r\n"));
+  EXPECT_EQ(ventana.estado.ContadorEspera, 0);
+  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
+}
+
+TEST_F(Receptor, RafagaVencidaSeCierraYSeAbreOtra) {
+  ventana.estado.Recibiendo = 1;
+  ventana.estado.ContadorEspera = 2;
+  Recibir(L1 + "\r\n");
+  ASSERT_GE(ventana.Registro.size(), 5u);
+  EXPECT_THAT(std::vector<std::string>(ventana.Registro.begin(), ventana.Registro.begin() + 5),
+              ElementsAre("timer:0", "llegada:", kInactivo, kActivo, "eventos"));
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_TRUE(ventana.TimerCheck);
+
+  ventana.Registro.clear();
+  ventana.estado.ContadorEspera = 1;
+  Recibir(L2 + "\r\n");
+  EXPECT_THAT(ventana.Registro, ElementsAre("llegada:" + L2 + "\r\n"));
+}
+
+TEST_F(Receptor, LineasConRetornoYSaltoCadaUnaSusOchentaCaracteres) {
+  Recibir(L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n");
+  EXPECT_THAT(lineas, ElementsAre(L1, L2, L3));
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106", "107"));
+  EXPECT_EQ(creados, 1);
+}
+
+TEST_F(Receptor, RetornoEnLaPosicion80NoDaLinea81Si) {
+  Recibir(L1.substr(1) + "\r\n" + L2.substr(0, 20));
+  EXPECT_TRUE(lineas.empty());
+
+  ReceptorLlamadas otro(
+      ventana, puerto, [this] { return Crear(); }, [this] { return ventana.Reloj; });
+  puerto.Entradas.push_back(L1 + "\r");
+  otro.Comm1_OnComm();
+  EXPECT_THAT(Anexos(), ElementsAre("105"));
+}
+
+TEST_F(Receptor, CabeceraSeLeeDesdeElCaracter330SinElUltimo) {
+  // 400 characters: 329 of header, 70 of a line, one dropped at the end.
+  const std::string cabecera = "^" + std::string(328, 'h') + L1.substr(0, 70) + "Z";
+  ASSERT_EQ(cabecera.size(), 400u);
+  Recibir(cabecera);
+  EXPECT_TRUE(tel.Creas.empty());
+  EXPECT_EQ(receptor.Pendiente(), L1.substr(0, 70));
+  EXPECT_EQ(ventana.Llegada, cabecera);
+  Recibir(L1.substr(70) + "\r\n");
+  EXPECT_THAT(lineas, ElementsAre(L1));
+
+  // A header text of 330 characters or less holds nothing; it is still shown.
+  const std::string corta = "^" + std::string(250, 'h') + L2 + "\r";
+  Recibir(corta);
+  EXPECT_EQ(lineas.size(), 1u);
+  EXPECT_EQ(ventana.Llegada, corta);
+}
+
+TEST_F(Receptor, LineaPartidaEntreDosEventosSeRegistraUnaVez) {
+  Recibir(L1 + "\r\n" + L2.substr(0, 33));
+  EXPECT_THAT(Anexos(), ElementsAre("105"));
+  Recibir(L2.substr(33) + "\r\n" + L3.substr(0, 79));
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106"));
+  Recibir("");  // nothing read: the carried text waits
+  Recibir(L3.substr(79) + "\r");
+  Recibir("\n");
+  EXPECT_THAT(lineas, ElementsAre(L1, L2, L3));
+  EXPECT_EQ(ventana.Llegada, "\n");
+}
+
+TEST_F(Receptor, SoloLaUltimaLineaSeArrastra) {
+  // A line that begins with blanks and whose carriage return comes alone.
+  const std::string blancos = LineaPrueba("  15", "0114000222");
+  Recibir(std::string(500, 'x') + blancos);
+  EXPECT_EQ(receptor.Pendiente(), blancos);
+  Recibir("\r\n");
+  EXPECT_THAT(lineas, ElementsAre(blancos));
+  EXPECT_EQ(receptor.Pendiente(), "\n");
+}
+
+TEST_F(Receptor, RafagaDeMuchasLineasEnOrden) {
+  std::string texto;
+  for (int i = 0; i < 300; ++i) {
+    texto += LineaPrueba(std::to_string(1000 + i), "0114" + std::to_string(100000 + i)) + "\r\n";
+  }
+  Recibir(texto);
+  ASSERT_EQ(tel.Creas.size(), 300u);
+  EXPECT_EQ(tel.Creas.front().vAnexo, "1000");
+  EXPECT_EQ(tel.Creas.back().vAnexo, "1299");
+  EXPECT_EQ(tel.Creas.back().vDiscado, "0114100299");
+  EXPECT_EQ(creados, 1);
+  EXPECT_EQ(vivos, 0);
+}
+
+TEST_F(Receptor, SinDatosNoCreaTelefonoNiMuestra) {
+  Recibir("");
+  EXPECT_EQ(creados, 0);
+  EXPECT_EQ(ventana.Registro.front(), kActivo);
+  EXPECT_EQ(ventana.Registro.back(), "timer:1");
+  EXPECT_TRUE(std::none_of(ventana.Registro.begin(), ventana.Registro.end(),
+                           [](const std::string& r) { return r.starts_with("llegada:"); }));
+}
+
+TEST_F(Receptor, TelefonoQueNoSeCreaFallaCadaPaso) {
+  falloCreacion = captura::Fallo{429, "ActiveX component can't create object"};
+  Recibir(L1 + "\r\n" + L2 + "\r\n");
+  ASSERT_EQ(resumenes.size(), 2u);
+  EXPECT_THAT(lineas, ElementsAre(L1, L2));
+  for (const auto& r : resumenes) {
+    EXPECT_FALSE(r.LlamadaGuardada);
+    ASSERT_FALSE(r.Fallidos.empty());
+    EXPECT_EQ(r.Fallidos.back().Fallo.Numero, 429);
+  }
+  EXPECT_TRUE(tel.Orden.empty());
+  EXPECT_EQ(ventana.Llegada, L1 + "\r\n" + L2 + "\r\n");
+}
+
+// An event raised during the start-of-burst wait runs after the first one
+// returns, never inside it: nested, each would wait again and none would read.
+TEST_F(Receptor, EventoDuranteLaEsperaSeAtiendeDespuesNuncaDentro) {
+  puerto.Entradas = {L1 + "\r\n", L2 + "\r\n"};
+  bool enEspera = false;
+  ventana.AlProcesar = [&] {
+    enEspera = true;
+    receptor.Comm1_OnComm();
+    enEspera = false;
+  };
+  receptor.ManejarLineas([&](std::string_view linea, captura::_Telefono& telefono) {
+    EXPECT_FALSE(enEspera) << "a line handled inside the wait";
+    receptor.ProcesarLinea(linea, telefono);
+  });
+  receptor.Comm1_OnComm();
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), kActivo), 1);
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "timer:1"), 1);
+  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106"));
+  EXPECT_EQ(ventana.Llegada, L2 + "\r\n");
+}
+
+// A huge event is framed whole, but the pane gets only its end.
+TEST_F(Receptor, EventoEnormeSeEnmarcaEnteroYElPanelMuestraSuFinal) {
+  std::string enorme(3 * ReceptorLlamadas::kMaximoLlegada, 'x');
+  enorme += "\r\n" + L1 + "\r\n";
+  Recibir(enorme);
+  EXPECT_THAT(Anexos(), ElementsAre("105"));
+  EXPECT_EQ(ventana.Llegada.size(), ReceptorLlamadas::kMaximoLlegada);
+  EXPECT_TRUE(ventana.Llegada.ends_with(L1 + "\r\n"));
+}
+
+// Every carriage return is reported done with its place in the received
+// stream, across events, headers and carried lines.
+TEST_F(Receptor, CadaRetornoSeCompletaConSuPosicionEnLaEntrada) {
+  std::vector<uint64_t> completadas;
+  std::vector<std::string> manejadas;
+  receptor.AlCompletarLinea([&](uint64_t p) { completadas.push_back(p); });
+  receptor.ManejarLineas(
+      [&](std::string_view linea, captura::_Telefono&) { manejadas.emplace_back(linea); });
+  const std::string a = L1 + "\r\n";
+  Recibir(a + L1.substr(0, 30));                  // 82 bytes, then a split line
+  Recibir(L1.substr(30) + "\r\n" + "corta\r\n");  // the rest of it, then a short line
+  EXPECT_THAT(completadas, ElementsAre(81u, 82 + 30 + 50 + 1, 82 + 30 + 50 + 2 + 6));
+  // The short line takes in the end of the one before it, as any short line does.
+  ASSERT_EQ(manejadas.size(), 3u);
+  EXPECT_EQ(manejadas[0], L1);
+  EXPECT_EQ(manejadas[1], L1);
+  EXPECT_TRUE(manejadas[2].ends_with("\r\ncorta"));
+  EXPECT_TRUE(tel.Creas.empty());  // the handler took the lines
+
+  completadas.clear();
+  const uint64_t inicio = 82 + 82 + 7;
+  Recibir("^" + std::string(328, 'x') + a + "z");  // header block: read from character 330
+  EXPECT_THAT(completadas, ElementsAre(inicio + 329 + 81));
+}
+
+TEST_F(Receptor, TextoRecuperadoSeEnmarcaSinRafagaNiPantalla) {
+  std::vector<uint64_t> completadas;
+  receptor.AlCompletarLinea([&](uint64_t p) { completadas.push_back(p); });
+  receptor.ProcesarRecuperado(L1 + "\r\n" + L1.substr(0, 10), 1000);
+  EXPECT_THAT(completadas, ElementsAre(1081u));
+  EXPECT_EQ(tel.Creas.size(), 1u);
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_TRUE(ventana.Registro.empty());
+  Recibir(L1.substr(10) + "\r\n");  // the carried line ends in the first event
+  EXPECT_EQ(tel.Creas.size(), 2u);
+}
+
+TEST(TextoEstado, NumeroDePuertoSinCeros) {
+  EXPECT_EQ(ReceptorLlamadas::TextoEstado(1, ReceptorLlamadas::kSufijoActivo),
+            "Puerto COM 1  : Activo.");
+  EXPECT_EQ(ReceptorLlamadas::TextoEstado(12, ReceptorLlamadas::kSufijoInactivo),
+            "Puerto COM 12   : Inactivo.");
+}
+
+}  // namespace

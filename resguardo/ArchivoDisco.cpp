@@ -1,0 +1,62 @@
+#include "resguardo/ArchivoDisco.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace archivo_disco {
+
+captura::Fallo FalloSistema(int numero, const std::string& que) {
+  return captura::Fallo{numero, que + ": " + std::strerror(numero)};
+}
+
+captura::Estado EscribirEn(const Descriptor& archivo, std::string_view bytes,
+                           uint64_t desplazamiento, const std::filesystem::path& ruta) {
+  while (!bytes.empty()) {
+    const ssize_t n =
+        ::pwrite(archivo.fd(), bytes.data(), bytes.size(), static_cast<off_t>(desplazamiento));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return FalloSistema(n < 0 ? errno : EIO, ruta.string());
+    bytes.remove_prefix(static_cast<size_t>(n));
+    desplazamiento += static_cast<uint64_t>(n);
+  }
+  return {};
+}
+
+captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint64_t largo,
+                       std::string& destino, const std::filesystem::path& ruta) {
+  const size_t inicio = destino.size();
+  destino.resize(inicio + largo);
+  size_t leido = 0;
+  while (leido < largo) {
+    const ssize_t n = ::pread(archivo.fd(), destino.data() + inicio + leido, largo - leido,
+                              static_cast<off_t>(desplazamiento + leido));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      destino.resize(inicio);
+      // End of file before the length the journal knows of: cut short behind our back.
+      return FalloSistema(n < 0 ? errno : EIO, ruta.string());
+    }
+    leido += static_cast<size_t>(n);
+  }
+  return {};
+}
+
+captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
+  const Descriptor dir(::open(directorio.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valido() || ::fsync(dir.fd()) != 0) return FalloSistema(errno, directorio.string());
+  return {};
+}
+
+// splitmix64's finaliser: every bit of the number moves about half the bits
+// of the result, so half of an old value and half of a new one never match.
+uint64_t Control(uint64_t numero) {
+  uint64_t z = numero + 0x9e3779b97f4a7c15ULL;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+}  // namespace archivo_disco

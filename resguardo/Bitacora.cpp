@@ -1,0 +1,80 @@
+#include "resguardo/Bitacora.h"
+
+#include <syslog.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "llamadas/Texto.h"
+
+namespace {
+
+void AlSyslog(int prioridad, const std::string& mensaje) {
+  static std::once_flag abierto;
+  std::call_once(abierto, [] { openlog("Sentrel", LOG_PID, LOG_USER); });
+  syslog(prioridad, "%s", mensaje.c_str());
+}
+
+}  // namespace
+
+Bitacora::Bitacora(Sumidero sumidero)
+    : sumidero_(sumidero ? std::move(sumidero) : Sumidero(AlSyslog)) {}
+
+std::string Bitacora::TextoLinea(std::string_view linea) {
+  std::string limpia(linea.substr(0, linea.find_last_not_of(' ') + 1));
+  for (char& c : limpia) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F || (b >= 0x80 && b < 0xA0)) c = '?';
+  }
+  return Utf8DesdeLatin1(limpia);
+}
+
+std::string Bitacora::TextoFallo(const captura::Fallo& fallo) {
+  char numero[48];
+  std::snprintf(numero, sizeof numero, "error %d (0x%08X): ", fallo.Numero,
+                static_cast<unsigned>(fallo.Numero));
+  return numero + fallo.Descripcion;
+}
+
+void Bitacora::Pendiente(std::string_view linea, const captura::Fallo& fallo, uint32_t intento) {
+  Escribir(LOG_WARNING, "Llamada pendiente, intento " + std::to_string(intento) +
+                            ", se reintentará: " + TextoFallo(fallo) +
+                            " | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::Aparcada(std::string_view linea, const captura::Fallo& fallo) {
+  Escribir(LOG_ERR, "Llamada apartada, no se reintentará: " + TextoFallo(fallo) +
+                        " | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::EnEspera(std::string_view linea) {
+  Escribir(LOG_INFO, "Llamada en espera de las pendientes | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::Recobrada(std::string_view linea) {
+  Escribir(LOG_NOTICE,
+           "Llamada recibida antes de un cierre inesperado, se comprobará antes de registrarla | "
+           "línea: " +
+               TextoLinea(linea));
+}
+
+void Bitacora::Recuperada(std::string_view linea, uint32_t intentos) {
+  Escribir(LOG_NOTICE, "Llamada pendiente registrada tras " + std::to_string(intentos) +
+                           " intento(s) fallido(s) | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::ArchivoNoGuardado(const captura::Fallo& fallo) {
+  Escribir(LOG_CRIT, "No se pudo guardar el archivo de llamadas pendientes: " + TextoFallo(fallo));
+}
+
+void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
+  Escribir(LOG_CRIT, "No se pudo guardar el diario de recepcion: " + TextoFallo(fallo));
+}
+
+void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
+  try {
+    sumidero_(prioridad, mensaje);
+  } catch (...) {
+    // The log must never stop the posting of calls.
+  }
+}

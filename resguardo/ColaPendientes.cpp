@@ -1,0 +1,296 @@
+#include "resguardo/ColaPendientes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+using captura::Estado;
+using captura::Fallo;
+
+namespace {
+
+// The file begins with this; then changes, each one: payload length (4
+// bytes), CRC-32 of the payload (4 bytes), payload. All numbers little-endian.
+constexpr std::string_view kCabecera = "SNTLPND1";
+constexpr uint8_t kPoner = 1;   // payload: the whole line
+constexpr uint8_t kQuitar = 2;  // payload: its Id
+constexpr std::size_t kMaximoCambio = 1 << 20;
+
+uint32_t Crc32(std::string_view datos) {
+  static const auto tabla = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char b : datos) crc = tabla[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return crc ^ 0xFFFFFFFFu;
+}
+
+class Escritor {
+ public:
+  template <class T>
+  Escritor& Numero(T v) {
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+      datos_ += static_cast<char>(static_cast<uint64_t>(v) >> (8 * i) & 0xFF);
+    }
+    return *this;
+  }
+  Escritor& Texto(std::string_view t) {
+    Numero(static_cast<uint32_t>(t.size()));
+    datos_ += t;
+    return *this;
+  }
+  Escritor& Falla(const std::optional<Fallo>& f) {
+    Numero(static_cast<uint8_t>(f.has_value()));
+    if (f) Numero(f->Numero).Texto(f->Descripcion);
+    return *this;
+  }
+  // The payload framed with its length and checksum.
+  std::string Cambio() const {
+    Escritor marco;
+    marco.Numero(static_cast<uint32_t>(datos_.size())).Numero(Crc32(datos_));
+    return marco.datos_ + datos_;
+  }
+
+ private:
+  std::string datos_;
+};
+
+class Lector {
+ public:
+  explicit Lector(std::string_view datos) : datos_(datos) {}
+
+  template <class T>
+  bool Numero(T& v) {
+    if (datos_.size() < sizeof(T)) return false;
+    uint64_t r = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+      r |= static_cast<uint64_t>(static_cast<unsigned char>(datos_[i])) << (8 * i);
+    }
+    v = static_cast<T>(r);
+    datos_.remove_prefix(sizeof(T));
+    return true;
+  }
+  bool Texto(std::string& t) {
+    uint32_t largo = 0;
+    if (!Numero(largo) || datos_.size() < largo) return false;
+    t.assign(datos_.substr(0, largo));
+    datos_.remove_prefix(largo);
+    return true;
+  }
+  bool Falla(std::optional<Fallo>& f) {
+    uint8_t hay = 0;
+    if (!Numero(hay)) return false;
+    if (!hay) {
+      f.reset();
+      return true;
+    }
+    f.emplace();
+    return Numero(f->Numero) && Texto(f->Descripcion);
+  }
+  bool Vacio() const { return datos_.empty(); }
+
+ private:
+  std::string_view datos_;
+};
+
+std::string Poner(const LineaPendiente& l) {
+  Escritor e;
+  e.Numero(kPoner)
+      .Numero(l.Id)
+      .Numero(static_cast<uint8_t>(l.Situacion))
+      .Numero(l.Intentos)
+      .Numero(l.Recibida)
+      .Numero(l.UltimoIntento)
+      .Falla(l.PrimerFallo)
+      .Falla(l.UltimoFallo)
+      .Texto(l.Linea);
+  return e.Cambio();
+}
+
+std::string Quitar(uint64_t id) { return Escritor().Numero(kQuitar).Numero(id).Cambio(); }
+
+Fallo FalloSistema(const std::string& que, const std::string& ruta) {
+  return Fallo{errno, que + " " + ruta + ": " + std::strerror(errno)};
+}
+
+Estado EscribirTodo(int fd, std::string_view datos, const std::string& ruta) {
+  while (!datos.empty()) {
+    const ssize_t n = ::write(fd, datos.data(), datos.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return FalloSistema("cannot write", ruta);
+    datos.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+// A renamed or created file is only durable once its directory is.
+void SincronizarDirectorio(const std::string& ruta) {
+  const auto dir = std::filesystem::path(ruta).parent_path();
+  Descriptor d(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (d.Valido()) ::fsync(d.fd());
+}
+
+}  // namespace
+
+ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
+
+void ColaPendientes::Cargar() {
+  std::string datos;
+  {
+    Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!f.Valido() && errno != ENOENT) {
+      estadoArchivo_ = FalloSistema("cannot open", ruta_);
+      return;
+    }
+    std::array<char, 65536> trozo;
+    for (ssize_t n; f.Valido() && (n = ::read(f.fd(), trozo.data(), trozo.size())) != 0;) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        estadoArchivo_ = FalloSistema("cannot read", ruta_);
+        return;
+      }
+      datos.append(trozo.data(), static_cast<std::size_t>(n));
+    }
+  }
+  if (!datos.empty() && !Leer(datos)) {
+    // Not a queue file: kept aside for a person to look at, never overwritten.
+    const std::string aparte = ruta_ + ".danado-" + std::to_string(::time(nullptr));
+    if (std::rename(ruta_.c_str(), aparte.c_str()) != 0) {
+      estadoArchivo_ = FalloSistema("cannot move aside the unreadable", ruta_);
+      return;
+    }
+    estadoArchivo_ = Fallo{EILSEQ, ruta_ + " was not a queue file; moved to " + aparte};
+  }
+  Contar();
+  // Starts from a clean file: no torn tail, no dead changes.
+  const Estado escrito = Reescribir();
+  if (!escrito || estadoArchivo_) estadoArchivo_ = escrito;
+}
+
+// Replays the changes; a torn or damaged tail (a write cut short) ends
+// them. False when the file is not a queue file at all.
+bool ColaPendientes::Leer(std::string_view datos) {
+  if (!datos.starts_with(kCabecera)) return false;
+  datos.remove_prefix(kCabecera.size());
+  while (datos.size() >= 8) {
+    Lector marco(datos.substr(0, 8));
+    uint32_t largo = 0, crc = 0;
+    marco.Numero(largo);
+    marco.Numero(crc);
+    if (largo > kMaximoCambio || datos.size() - 8 < largo) break;
+    const std::string_view carga = datos.substr(8, largo);
+    if (Crc32(carga) != crc) break;
+    datos.remove_prefix(8 + largo);
+
+    Lector l(carga);
+    uint8_t tipo = 0;
+    LineaPendiente linea;
+    if (!l.Numero(tipo) || !l.Numero(linea.Id)) break;
+    siguiente_ = std::max(siguiente_, linea.Id + 1);
+    if (tipo == kQuitar) {
+      lineas_.erase(linea.Id);
+      continue;
+    }
+    uint8_t situacion = 0;
+    if (tipo != kPoner || !l.Numero(situacion) || !l.Numero(linea.Intentos) ||
+        !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
+        !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
+      break;
+    }
+    linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
+                          ? LineaPendiente::Estado::Aparcada
+                          : LineaPendiente::Estado::Pendiente;
+    lineas_[linea.Id] = std::move(linea);
+  }
+  return true;
+}
+
+const LineaPendiente& ColaPendientes::Agregar(LineaPendiente linea) {
+  linea.Id = siguiente_++;
+  auto& guardada = lineas_[linea.Id] = std::move(linea);
+  Contar();
+  Registrar(Poner(guardada));
+  return guardada;
+}
+
+void ColaPendientes::Actualizar(const LineaPendiente& linea) {
+  auto it = lineas_.find(linea.Id);
+  if (it == lineas_.end()) return;
+  it->second = linea;
+  Contar();
+  Registrar(Poner(linea));
+}
+
+void ColaPendientes::Quitar(uint64_t id) {
+  if (lineas_.erase(id) == 0) return;
+  Contar();
+  if (lineas_.empty()) {
+    estadoArchivo_ = Reescribir();  // back to the bare header
+  } else {
+    Registrar(::Quitar(id));
+  }
+}
+
+void ColaPendientes::Contar() {
+  pendientes_ = 0;
+  for (const auto& [id, l] : lineas_) {
+    pendientes_ += l.Situacion == LineaPendiente::Estado::Pendiente;
+  }
+}
+
+void ColaPendientes::Registrar(const std::string& cambio) {
+  // A file that failed before is written anew whole: the changes since are
+  // only in memory.
+  if (!fd_.Valido() || !estadoArchivo_) {
+    estadoArchivo_ = Reescribir();
+    return;
+  }
+  estadoArchivo_ = Escribir(cambio);
+  ++cambios_;
+  if (!estadoArchivo_) fd_.Cerrar();
+  // Mostly dead changes: rewrite with the live lines only.
+  if (estadoArchivo_ && cambios_ > 64 && cambios_ > 4 * lineas_.size()) {
+    estadoArchivo_ = Reescribir();
+  }
+}
+
+Estado ColaPendientes::Escribir(const std::string& datos) {
+  if (auto e = EscribirTodo(fd_.fd(), datos, ruta_); !e) return e;
+  if (::fdatasync(fd_.fd()) != 0) return FalloSistema("cannot sync", ruta_);
+  return {};
+}
+
+// The live lines into a new file, synced, then renamed over the old one: a
+// crash at any point leaves one whole file or the other.
+Estado ColaPendientes::Reescribir() {
+  fd_.Cerrar();
+  const std::string temporal = ruta_ + ".nuevo";
+  fd_ = Descriptor(::open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!fd_.Valido()) return FalloSistema("cannot create", temporal);
+  std::string todo(kCabecera);
+  for (const auto& [id, l] : lineas_) todo += Poner(l);
+  Estado e = Escribir(todo);
+  if (e && ::rename(temporal.c_str(), ruta_.c_str()) != 0)
+    e = FalloSistema("cannot replace", ruta_);
+  if (!e) {
+    fd_.Cerrar();
+    ::unlink(temporal.c_str());
+    return e;
+  }
+  SincronizarDirectorio(ruta_);
+  cambios_ = lineas_.size();
+  // The descriptor now names the renamed file; later changes are appended.
+  if (::lseek(fd_.fd(), 0, SEEK_END) < 0) return FalloSistema("cannot seek", ruta_);
+  return {};
+}

@@ -1,0 +1,191 @@
+#include "resguardo/ColaPendientes.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "prueba/DirectorioPrueba.h"
+
+namespace {
+
+using Estado = LineaPendiente::Estado;
+
+LineaPendiente Nueva(std::string linea, Estado estado = Estado::Pendiente) {
+  LineaPendiente l;
+  l.Linea = std::move(linea);
+  l.Situacion = estado;
+  l.Recibida = 1765000000;
+  return l;
+}
+
+std::vector<std::string> Textos(const ColaPendientes& cola) {
+  std::vector<std::string> r;
+  for (const auto& [id, l] : cola.Lineas()) r.push_back(l.Linea);
+  return r;
+}
+
+class Cola : public ::testing::Test {
+ protected:
+  DirectorioPrueba dir;
+  const std::string ruta = dir.Ruta(ColaPendientes::kArchivo);
+};
+
+TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
+  // Any byte but CR can come from the exchange.
+  const std::string rara(
+      "\0\xFF\n|\xD1"
+      "a\x01 ",
+      9);
+  uint64_t aparcada = 0, quitada = 0;
+  {
+    ColaPendientes cola(ruta);
+    ASSERT_TRUE(cola.EstadoArchivo());
+    cola.Agregar(Nueva("primera"));
+    quitada = cola.Agregar(Nueva("segunda")).Id;
+    LineaPendiente l = cola.Agregar(Nueva(rara));
+    aparcada = l.Id;
+    l.Situacion = Estado::Aparcada;
+    l.Intentos = 3;
+    l.UltimoIntento = 1765000100;
+    l.PrimerFallo = captura::Fallo{-2147467259, "08001: sin conexión"};
+    l.UltimoFallo = captura::Fallo{6, "Overflow"};
+    cola.Actualizar(l);
+    cola.Quitar(quitada);
+    EXPECT_EQ(cola.Pendientes(), 1u);
+    EXPECT_EQ(cola.Aparcadas(), 1u);
+  }
+  ColaPendientes cola(ruta);
+  ASSERT_TRUE(cola.EstadoArchivo());
+  EXPECT_EQ(Textos(cola), (std::vector<std::string>{"primera", rara}));
+  EXPECT_EQ(cola.Pendientes(), 1u);
+  EXPECT_EQ(cola.Aparcadas(), 1u);
+  const LineaPendiente& l = cola.Lineas().at(aparcada);
+  EXPECT_EQ(l.Situacion, Estado::Aparcada);
+  EXPECT_EQ(l.Intentos, 3u);
+  EXPECT_EQ(l.Recibida, 1765000000);
+  EXPECT_EQ(l.UltimoIntento, 1765000100);
+  ASSERT_TRUE(l.PrimerFallo && l.UltimoFallo);
+  EXPECT_EQ(l.PrimerFallo->Numero, -2147467259);
+  EXPECT_EQ(l.PrimerFallo->Descripcion, "08001: sin conexión");
+  EXPECT_EQ(l.UltimoFallo->Numero, 6);
+  EXPECT_FALSE(cola.Lineas().begin()->second.PrimerFallo);
+  // Numbering goes on after the highest ever given, removed ones included.
+  EXPECT_GT(cola.Agregar(Nueva("nueva")).Id, aparcada);
+}
+
+TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
+  {
+    ColaPendientes cola(ruta);
+    for (const char* t : {"uno", "dos", "tres"}) cola.Agregar(Nueva(t));
+  }
+  // The last change torn by a power cut, then garbage after it.
+  std::filesystem::resize_file(ruta, std::filesystem::file_size(ruta) - 3);
+  {
+    ColaPendientes cola(ruta);
+    ASSERT_TRUE(cola.EstadoArchivo());
+    EXPECT_EQ(Textos(cola), (std::vector<std::string>{"uno", "dos"}));
+    cola.Agregar(Nueva("cuatro"));
+  }
+  DirectorioPrueba::Escribir(ruta, DirectorioPrueba::Leer(ruta) + "\x05\0\0\0basura");
+  ColaPendientes cola(ruta);
+  EXPECT_EQ(Textos(cola), (std::vector<std::string>{"uno", "dos", "cuatro"}));
+  cola.Agregar(Nueva("cinco"));
+  EXPECT_EQ(Textos(ColaPendientes(ruta)),
+            (std::vector<std::string>{"uno", "dos", "cuatro", "cinco"}));
+}
+
+TEST_F(Cola, UnArchivoAjenoSeApartaSinBorrarlo) {
+  DirectorioPrueba::Escribir(ruta, "no es una cola");
+  ColaPendientes cola(ruta);
+  EXPECT_FALSE(cola.EstadoArchivo());
+  EXPECT_TRUE(cola.Lineas().empty());
+  int apartados = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+    if (e.path().filename().string().starts_with("pendientes.dat.danado-")) {
+      ++apartados;
+      EXPECT_EQ(DirectorioPrueba::Leer(e.path()), "no es una cola");
+    }
+  }
+  EXPECT_EQ(apartados, 1);
+  cola.Agregar(Nueva("uno"));
+  EXPECT_TRUE(cola.EstadoArchivo());
+  EXPECT_EQ(Textos(ColaPendientes(ruta)), (std::vector<std::string>{"uno"}));
+}
+
+TEST_F(Cola, ElArchivoNoCreceSinFin) {
+  ColaPendientes cola(ruta);
+  const uint64_t fija = cola.Agregar(Nueva("siempre", Estado::Aparcada)).Id;
+  for (int i = 0; i < 2000; ++i) {
+    LineaPendiente l = cola.Agregar(Nueva(std::string(80, 'x')));
+    ++l.Intentos;
+    cola.Actualizar(l);
+    cola.Quitar(l.Id);
+  }
+  EXPECT_LT(std::filesystem::file_size(ruta), 64u * 1024);
+  EXPECT_EQ(Textos(ColaPendientes(ruta)), (std::vector<std::string>{"siempre"}));
+  cola.Quitar(fija);
+  EXPECT_EQ(std::filesystem::file_size(ruta), 8u);  // the bare header
+  EXPECT_FALSE(std::filesystem::exists(ruta + ".nuevo"));
+}
+
+// Every change reported done is on disk: a kill at any moment loses none.
+TEST_F(Cola, SobreviveAUnKill9) {
+  int tubo[2];
+  ASSERT_EQ(pipe(tubo), 0);
+  const pid_t hijo = fork();
+  ASSERT_GE(hijo, 0);
+  if (hijo == 0) {
+    close(tubo[0]);
+    ColaPendientes cola(ruta);
+    for (uint32_t i = 0;; ++i) {
+      cola.Agregar(Nueva("linea " + std::to_string(i)));
+      if (i % 3 == 2) cola.Quitar(cola.Lineas().begin()->first);
+      if (write(tubo[1], &i, sizeof i) != sizeof i) _exit(1);
+    }
+  }
+  close(tubo[1]);
+  uint32_t hechas = 0, i = 0;
+  while (hechas < 300 && read(tubo[0], &i, sizeof i) == sizeof i) hechas = i + 1;
+  kill(hijo, SIGKILL);
+  int estado = 0;
+  waitpid(hijo, &estado, 0);
+  // What the child reported before it died is still in the pipe.
+  while (read(tubo[0], &i, sizeof i) == sizeof i) hechas = i + 1;
+  close(tubo[0]);
+  ASSERT_TRUE(WIFSIGNALED(estado));
+
+  ColaPendientes cola(ruta);
+  ASSERT_TRUE(cola.EstadoArchivo());
+  // Every reported change is there, in order; the change under way at the
+  // kill may or may not be.
+  const auto textos = Textos(cola);
+  ASSERT_FALSE(textos.empty());
+  const std::size_t quitadas = hechas / 3;
+  const std::size_t primera = std::stoul(textos[0].substr(6));
+  EXPECT_TRUE(primera == quitadas || primera == quitadas + 1) << primera << " " << hechas;
+  for (std::size_t k = 0; k < textos.size(); ++k) {
+    ASSERT_EQ(textos[k], "linea " + std::to_string(primera + k));
+  }
+  const std::size_t ultima = primera + textos.size() - 1;
+  EXPECT_GE(ultima + 1, hechas);
+  EXPECT_LE(ultima, hechas);
+}
+
+TEST_F(Cola, SinArchivoPosibleSigueEnMemoria) {
+  ColaPendientes cola(dir.Ruta("no-existe/") + ColaPendientes::kArchivo);
+  EXPECT_FALSE(cola.EstadoArchivo());
+  cola.Agregar(Nueva("uno"));
+  cola.Agregar(Nueva("dos"));
+  EXPECT_FALSE(cola.EstadoArchivo());
+  EXPECT_EQ(Textos(cola), (std::vector<std::string>{"uno", "dos"}));
+  // Once the directory exists the whole queue is written.
+  std::filesystem::create_directory(dir.Ruta("no-existe"));
+  cola.Agregar(Nueva("tres"));
+  EXPECT_TRUE(cola.EstadoArchivo());
+  EXPECT_EQ(Textos(ColaPendientes(cola.Ruta())), (std::vector<std::string>{"uno", "dos", "tres"}));
+}
+
+}  // namespace

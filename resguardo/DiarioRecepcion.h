@@ -1,0 +1,105 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "captura/Descriptor.h"
+#include "captura/Resultado.h"
+#include "resguardo/MarcaCompletado.h"
+
+// Every byte taken from the serial line, kept on disk until the line it
+// belongs to is done, so a crash or a power cut loses nothing that left the
+// exchange's cable. Bytes are placed by their position in the received
+// stream, which goes on across restarts and compactions.
+//
+// The journal file holds a header with the position of its first byte (the
+// base) and the bytes from there on; a companion file holds the position
+// before which everything is done. Dropping done bytes writes a new file and
+// renames it over the old one, so at every moment one whole file is on disk.
+//
+// Agregar runs on the serial reader's thread; Completado, Compactar and
+// Recuperar on any other thread.
+class DiarioRecepcion {
+ public:
+  static constexpr char kArchivo[] = "recepcion.diario";
+  static constexpr char kArchivoCompletado[] = "recepcion.completado";
+  // Done bytes are dropped once this many have gathered at the front.
+  static constexpr uint64_t kUmbralPorDefecto = 256 * 1024;
+
+  struct Recuperado {
+    uint64_t Posicion = 0;  // stream position of the first byte
+    std::string Bytes;
+  };
+
+  class Llave {
+    friend class DiarioRecepcion;
+    Llave() = default;
+  };
+
+  // Opens, or creates, the journal in the given directory.
+  static captura::Resultado<std::unique_ptr<DiarioRecepcion>> Abrir(
+      const std::filesystem::path& directorio, uint64_t umbral = kUmbralPorDefecto);
+  // What the journal file in a directory holds, from its base on, read
+  // without opening the journal.
+  static captura::Resultado<Recuperado> Leer(const std::filesystem::path& directorio);
+
+  DiarioRecepcion(Llave, std::filesystem::path directorio, Descriptor datos, uint64_t base,
+                  uint64_t largo, MarcaCompletado marca, uint64_t umbral);
+  DiarioRecepcion(const DiarioRecepcion&) = delete;
+  DiarioRecepcion& operator=(const DiarioRecepcion&) = delete;
+
+  // Appends the bytes and flushes them to disk before returning. Bytes that
+  // cannot be written are kept and written again with the next append or
+  // compaction; the failure is counted.
+  captura::Estado Agregar(std::string_view bytes);
+  // Everything before the position is done. Not flushed to disk; drops the
+  // done bytes once enough have gathered.
+  void Completado(uint64_t posicion);
+  // Drops the done bytes now.
+  captura::Estado Compactar();
+  // The bytes received and not done, with the position of the first one.
+  captura::Resultado<Recuperado> Recuperar() const;
+
+  uint64_t Fin() const { return fin_; }  // position after the last byte appended
+  uint64_t Completo() const { return completo_; }
+  uint64_t Base() const { return base_; }
+  // Bytes appended that are not on disk yet (after a failed write).
+  uint64_t SinAsegurar() const { return sinAsegurarLargo_; }
+  // Failed writes so far, and the last one.
+  uint64_t Fallos() const { return fallos_; }
+  captura::Fallo UltimoFallo() const;
+
+ private:
+  static captura::Resultado<Descriptor> Reescribir(const std::filesystem::path& directorio,
+                                                   uint64_t base, std::string_view bytes);
+  captura::Estado Asegurar();
+  captura::Estado AsegurarDirectorio();
+  captura::Resultado<std::string> LeerDesde(uint64_t posicion) const;
+  captura::Estado Anotar(captura::Estado estado);
+
+  const std::filesystem::path directorio_;
+  const uint64_t umbral_;
+
+  mutable std::mutex escritura_;  // the journal file and what goes with it
+  Descriptor datos_;
+  std::atomic<uint64_t> base_;
+  uint64_t largo_;           // bytes in the file after the header, all on disk
+  std::string sinAsegurar_;  // bytes after them, not yet on disk
+  std::atomic<uint64_t> sinAsegurarLargo_ = 0;
+  std::atomic<uint64_t> fin_;
+  bool directorioSinAsegurar_ = false;  // a rename not yet flushed
+
+  std::mutex marcaMutex_;
+  MarcaCompletado marca_;
+  std::atomic<uint64_t> completo_;
+  std::atomic<uint64_t> proximaCompactacion_;
+
+  mutable std::mutex falloMutex_;
+  captura::Fallo ultimoFallo_;
+  std::atomic<uint64_t> fallos_ = 0;
+};

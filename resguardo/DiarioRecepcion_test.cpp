@@ -1,0 +1,376 @@
+#include "resguardo/DiarioRecepcion.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/LimiteArchivo.h"
+
+namespace {
+
+using Recuperado = DiarioRecepcion::Recuperado;
+
+std::unique_ptr<DiarioRecepcion> Abrir(const std::string& dir, uint64_t umbral = 1 << 20) {
+  auto diario = DiarioRecepcion::Abrir(dir, umbral);
+  if (!diario) ADD_FAILURE() << diario.Falla().Descripcion;
+  return diario ? std::move(diario.Dato()) : nullptr;
+}
+
+Recuperado Recuperar(const DiarioRecepcion& diario) {
+  auto recuperado = diario.Recuperar();
+  if (!recuperado) ADD_FAILURE() << recuperado.Falla().Descripcion;
+  return recuperado ? recuperado.Dato() : Recuperado{};
+}
+
+Recuperado EnDisco(const std::string& dir) {
+  auto leido = DiarioRecepcion::Leer(dir);
+  if (!leido) ADD_FAILURE() << leido.Falla().Descripcion;
+  return leido ? leido.Dato() : Recuperado{};
+}
+
+void Agregar(DiarioRecepcion& diario, std::string_view bytes) {
+  auto agregado = diario.Agregar(bytes);
+  ASSERT_TRUE(agregado) << agregado.Falla().Descripcion;
+}
+
+MATCHER_P2(EsRecuperado, posicion, bytes, "") {
+  return arg.Posicion == static_cast<uint64_t>(posicion) && arg.Bytes == bytes;
+}
+
+// The byte the crash test sends at each stream position, so any byte read
+// back can be checked without knowing what was acknowledged.
+char ByteEn(uint64_t posicion) { return static_cast<char>((posicion * 131) ^ (posicion >> 9)); }
+
+std::string BytesDesde(uint64_t posicion, size_t largo) {
+  std::string bytes(largo, '\0');
+  for (size_t i = 0; i < largo; ++i) bytes[i] = ByteEn(posicion + i);
+  return bytes;
+}
+
+TEST(DiarioRecepcion, PosicionesYCompletadoSoloAvanzan) {
+  DirectorioPrueba dir;
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_EQ(diario->Fin(), 0u);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(0, ""));
+
+  Agregar(*diario, "linea uno\r\n");
+  Agregar(*diario, "linea d");
+  Agregar(*diario, "os\r\n");
+  EXPECT_EQ(diario->Fin(), 22u);
+  diario->Completado(10);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(10, "\nlinea dos\r\n"));
+  diario->Completado(4);  // behind the mark: no effect
+  EXPECT_EQ(diario->Completo(), 10u);
+  diario->Completado(500);  // past the end: only what was received can be done
+  EXPECT_EQ(diario->Completo(), 22u);
+  Agregar(*diario, "tres");
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(22, "tres"));
+  EXPECT_EQ(diario->Fallos(), 0u);
+  EXPECT_EQ(diario->SinAsegurar(), 0u);
+}
+
+TEST(DiarioRecepcion, TrasReabrirDevuelveLoNoCompletadoYSigueLaNumeracion) {
+  DirectorioPrueba dir;
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    Agregar(*diario, "primera\r\nsegun");
+    diario->Completado(8);
+  }  // as after a kill: nothing is done on the way out
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    EXPECT_THAT(Recuperar(*diario), EsRecuperado(8, "\nsegun"));
+    EXPECT_EQ(diario->Fin(), 14u);
+    Agregar(*diario, "da\r\n");
+    diario->Completado(17);
+  }
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(17, "\n"));
+  diario->Completado(18);
+  diario.reset();
+  diario = Abrir(dir.Ruta());
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(18, ""));
+}
+
+TEST(DiarioRecepcion, CompactaConYSinColaYLasPosicionesSobreviven) {
+  DirectorioPrueba dir;
+  constexpr uint64_t kUmbral = 100;
+  auto diario = Abrir(dir.Ruta(), kUmbral);
+  ASSERT_TRUE(diario);
+  const std::string linea = std::string(80, 'x') + "\r\n";
+  uint64_t fin = 0;
+  for (int vuelta = 0; vuelta < 5; ++vuelta) {
+    // Everything done: the file keeps no byte, only where the stream stands.
+    Agregar(*diario, linea);
+    Agregar(*diario, linea);
+    fin += 2 * linea.size();
+    diario->Completado(fin);
+    EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(fin, "")) << vuelta;
+
+    // A line begun: only it stays.
+    Agregar(*diario, linea + "medi");
+    fin += linea.size() + 4;
+    diario->Completado(fin - 4);
+    ASSERT_TRUE(diario->Compactar());
+    EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(fin - 4, "medi")) << vuelta;
+    EXPECT_THAT(Recuperar(*diario), EsRecuperado(fin - 4, "medi"));
+
+    diario.reset();
+    diario = Abrir(dir.Ruta(), kUmbral);
+    ASSERT_TRUE(diario);
+    EXPECT_EQ(diario->Fin(), fin);
+    EXPECT_THAT(Recuperar(*diario), EsRecuperado(fin - 4, "medi"));
+    Agregar(*diario, "a\r\n");
+    fin += 3;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Ruta(DiarioRecepcion::kArchivo) + ".nuevo"));
+}
+
+// Below the threshold the done bytes stay; past it they go at the next line.
+TEST(DiarioRecepcion, SoloCompactaAlPasarElUmbral) {
+  DirectorioPrueba dir;
+  auto diario = Abrir(dir.Ruta(), 1000);
+  ASSERT_TRUE(diario);
+  Agregar(*diario, std::string(1500, 'a'));
+  diario->Completado(999);
+  EXPECT_EQ(EnDisco(dir.Ruta()).Posicion, 0u);
+  diario->Completado(1200);
+  EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(1200, std::string(300, 'a')));
+  diario->Completado(2199);  // clamped to the end, and below the next threshold
+  EXPECT_EQ(diario->Base(), 1200u);
+  EXPECT_EQ(diario->Completo(), 1500u);
+}
+
+TEST(DiarioRecepcion, UnaRanuraRotaDejaLaMarcaAnterior) {
+  DirectorioPrueba dir;
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    Agregar(*diario, "0123456789");
+    diario->Completado(3);
+    diario->Completado(7);  // second slot
+  }
+  // Tear the latest slot: the earlier mark still counts.
+  const std::string marca = dir.Ruta(DiarioRecepcion::kArchivoCompletado);
+  std::string bytes = DirectorioPrueba::Leer(marca);
+  ASSERT_EQ(bytes.size(), 32u);
+  bytes[16] ^= 0x55;
+  DirectorioPrueba::Escribir(marca, bytes);
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(3, "3456789"));
+  diario->Completado(9);  // written over the torn slot
+  diario.reset();
+  diario = Abrir(dir.Ruta());
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(9, "9"));
+}
+
+TEST(DiarioRecepcion, UnArchivoAjenoNoSeTomaPorDiario) {
+  DirectorioPrueba dir;
+  DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), "esto no es un diario");
+  auto diario = DiarioRecepcion::Abrir(dir.Ruta());
+  ASSERT_FALSE(diario);
+  EXPECT_NE(diario.Falla().Descripcion.find(DiarioRecepcion::kArchivo), std::string::npos);
+  // Left alone for someone to look at.
+  EXPECT_EQ(DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo)), "esto no es un diario");
+}
+
+TEST(DiarioRecepcion, SinArchivoDeDatosLaNumeracionSigueDesdeLaMarca) {
+  DirectorioPrueba dir;
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    Agregar(*diario, "abcdef");
+    diario->Completado(6);
+  }
+  std::filesystem::remove(dir.Ruta(DiarioRecepcion::kArchivo));
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_EQ(diario->Fin(), 6u);
+  Agregar(*diario, "g");
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(6, "g"));
+}
+
+TEST(DiarioRecepcion, UnaEscrituraFallidaGuardaLosBytesYSeReintenta) {
+  DirectorioPrueba dir;
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  Agregar(*diario, "antes\r\n");
+  {
+    LimiteArchivo limite(40);
+    EXPECT_FALSE(diario->Agregar(std::string(50, 'b')));
+    EXPECT_FALSE(diario->Agregar("c\r\n"));
+    EXPECT_EQ(diario->Fallos(), 2u);
+    EXPECT_EQ(diario->UltimoFallo().Numero, EFBIG);
+    EXPECT_EQ(diario->SinAsegurar(), 53u);
+    // The bytes are held, in their places.
+    EXPECT_EQ(diario->Fin(), 60u);
+    EXPECT_THAT(Recuperar(*diario), EsRecuperado(0, "antes\r\n" + std::string(50, 'b') + "c\r\n"));
+  }
+  Agregar(*diario, "d");
+  EXPECT_EQ(diario->SinAsegurar(), 0u);
+  EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(0, "antes\r\n" + std::string(50, 'b') + "c\r\nd"));
+}
+
+// Bytes that never reached the disk but were done anyway do not pull the
+// numbering back after a restart.
+TEST(DiarioRecepcion, LoCompletadoSinLlegarAlDiscoNoRetrocedeLaNumeracion) {
+  DirectorioPrueba dir;
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    LimiteArchivo limite(24 + 5);
+    Agregar(*diario, "12345");
+    EXPECT_FALSE(diario->Agregar("6789\r\n"));
+    diario->Completado(11);
+  }
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(11, ""));
+  EXPECT_EQ(diario->Fin(), 11u);
+}
+
+// Completado on one thread while another appends: every byte is kept and
+// the mark never passes what was appended.
+TEST(DiarioRecepcion, AgregarYCompletarDesdeHilosDistintos) {
+  DirectorioPrueba dir;
+  auto diario = Abrir(dir.Ruta(), 512);
+  ASSERT_TRUE(diario);
+  constexpr uint64_t kTotal = 40000;
+  std::atomic<bool> listo = false;
+  std::thread lector([&] {
+    std::mt19937 azar(5);
+    for (uint64_t p = 0; p < kTotal;) {
+      const uint64_t n = std::min<uint64_t>(1 + azar() % 300, kTotal - p);
+      if (!diario->Agregar(BytesDesde(p, n))) break;
+      p += n;
+    }
+    listo = true;
+  });
+  std::mt19937 azar(6);
+  for (bool ultima = false; !ultima;) {
+    ultima = listo;
+    const uint64_t fin = diario->Fin();
+    diario->Completado(fin - (fin > 0 && !ultima ? azar() % std::min<uint64_t>(fin, 100) : 0));
+    const auto resto = Recuperar(*diario);
+    ASSERT_TRUE(resto.Bytes == BytesDesde(resto.Posicion, resto.Bytes.size()));
+    ASSERT_GE(resto.Posicion + resto.Bytes.size(), fin);
+    ASSERT_LE(diario->Completo(), fin);
+  }
+  lector.join();
+  EXPECT_EQ(diario->Fallos(), 0u);
+  EXPECT_EQ(diario->Completo(), kTotal);
+  ASSERT_TRUE(diario->Compactar());
+  EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(kTotal, ""));
+}
+
+// --- Crash safety: a child process appends, completes and compacts until
+// it is killed at a random moment; every step it reported finished must
+// hold after reopening.
+
+struct Aviso {
+  char Tipo;  // 'A' appended up to, 'I' about to complete, 'C' completed
+  uint64_t Posicion;
+};
+
+[[noreturn]] void TrabajarHastaMorir(const std::string& dir, int salida, uint32_t semilla) {
+  auto abierto = DiarioRecepcion::Abrir(dir, 2048);
+  if (!abierto) ::_exit(2);
+  DiarioRecepcion& diario = *abierto.Dato();
+  const auto avisar = [&](char tipo, uint64_t posicion) {
+    const Aviso aviso{tipo, posicion};
+    if (::write(salida, &aviso, sizeof aviso) != sizeof aviso) ::_exit(3);
+  };
+  std::mt19937 azar(semilla);
+  for (;;) {
+    const unsigned paso = azar() % 10;
+    if (paso < 5) {
+      const uint64_t fin = diario.Fin();
+      if (!diario.Agregar(BytesDesde(fin, 1 + azar() % 700))) ::_exit(4);
+      avisar('A', diario.Fin());
+    } else if (paso < 9) {
+      const uint64_t completo = diario.Completo();
+      const uint64_t posicion = completo + azar() % (diario.Fin() - completo + 1);
+      avisar('I', posicion);
+      diario.Completado(posicion);
+      avisar('C', posicion);
+    } else if (!diario.Compactar()) {
+      ::_exit(5);
+    }
+  }
+}
+
+std::vector<Aviso> LeerAvisos(int entrada) {
+  std::vector<Aviso> avisos;
+  Aviso aviso{};
+  while (::read(entrada, &aviso, sizeof aviso) == sizeof aviso) avisos.push_back(aviso);
+  return avisos;
+}
+
+TEST(DiarioRecepcion, MatadoEnCualquierMomentoNoPierdeNiResucitaNada) {
+  DirectorioPrueba dir;
+  std::mt19937 azar(20240611);
+  uint64_t completoAntes = 0, finAntes = 0;
+  int conBytes = 0;
+  for (int vuelta = 0; vuelta < 40; ++vuelta) {
+    int tubo[2];
+    ASSERT_EQ(::pipe(tubo), 0);
+    const uint32_t semilla = azar();
+    const pid_t hijo = ::fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+      ::close(tubo[0]);
+      TrabajarHastaMorir(dir.Ruta(), tubo[1], semilla);
+    }
+    ::close(tubo[1]);
+    std::this_thread::sleep_for(std::chrono::microseconds(2000 + azar() % 40000));
+    ::kill(hijo, SIGKILL);
+    int estado = 0;
+    ::waitpid(hijo, &estado, 0);
+    ASSERT_TRUE(WIFSIGNALED(estado)) << "the child stopped by itself: " << WEXITSTATUS(estado);
+    const auto avisos = LeerAvisos(tubo[0]);
+    ::close(tubo[0]);
+
+    uint64_t agregado = finAntes, completado = completoAntes, intentado = completoAntes;
+    for (const Aviso& aviso : avisos) {
+      uint64_t& mayor = aviso.Tipo == 'A' ? agregado : aviso.Tipo == 'C' ? completado : intentado;
+      mayor = std::max(mayor, aviso.Posicion);
+    }
+    auto diario = Abrir(dir.Ruta(), 2048);
+    ASSERT_TRUE(diario);
+    const Recuperado resto = Recuperar(*diario);
+    SCOPED_TRACE("vuelta " + std::to_string(vuelta));
+    // Every acknowledged byte is either done or recovered, as it was sent.
+    EXPECT_GE(diario->Fin(), agregado);
+    EXPECT_EQ(resto.Posicion + resto.Bytes.size(), diario->Fin());
+    EXPECT_TRUE(resto.Bytes == BytesDesde(resto.Posicion, resto.Bytes.size()));
+    // Done positions never go back, nor past what was ever marked done.
+    EXPECT_GE(resto.Posicion, completado);
+    EXPECT_LE(resto.Posicion, intentado);
+    EXPECT_FALSE(std::filesystem::exists(dir.Ruta(DiarioRecepcion::kArchivo) + ".nuevo"));
+    completoAntes = resto.Posicion;
+    finAntes = diario->Fin();
+    conBytes += !resto.Bytes.empty();
+  }
+  // The kills hit a journal that did hold work, and compactions happened.
+  EXPECT_GT(finAntes, 20000u);
+  EXPECT_GT(conBytes, 5);
+  EXPECT_GT(EnDisco(dir.Ruta()).Posicion, 0u);
+}
+
+}  // namespace

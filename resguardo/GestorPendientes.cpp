@@ -1,0 +1,182 @@
+#include "resguardo/GestorPendientes.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "captura/FalloTransitorio.h"
+#include "llamadas/RegistroLlamada.h"
+
+using captura::Fallo;
+
+namespace {
+
+int64_t Ahora() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The failure that decides what becomes of the line: the first one of a
+// transient kind (the line waits), else the first (the line is parked).
+struct Decision {
+  const Fallo* fallo;
+  bool transitorio;
+};
+
+Decision Decidir(const ResumenRegistro& r) {
+  for (const auto& paso : r.Fallidos) {
+    if (captura::EsFalloTransitorio(paso.Fallo)) return {&paso.Fallo, true};
+  }
+  return {&r.Fallidos.front().Fallo, false};
+}
+
+bool EsLlamada(std::string_view linea) { return RegistroLlamada::Leer(linea).EsValido(); }
+
+}  // namespace
+
+GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola,
+                                   Bitacora& bitacora,
+                                   ReceptorLlamadas::CrearTelefono crearTelefono,
+                                   RelojMonotono reloj)
+    : receptor_(receptor),
+      cola_(cola),
+      bitacora_(bitacora),
+      crearTelefono_(std::move(crearTelefono)),
+      reloj_(std::move(reloj)),
+      proximo_(reloj_()) {  // lines kept from an earlier run are due at once
+  VigilarArchivo();
+}
+
+void GestorPendientes::Conectar() {
+  receptor_.ManejarLineas(
+      [this](std::string_view linea, captura::_Telefono& telefono) { Manejar(linea, telefono); });
+}
+
+void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telefono) {
+  if (cola_.Pendientes() == 0) {
+    auto resumen = receptor_.ProcesarLinea(linea, telefono);
+    if (resumen && !resumen->Ok()) Guardar(linea, *resumen);
+    return;
+  }
+  // Behind the waiting lines, in arrival order; no attempt before its time.
+  if (!EsLlamada(linea)) return;
+  Esperar(linea, std::nullopt);
+  bitacora_.EnEspera(linea);
+  VigilarArchivo();
+  Avisar();
+  Reintentar(telefono);
+}
+
+// The first failure of a line processed as usual.
+void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& resumen) {
+  const Decision d = Decidir(resumen);
+  LineaPendiente l;
+  l.Linea = linea;
+  l.Situacion =
+      d.transitorio ? LineaPendiente::Estado::Pendiente : LineaPendiente::Estado::Aparcada;
+  l.Intentos = 1;
+  l.Recibida = l.UltimoIntento = Ahora();
+  l.PrimerFallo = l.UltimoFallo = *d.fallo;
+  if (d.transitorio && cola_.Pendientes() == 0) {
+    espera_ = kEsperaInicial;
+    proximo_ = reloj_() + espera_;
+  }
+  cola_.Agregar(std::move(l));
+  if (d.transitorio) {
+    bitacora_.Pendiente(linea, *d.fallo, 1);
+  } else {
+    bitacora_.Aparcada(linea, *d.fallo);
+  }
+  VigilarArchivo();
+  Avisar();
+}
+
+void GestorPendientes::Esperar(std::string_view linea, std::optional<Fallo> fallo) {
+  LineaPendiente l;
+  l.Linea = linea;
+  l.Recibida = Ahora();
+  l.PrimerFallo = l.UltimoFallo = std::move(fallo);
+  cola_.Agregar(std::move(l));
+}
+
+void GestorPendientes::EncolarRecuperada(std::string_view linea) {
+  if (!EsLlamada(linea)) return;
+  if (cola_.Pendientes() == 0) proximo_ = reloj_();
+  Esperar(linea, std::nullopt);
+  bitacora_.Recobrada(linea);
+  VigilarArchivo();
+  Avisar();
+}
+
+std::optional<GestorPendientes::Instante> GestorPendientes::ProximoIntento() const {
+  if (cola_.Pendientes() == 0) return std::nullopt;
+  return proximo_;
+}
+
+void GestorPendientes::Reintentar() {
+  if (cola_.Pendientes() == 0 || reloj_() < proximo_) return;
+  Reintentar(*ReceptorLlamadas::CrearTelefonoOAusente(crearTelefono_));
+}
+
+void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
+  if (cola_.Pendientes() == 0 || reloj_() < proximo_) return;
+  std::vector<uint64_t> turno;
+  for (const auto& [id, l] : cola_.Lineas()) {
+    if (l.Situacion == LineaPendiente::Estado::Pendiente) turno.push_back(id);
+    if (turno.size() == kLineasPorPasada) break;
+  }
+  bool respondio = true;
+  for (uint64_t id : turno) {
+    const auto it = cola_.Lineas().find(id);
+    if (it == cola_.Lineas().end()) continue;
+    if (!Reponer(it->second, telefono)) {
+      respondio = false;
+      break;
+    }
+  }
+  if (respondio) {
+    espera_ = kEsperaInicial;
+    proximo_ = reloj_();  // whatever is left is due at once
+  } else {
+    espera_ = std::min(espera_ * 2, kEsperaMaxima);
+    proximo_ = reloj_() + espera_;
+  }
+  VigilarArchivo();
+  Avisar();
+}
+
+// False when the database did not answer: the line keeps waiting.
+bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono) {
+  const auto resumen = receptor_.ProcesarLinea(l.Linea, telefono, ModoRegistro::Reposicion);
+  if (!resumen || resumen->Ok()) {
+    if (resumen) bitacora_.Recuperada(l.Linea, l.Intentos);
+    cola_.Quitar(l.Id);
+    return true;
+  }
+  const Decision d = Decidir(*resumen);
+  ++l.Intentos;
+  l.UltimoIntento = Ahora();
+  if (!l.PrimerFallo) l.PrimerFallo = *d.fallo;
+  l.UltimoFallo = *d.fallo;
+  if (!d.transitorio) l.Situacion = LineaPendiente::Estado::Aparcada;
+  cola_.Actualizar(l);
+  if (d.transitorio) {
+    bitacora_.Pendiente(l.Linea, *d.fallo, l.Intentos);
+  } else {
+    bitacora_.Aparcada(l.Linea, *d.fallo);
+  }
+  return !d.transitorio;
+}
+
+// A queue file that cannot be written is told once, and again after it
+// recovered and failed anew.
+void GestorPendientes::VigilarArchivo() {
+  const auto& estado = cola_.EstadoArchivo();
+  if (!estado && !archivoFallido_) bitacora_.ArchivoNoGuardado(estado.Falla());
+  archivoFallido_ = !estado;
+}
+
+void GestorPendientes::Avisar() {
+  if (alCambiar_) alCambiar_();
+}

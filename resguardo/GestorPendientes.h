@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "captura/_Telefono.h"
+#include "llamadas/ReceptorLlamadas.h"
+#include "resguardo/Bitacora.h"
+#include "resguardo/ColaPendientes.h"
+
+// Keeps every call line whose posting failed until it is stored. Plugged
+// into the receive handler as its line handler: while nothing waits, each
+// line is processed as always; a line that fails on a database that does not
+// answer is kept as pending, one that fails for good is kept aside (parked)
+// and never retried. While lines wait, new ones queue behind them untried, so
+// a database that is down costs one attempt per back-off step, not one per
+// call. Pending lines are re-posted oldest first, each row only when it is
+// not stored yet.
+class GestorPendientes {
+ public:
+  using Instante = std::chrono::steady_clock::time_point;
+  using RelojMonotono = std::function<Instante()>;
+  using Aviso = std::function<void()>;
+
+  static constexpr std::chrono::milliseconds kEsperaInicial = std::chrono::seconds(2);
+  static constexpr std::chrono::milliseconds kEsperaMaxima = std::chrono::minutes(5);
+  // Lines re-posted in one pass at most, so the window keeps answering; the
+  // next pass is due at once.
+  static constexpr std::size_t kLineasPorPasada = 200;
+
+  GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola, Bitacora& bitacora,
+                   ReceptorLlamadas::CrearTelefono crearTelefono,
+                   RelojMonotono reloj = std::chrono::steady_clock::now);
+
+  // Becomes the receive handler's line handler.
+  void Conectar();
+
+  // One framed line of a receive event, with the event's Telefono.
+  void Manejar(std::string_view linea, captura::_Telefono& telefono);
+
+  // Re-posts the pending lines when an attempt is due (nothing otherwise),
+  // oldest first, until one fails on the database. The caller's timer drives
+  // it; ProximoIntento says when.
+  void Reintentar();
+  void Reintentar(captura::_Telefono& telefono);
+
+  // A line received before a crash and never completed: it may have been
+  // posted, so it takes the checked re-post path, behind what waits already.
+  void EncolarRecuperada(std::string_view linea);
+
+  // When the next attempt is due; nothing when no line is pending.
+  std::optional<Instante> ProximoIntento() const;
+
+  std::size_t Pendientes() const { return cola_.Pendientes(); }
+  std::size_t Aparcadas() const { return cola_.Aparcadas(); }
+  const ColaPendientes& Cola() const { return cola_; }
+
+  // Told whenever the counts may have changed.
+  void AlCambiar(Aviso aviso) { alCambiar_ = std::move(aviso); }
+
+ private:
+  void Guardar(std::string_view linea, const ResumenRegistro& resumen);
+  void Esperar(std::string_view linea, std::optional<captura::Fallo> fallo);
+  bool Reponer(LineaPendiente linea, captura::_Telefono& telefono);
+  void VigilarArchivo();
+  void Avisar();
+
+  ReceptorLlamadas& receptor_;
+  ColaPendientes& cola_;
+  Bitacora& bitacora_;
+  ReceptorLlamadas::CrearTelefono crearTelefono_;
+  RelojMonotono reloj_;
+  Aviso alCambiar_;
+  Instante proximo_;
+  std::chrono::milliseconds espera_ = kEsperaInicial;
+  bool archivoFallido_ = false;
+};

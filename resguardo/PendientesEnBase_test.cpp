@@ -1,0 +1,317 @@
+// Failed postings kept and re-posted against real databases with real
+// faults: every call stored once, every charge posted once.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "ConexionCompartida.h"
+#include "Telefono.h"
+#include "captura/FalloTransitorio.h"
+#include "prueba/ConLocale.h"
+#include "prueba/DirectorioPrueba.h"
+#include "prueba/LineaPrueba.h"
+#include "prueba/OdbcDePrueba.h"
+#include "prueba/PuertoFalso.h"
+#include "prueba/SesionSqlite.h"
+#include "prueba/TelefonoPrestado.h"
+#include "prueba/VentanaFalsa.h"
+#include "resguardo/GestorPendientes.h"
+
+namespace {
+
+using captura::Fallo;
+using captura::OdbcDePrueba;
+using Motor = OdbcDePrueba::Motor;
+
+constexpr int kLineas = 40;
+
+// Distinct charged calls: extension 100-109, tariff 0051, 2 min 10 s.
+std::string Linea(int i) {
+  char hora[6];
+  std::snprintf(hora, sizeof hora, "%02d:%02d", 10 + i / 60, i % 60);
+  return LineaPrueba(" " + std::to_string(100 + i % 10), "0051" + std::to_string(4000 + i),
+                     "07/12/26", hora, "000:02:10");
+}
+
+// The station's capture side on a real database: receive handler, queue
+// file, log, and a clock the test moves.
+class Estacion {
+ public:
+  using CrearTelefono = ReceptorLlamadas::CrearTelefono;
+
+  explicit Estacion(CrearTelefono crear)
+      : receptor_(ventana_, puerto_, crear),
+        gestor_(receptor_, cola_, bitacora_, crear, [this] { return ahora_; }) {
+    gestor_.Conectar();
+  }
+
+  void Recibir(int i) { receptor_.ProcesarRecuperado(Linea(i) + "\r\n", 0); }
+
+  // One due attempt, however long the back-off.
+  void Reintentar() {
+    if (auto cuando = gestor_.ProximoIntento()) ahora_ = *cuando;
+    gestor_.Reintentar();
+  }
+
+  // Re-posts until nothing waits (a database just back may still refuse a
+  // while).
+  void Vaciar() {
+    for (int i = 0; i < 100 && gestor_.Pendientes() > 0; ++i) {
+      Reintentar();
+      if (gestor_.Pendientes() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+
+  GestorPendientes& Gestor() { return gestor_; }
+  const std::vector<std::string>& Mensajes() const { return mensajes_; }
+
+ private:
+  DirectorioPrueba dir_;
+  VentanaFalsa ventana_;
+  PuertoFalso puerto_;
+  ReceptorLlamadas receptor_;
+  ColaPendientes cola_{dir_.Ruta(ColaPendientes::kArchivo)};
+  std::vector<std::string> mensajes_;
+  Bitacora bitacora_{[this](int, const std::string& m) { mensajes_.push_back(m); }};
+  GestorPendientes::Instante ahora_{};
+  GestorPendientes gestor_;
+};
+
+captura::Resultado<std::unique_ptr<captura::_Telefono>> TelefonoReal() {
+  return std::unique_ptr<captura::_Telefono>(std::make_unique<captura::Telefono>());
+}
+
+void CargarHotel(OdbcDePrueba& odbc) {
+  odbc.Ejecutar(
+      "INSERT INTO Productos (ProductoID, CodigosTelefonicos, PrecioVenta, PrecioCosto, "
+      "MonedaId) VALUES (1, '0051', 2.5, 1.25, 1)");
+  std::string habitaciones;
+  for (int h = 100; h < 110; ++h) {
+    habitaciones += (h > 100 ? "," : "") + std::string("(") + std::to_string(h) + ", '" +
+                    std::to_string(h) + "', " + std::to_string(5000 + h) + ")";
+  }
+  odbc.Ejecutar("INSERT INTO Habitaciones (HabitacionId, NroHabitacion, ReservaId) VALUES " +
+                habitaciones);
+}
+
+// Rows per dialled number in a table.
+std::map<std::string, long> Filas(OdbcDePrueba& odbc, const std::string& tabla) {
+  auto rs = odbc.Consultar("SELECT Discado, COUNT(*) AS n FROM " + tabla + " GROUP BY Discado");
+  std::map<std::string, long> r;
+  for (rs->MoveFirst(); !rs->EOF_(); rs->MoveNext()) {
+    r[rs->Campo("Discado").Dato().ATexto().Dato()] = rs->Campo("n").Dato().ALong().Dato();
+  }
+  return r;
+}
+
+void CadaLlamadaYCadaCargoUnaVez(OdbcDePrueba& odbc, int lineas) {
+  const auto llamadas = Filas(odbc, "telefonos");
+  const auto cargos = Filas(odbc, "CuentasCorrientes");
+  EXPECT_EQ(llamadas.size(), static_cast<std::size_t>(lineas));
+  EXPECT_EQ(cargos.size(), static_cast<std::size_t>(lineas));
+  for (int i = 0; i < lineas; ++i) {
+    const std::string discado = "0051" + std::to_string(4000 + i);
+    EXPECT_EQ(llamadas.count(discado) ? llamadas.at(discado) : 0, 1) << "call " << discado;
+    EXPECT_EQ(cargos.count(discado) ? cargos.at(discado) : 0, 1) << "charge " << discado;
+  }
+  // Priced as usual: re-posting went through the tariff again.
+  auto sinPrecio = odbc.Consultar("SELECT COUNT(*) AS n FROM telefonos WHERE PrecioVenta <> 2.5");
+  EXPECT_EQ(sinPrecio->Campo("n").Dato().ALong().Dato(), 0);
+}
+
+class BaseSqlite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(locale_.ok()) << "es_PE.UTF-8 locale missing";
+    SOLO_EN_PROCESO_PROPIO();
+    odbc_ = std::make_unique<OdbcDePrueba>();
+    odbc_->Crear(Motor::SQLite);
+    base_ = odbc_->Directorio() + "/hotel.db";
+    odbc_->Registrar("Driver=SQLite3\nDatabase=" + base_ +
+                     "\nNoCreat=1\nJournalMode=WAL\nTimeout=200\n");
+    CargarHotel(*odbc_);
+  }
+
+  LocalePeruano locale_;
+  std::unique_ptr<OdbcDePrueba> odbc_;
+  std::string base_;
+};
+
+// The file goes away in the middle of a burst (a share unmounted, a restore
+// under way) and comes back. Each statement opens its own connection here,
+// as the component did originally, so every one of them meets the missing
+// file.
+TEST_F(BaseSqlite, ArchivoAusenteDuranteUnaRafaga) {
+  captura::ConexionCompartida::FijarReutilizar(false);
+  Estacion estacion(TelefonoReal);
+  for (int i = 0; i < 10; ++i) estacion.Recibir(i);
+  std::filesystem::rename(base_, base_ + ".fuera");
+  for (int i = 10; i < 30; ++i) estacion.Recibir(i);
+  estacion.Reintentar();  // still away: the oldest line fails again
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 20u);
+  EXPECT_EQ(estacion.Gestor().Aparcadas(), 0u);
+  std::filesystem::rename(base_ + ".fuera", base_);
+  for (int i = 30; i < kLineas; ++i) estacion.Recibir(i);
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  captura::ConexionCompartida::FijarReutilizar(true);
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, kLineas);
+  EXPECT_FALSE(estacion.Mensajes().empty());
+}
+
+// Another program holds the write lock for a while (a backup, an edit):
+// lookups still read, postings fail busy, nothing is lost or doubled.
+TEST_F(BaseSqlite, BaseBloqueadaDuranteUnaRafaga) {
+  Estacion estacion(TelefonoReal);
+  for (int i = 0; i < 10; ++i) estacion.Recibir(i);
+  {
+    SesionSqlite otra(base_, odbc_->Directorio(),
+                      "BEGIN EXCLUSIVE; DELETE FROM Productos "
+                      "WHERE ProductoID = 999;");
+    ASSERT_TRUE(otra.Esperar());
+    for (int i = 10; i < 30; ++i) estacion.Recibir(i);
+    estacion.Reintentar();
+    EXPECT_EQ(estacion.Gestor().Pendientes(), 20u);
+  }
+  for (int i = 30; i < kLineas; ++i) estacion.Recibir(i);
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  EXPECT_EQ(estacion.Gestor().Aparcadas(), 0u);
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, kLineas);
+}
+
+// A posting the server applied but whose answer never came (a time-out
+// after the commit): the real statement runs, then a time-out comes back.
+class TelefonoTardio : public TelefonoPrestado {
+ public:
+  TelefonoTardio(captura::Telefono& real, int& tardios, int& vivos)
+      : TelefonoPrestado(real, vivos), tardios_(tardios) {}
+
+  captura::Estado CrearDetalle(int32_t a, int32_t b, int32_t c, int32_t d, float e, float f,
+                               const std::string& g, int32_t h, int32_t i, uint8_t j, uint8_t k,
+                               const std::string& l, float m, float n, const std::string& o,
+                               int32_t p, float q, captura::Fecha r,
+                               captura::Fecha s) noexcept override {
+    return Tarde(
+        TelefonoPrestado::CrearDetalle(a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r, s));
+  }
+  captura::Estado Crea(const std::string& a, const std::string& b, captura::Fecha c,
+                       captura::Fecha d, const std::string& e, const std::string& f, int32_t g,
+                       int32_t h, float i, float j, int32_t k, uint8_t l,
+                       float m) noexcept override {
+    return Tarde(TelefonoPrestado::Crea(a, b, c, d, e, f, g, h, i, j, k, l, m));
+  }
+
+ private:
+  captura::Estado Tarde(captura::Estado hecho) {
+    if (!hecho || tardios_ == 0) return hecho;
+    --tardios_;
+    return Fallo{captura::kErrorTiempo, "HYT00: Query timeout expired"};
+  }
+  int& tardios_;
+};
+
+class TiempoAgotadoTrasAplicar : public ::testing::TestWithParam<Motor> {};
+
+TEST_P(TiempoAgotadoTrasAplicar, LaReposicionHallaLasFilasYNoLasDuplica) {
+  LocalePeruano locale;
+  ASSERT_TRUE(locale.ok());
+  if (GetParam() == Motor::PostgreSQL && OdbcDePrueba::PuertoPostgres().empty()) {
+    GTEST_SKIP() << "no PostgreSQL test cluster (SENTREL_PG_PORT): run scripts/probar.sh";
+  }
+  SOLO_EN_PROCESO_PROPIO();
+  OdbcDePrueba odbc;
+  odbc.Crear(GetParam());
+  CargarHotel(odbc);
+  captura::Telefono real;
+  int tardios = 3;  // line 0's charge and call, line 1's charge
+  int vivos = 0;
+  Estacion estacion([&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
+    return std::unique_ptr<captura::_Telefono>(
+        std::make_unique<TelefonoTardio>(real, tardios, vivos));
+  });
+  estacion.Recibir(0);
+  ASSERT_EQ(estacion.Gestor().Pendientes(), 1u);
+  for (int i = 1; i < 5; ++i) estacion.Recibir(i);
+  estacion.Reintentar();  // line 0 found whole; line 1's charge times out too
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 4u);
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  CadaLlamadaYCadaCargoUnaVez(odbc, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Motores, TiempoAgotadoTrasAplicar,
+                         ::testing::Values(Motor::SQLite, Motor::PostgreSQL), [](const auto& info) {
+                           return info.param == Motor::SQLite ? "SQLite" : "PostgreSQL";
+                         });
+
+// A PostgreSQL cluster of this test alone, so stopping it disturbs no other.
+class ClusterPropio {
+ public:
+  ClusterPropio() {
+    FILE* salida = popen((Script() + " iniciar").c_str(), "r");
+    if (!salida) return;
+    char linea[512];
+    while (std::fgets(linea, sizeof linea, salida)) {
+      const std::string l(linea, strcspn(linea, "\n"));
+      if (l.starts_with("export SENTREL_PG_PORT=")) puerto_ = l.substr(23);
+      if (l.starts_with("export SENTREL_PG_DIR=")) dir_ = l.substr(22);
+    }
+    pclose(salida);
+    if (!puerto_.empty()) setenv("SENTREL_PG_PORT", puerto_.c_str(), 1);
+  }
+  ~ClusterPropio() {
+    if (!dir_.empty()) Orden("parar");
+  }
+  ClusterPropio(const ClusterPropio&) = delete;
+  ClusterPropio& operator=(const ClusterPropio&) = delete;
+
+  bool Listo() const { return !puerto_.empty() && !dir_.empty(); }
+  bool Detener() { return Orden("detener"); }
+  bool Reanudar() { return Orden("reanudar"); }
+
+ private:
+  static std::string Script() { return std::string(SENTREL_RAIZ) + "/scripts/postgres-prueba.sh"; }
+  bool Orden(const std::string& que) {
+    return std::system((Script() + " " + que + " " + dir_ + " >/dev/null").c_str()) == 0;
+  }
+
+  std::string puerto_, dir_;
+};
+
+// The server is stopped in the middle of a burst (a restart for an update)
+// and started again: the kept connection breaks, new ones are refused, and
+// once it answers every line is posted.
+TEST(BasePostgres, ServidorDetenidoYArrancadoDuranteUnaRafaga) {
+  if (OdbcDePrueba::PuertoPostgres().empty()) {
+    GTEST_SKIP() << "no PostgreSQL test cluster (SENTREL_PG_PORT): run scripts/probar.sh";
+  }
+  LocalePeruano locale;
+  ASSERT_TRUE(locale.ok());
+  SOLO_EN_PROCESO_PROPIO();
+  ClusterPropio cluster;
+  ASSERT_TRUE(cluster.Listo());
+  OdbcDePrueba odbc;
+  odbc.Crear(Motor::PostgreSQL);
+  CargarHotel(odbc);
+
+  Estacion estacion(TelefonoReal);
+  for (int i = 0; i < 10; ++i) estacion.Recibir(i);
+  ASSERT_TRUE(cluster.Detener());
+  for (int i = 10; i < 30; ++i) estacion.Recibir(i);
+  estacion.Reintentar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 20u);
+  EXPECT_EQ(estacion.Gestor().Aparcadas(), 0u);
+  ASSERT_TRUE(cluster.Reanudar());
+  for (int i = 30; i < kLineas; ++i) estacion.Recibir(i);
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  odbc.CortarConexiones();  // the test's own connection died with the server too
+  CadaLlamadaYCadaCargoUnaVez(odbc, kLineas);
+}
+
+}  // namespace
