@@ -57,6 +57,7 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const auto telefono = CrearTelefonoDelEvento();
   enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
     if (!linea.empty()) {
+      VigilarFecha(linea);
       if (manejarLinea_) {
         manejarLinea_(linea, *telefono);
       } else {
@@ -65,6 +66,14 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
     }
     if (alCompletar_) alCompletar_(posicion + trasRetorno);
   });
+}
+
+void ReceptorLlamadas::VigilarFecha(std::string_view linea) {
+  if (!alFechaIlegible_ || fechaAvisada_) return;
+  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
+  if (!registro.EsValido() || !registro.FechaIlegible) return;
+  fechaAvisada_ = true;
+  alFechaIlegible_(linea);
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
@@ -88,6 +97,7 @@ void ReceptorLlamadas::CerrarRafagaVencida() {
 
 // The exchange sends a burst in pieces: give the rest of it time to arrive.
 void ReceptorLlamadas::AbrirRafaga() {
+  fechaAvisada_ = false;
   ventana_.MostrarEstado(TextoEstado(ventana_.Estado().NumeroPuerto, kSufijoActivo));
   Esperar(kEsperaInicio, ventana_, reloj_);
   ventana_.Estado().Recibiendo = 1;

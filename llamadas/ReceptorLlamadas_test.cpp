@@ -113,6 +113,22 @@ TEST_F(Receptor, RafagaVencidaSeCierraYSeAbreOtra) {
   EXPECT_THAT(ventana.Registro, ElementsAre("llegada:" + L2 + "\r\n"));
 }
 
+TEST_F(Receptor, FechaIlegibleSeAvisaUnaVezPorRafaga) {
+  std::vector<std::string> avisadas;
+  receptor.AvisarFechaIlegible([&](std::string_view l) { avisadas.emplace_back(l); });
+  const std::string buena = LineaPrueba("2105", "0114441234", "12/31/26");  // C: month first
+  const std::string mala1 = LineaPrueba("2105", "0114441234", "32/12/26");
+  const std::string mala2 = LineaPrueba(" 106", "0114441234", "13/13/26");
+  Recibir(buena + "\r\n" + mala1 + "\r\n" + mala2 + "\r\n");
+  Recibir(mala2 + "\r\n");
+  EXPECT_THAT(avisadas, ElementsAre(mala1));
+  EXPECT_EQ(lineas.size(), 4u);  // posted all the same, with no date
+
+  ventana.estado.Recibiendo = 0;  // the burst ended
+  Recibir(mala2 + "\r\n");
+  EXPECT_THAT(avisadas, ElementsAre(mala1, mala2));
+}
+
 TEST_F(Receptor, LineasConRetornoYSaltoCadaUnaSusOchentaCaracteres) {
   Recibir(L1 + "\r\n" + L2 + "\r\n" + L3 + "\r\n");
   EXPECT_THAT(lineas, ElementsAre(L1, L2, L3));

@@ -83,7 +83,14 @@ void RegistroLlamada::LeerCampos(std::string_view linea) {
 }
 
 void RegistroLlamada::Derivar() {
-  if (auto fecha = captura::Regional::LeerFecha(Fecha)) FechaLlamada = *fecha;
+  using captura::Regional;
+  const auto fecha = OrdenFechaCentral ? Regional::LeerFecha(Fecha, *OrdenFechaCentral)
+                                       : Regional::LeerFecha(Fecha);
+  if (fecha) {
+    FechaLlamada = *fecha;
+  } else {
+    FechaIlegible = !Recortar(Fecha).empty();
+  }
   const std::string hora = std::string(Hora.substr(0, 2)) + ":" + std::string(Derecha(Hora, 2));
   if (auto valor = captura::Regional::LeerHora(hora)) HoraLlamada = *valor;
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Regional.h"
 #include "captura/_Telefono.h"
 
 // One call cut from an 80-character exchange line, with the values derived
@@ -12,6 +13,10 @@
 // fails keeps that value, never one from another line.
 struct RegistroLlamada {
   static constexpr std::size_t kLargoLinea = 80;
+
+  // Program-wide: the order in which the exchange writes its dates; the
+  // locale's order when not set.
+  static inline std::optional<captura::Regional::Orden> OrdenFechaCentral;
 
   std::string Anexo;
   std::string Discado;
@@ -26,6 +31,8 @@ struct RegistroLlamada {
   int16_t MinutosLlamada = 0;
   int16_t SegundosLlamada = 0;
   int16_t ControlTiempo = 0;
+  // The date text is not blank, yet no date in the order in force.
+  bool FechaIlegible = false;
 
   // Cuts and derives every field of the line (positions count bytes).
   static RegistroLlamada Leer(std::string_view linea);

@@ -112,4 +112,22 @@ TEST(RegistroLlamada, FechaPorElLocale) {
             Regional::DesdeCalendario(2023, 12, 25));
 }
 
+// A day-first exchange on a month-first machine: the setting reads the date
+// as sent; a date impossible in that order is flagged, a blank one is not.
+TEST(RegistroLlamada, OrdenDeLaCentralMandaSobreElLocale) {
+  std::setlocale(LC_TIME, "C");
+  RegistroLlamada::OrdenFechaCentral = Regional::Orden::DiaMesAnio;
+  const auto dia7 = Leer(LineaPrueba("2105", "0114441234", "07/12/26"));
+  const auto mes13 = Leer(LineaPrueba("2105", "0114441234", "12/13/26"));
+  const auto blanco = Leer(LineaPrueba("2105", "0114441234", "        "));
+  RegistroLlamada::OrdenFechaCentral.reset();
+  EXPECT_EQ(dia7.FechaLlamada, Regional::DesdeCalendario(2026, 12, 7));
+  EXPECT_FALSE(dia7.FechaIlegible);
+  EXPECT_EQ(mes13.FechaLlamada, 0);
+  EXPECT_TRUE(mes13.FechaIlegible);
+  EXPECT_FALSE(blanco.FechaIlegible);
+  EXPECT_EQ(Leer(LineaPrueba("2105", "0114441234", "07/12/26")).FechaLlamada,
+            Regional::DesdeCalendario(2026, 7, 12));
+}
+
 }  // namespace

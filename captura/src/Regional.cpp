@@ -121,6 +121,10 @@ Fecha Regional::DesdeReloj(int hora, int minuto, int segundo) {
 }
 
 std::optional<Fecha> Regional::LeerFecha(std::string_view texto) {
+  return LeerFecha(texto, OrdenFecha());
+}
+
+std::optional<Fecha> Regional::LeerFecha(std::string_view texto, Orden orden) {
   std::string_view t = SinBlancos(texto);
   std::array<int, 3> n{};
   std::size_t digitosAnio = 0;
@@ -136,7 +140,7 @@ std::optional<Fecha> Regional::LeerFecha(std::string_view texto) {
   }
   if (!t.empty()) return std::nullopt;
   int dia = 0, mes = 0, anio = 0;
-  switch (OrdenFecha()) {
+  switch (orden) {
     case Orden::DiaMesAnio:
       dia = n[0], mes = n[1], anio = n[2], digitosAnio = digitos[2];
       break;

@@ -21,6 +21,8 @@ class Regional {
   // Three numbers separated by "/", "-" or "." in the locale's order; a
   // two-digit year lies in 1930-2029; an impossible date gives nothing.
   static std::optional<Fecha> LeerFecha(std::string_view texto);
+  // The same in the given order, whatever the locale's.
+  static std::optional<Fecha> LeerFecha(std::string_view texto, Orden orden);
 
   // "hh:mm" or "hh:mm:ss" (hour 0-23); anything else gives nothing.
   static std::optional<Fecha> LeerHora(std::string_view texto);
