@@ -71,6 +71,40 @@ void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
   Escribir(LOG_CRIT, "No se pudo guardar el diario de recepcion: " + TextoFallo(fallo));
 }
 
+void Bitacora::Devuelta(std::string_view linea) {
+  Escribir(LOG_NOTICE,
+           "Llamada apartada devuelta a la cola por el operador | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::Inicio(std::string_view detalle) {
+  Escribir(LOG_NOTICE, "Iniciado: " + std::string(detalle));
+}
+
+void Bitacora::Fin() { Escribir(LOG_NOTICE, "Detenido"); }
+
+void Bitacora::FechaIlegible(std::string_view linea, std::string_view orden) {
+  Escribir(LOG_WARNING, "Fecha imposible en el orden " + std::string(orden) +
+                            " (clave OrdenFecha de CAPTURA.INI); la llamada queda sin fecha | "
+                            "línea: " +
+                            TextoLinea(linea));
+}
+
+void Bitacora::AjusteInvalido(std::string_view clave, std::string_view valor,
+                              std::string_view usado) {
+  Escribir(LOG_WARNING, "Valor no válido en CAPTURA.INI: " + std::string(clave) + "=" +
+                            TextoLinea(valor) + "; se usa " + std::string(usado));
+}
+
+void Bitacora::SinDatos(long minutos) {
+  Escribir(LOG_WARNING, "Sin datos de la central hace " + std::to_string(minutos) +
+                            " minutos: revise el cable y la central");
+}
+
+void Bitacora::DatosDeNuevo(long minutos) {
+  Escribir(LOG_NOTICE,
+           "Llegan datos de la central tras " + std::to_string(minutos) + " minutos sin datos");
+}
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

@@ -9,7 +9,9 @@
 
 // Writes what happens to kept call lines to the system log (syslog, ident
 // "Sentrel", facility user; journald shows it): every failure with the line
-// and the error's number and description, and every recovery.
+// and the error's number and description, and every recovery; and what the
+// operator should know of the station itself (start, stop, a silent line, a
+// date the exchange's order cannot read).
 class Bitacora {
  public:
   // Receives each message with its syslog priority (LOG_ERR, ...).
@@ -33,6 +35,19 @@ class Bitacora {
   // The receive journal could not be opened or written: received bytes are
   // only in memory until it works again.
   void DiarioNoGuardado(const captura::Fallo& fallo);
+  // A parked line sent back to the queue by the operator.
+  void Devuelta(std::string_view linea);
+
+  // The station started (with what it runs on) or stopped.
+  void Inicio(std::string_view detalle);
+  void Fin();
+  // A call line whose date is no date in the order in force.
+  void FechaIlegible(std::string_view linea, std::string_view orden);
+  // A setting that cannot be used, and what is used instead.
+  void AjusteInvalido(std::string_view clave, std::string_view valor, std::string_view usado);
+  // No byte from the exchange for that long; data again after that long.
+  void SinDatos(long minutos);
+  void DatosDeNuevo(long minutos);
 
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".

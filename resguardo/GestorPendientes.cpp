@@ -109,6 +109,24 @@ void GestorPendientes::EncolarRecuperada(std::string_view linea) {
   Avisar();
 }
 
+bool GestorPendientes::Devolver(uint64_t id) {
+  const auto it = cola_.Lineas().find(id);
+  if (it == cola_.Lineas().end() || it->second.Situacion != LineaPendiente::Estado::Aparcada) {
+    return false;
+  }
+  LineaPendiente l = it->second;
+  l.Situacion = LineaPendiente::Estado::Pendiente;
+  if (cola_.Pendientes() == 0) {
+    espera_ = kEsperaInicial;
+    proximo_ = reloj_();  // due at once
+  }
+  cola_.Actualizar(l);
+  bitacora_.Devuelta(l.Linea);
+  VigilarArchivo();
+  Avisar();
+  return true;
+}
+
 std::optional<GestorPendientes::Instante> GestorPendientes::ProximoIntento() const {
   if (cola_.Pendientes() == 0) return std::nullopt;
   return proximo_;

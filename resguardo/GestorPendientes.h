@@ -51,6 +51,11 @@ class GestorPendientes {
   // posted, so it takes the checked re-post path, behind what waits already.
   void EncolarRecuperada(std::string_view linea);
 
+  // Sends a parked line back to the queue (the operator fixed what made it
+  // fail); it is re-posted with the pending ones. False when no parked line
+  // has that Id.
+  bool Devolver(uint64_t id);
+
   // When the next attempt is due; nothing when no line is pending.
   std::optional<Instante> ProximoIntento() const;
 
