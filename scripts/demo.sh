@@ -39,6 +39,8 @@ bpar=1
 File=$demo/generado.txt
 [App]
 TimeConexion=$tiempo
+[Central]
+OrdenFecha=DMA
 INI
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -65,6 +67,12 @@ trap - EXIT
 
 echo
 echo "Lines sent by the exchange simulator: $(wc -l <"$demo/enviadas.txt") ($demo/enviadas.txt)"
+echo
+echo "First calls as the simulator sent them (day/month/year) and as stored"
+echo "(dates in this machine's regional order, $(locale -k d_fmt 2>/dev/null | cut -d= -f2)):"
+head -n 3 "$demo/enviadas.txt" | cut -c1-50
+sqlite3 -separator '  ' "$demo/tavro.db" \
+  "SELECT Anexo, rtrim(Discado), Fecha, Hora FROM telefonos ORDER BY rowid LIMIT 3;"
 echo
 echo "Calls stored per extension:"
 sqlite3 -header -column "$demo/tavro.db" \

@@ -25,6 +25,8 @@ const QStringList kVelocidades = {"110",   "300",   "1200",   "2400",   "4800", 
 const QStringList kBitsDatos = {"4", "5", "6", "7", "8"};
 const QStringList kParidades = {"Even", "Odd", "None", "Mark", "Space"};
 const QStringList kBitsParada = {"1", "1.5", "2"};
+// Empty: the machine's regional order.
+const QStringList kOrdenesFecha = {"", "DMA", "MDA", "AMD"};
 
 void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
   // A failed write goes unnoticed, as with the Windows call.
@@ -97,6 +99,16 @@ void FrmConfigura::CrearControles() {
   txtRutaFile = caja("txtRutaFile", {180, 2340, 5205, 315}, 5);
   Label7 = etiqueta("Label7", "Tiempo Conexión:", {150, 2760, 1275, 195});
   txtTimeConexion = caja("txtTimeConexion", {1650, 2700, 675, 315}, 14);
+  // One more row below the designed ones, for the exchange's own settings.
+  Label8 = etiqueta("Label8", "Orden de fechas:", {150, 3150, 1275, 195});
+  cmbOrdenFecha = lista("cmbOrdenFecha", {1650, 3090, 1005, 315}, 16);
+  cmbOrdenFecha->setToolTip(QStringLiteral(
+      "Orden en que la central escribe las fechas: DMA día/mes/año, MDA mes/día/año, "
+      "AMD año/mes/día; vacío: el de la configuración regional"));
+  Label9 = etiqueta("Label9", "Minutos sin datos:", {2880, 3150, 1335, 195});
+  txtMinutosSinDatos = caja("txtMinutosSinDatos", {4440, 3090, 945, 315}, 17);
+  txtMinutosSinDatos->setToolTip(QStringLiteral(
+      "Minutos sin ningún dato de la central que se avisan como falla; vacío o 0: sin aviso"));
   cmdOK = boton("cmdOK", "&Grabar", {4440, 120, 1005, 345}, 6);
   cmdCancel = boton("cmdCancel", "&Cancelar", {4440, 540, 1005, 375}, 7);
   cmdOK->setDefault(true);
@@ -106,7 +118,7 @@ void FrmConfigura::CrearControles() {
   for (std::size_t i = 1; i < ordenTab.size(); ++i) {
     setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
   }
-  Twips::FijarTamano(this, 5595, 3360);
+  Twips::FijarTamano(this, 5595, 3750);
 }
 
 void FrmConfigura::showEvent(QShowEvent* evento) {
@@ -152,6 +164,9 @@ void FrmConfigura::CargarConfiguracion() {
   PonerTexto(Combo5, LeerIni("configura", "bpar"));
   PonerTexto(txtRutaFile, LeerIni("Rutas", "File"));
   PonerTexto(txtTimeConexion, LeerIni("App", "TimeConexion"));
+  Llenar(cmbOrdenFecha, kOrdenesFecha);
+  PonerTexto(cmbOrdenFecha, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha));
+  PonerTexto(txtMinutosSinDatos, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos));
 }
 
 void FrmConfigura::Form_QueryUnload() {
@@ -172,6 +187,10 @@ void FrmConfigura::GuardarConfiguracion() {
   const auto tiempo = TextoDe(txtTimeConexion);
   mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
   Escribir("App", "TimeConexion", tiempo);
+  Escribir(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha,
+           QuitarBlancos(TextoDe(cmbOrdenFecha)));
+  Escribir(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos,
+           QuitarBlancos(TextoDe(txtMinutosSinDatos)));
 }
 
 void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {

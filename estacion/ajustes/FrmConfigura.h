@@ -11,7 +11,8 @@ class QPushButton;
 class QShowEvent;
 
 // The settings dialog: shows the serial line, the file to generate and the
-// idle time-out from the settings file and writes them back. Every opening
+// idle time-out, the exchange's date order and the silence alarm from the
+// settings file and writes them back. Every opening
 // starts again from the file; every close saves what the controls hold.
 class FrmConfigura : public QDialog {
   Q_OBJECT
@@ -58,6 +59,10 @@ class FrmConfigura : public QDialog {
   QLineEdit* txtRutaFile = nullptr;
   QLabel* Label7 = nullptr;
   QLineEdit* txtTimeConexion = nullptr;
+  QLabel* Label8 = nullptr;
+  QComboBox* cmbOrdenFecha = nullptr;
+  QLabel* Label9 = nullptr;
+  QLineEdit* txtMinutosSinDatos = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 

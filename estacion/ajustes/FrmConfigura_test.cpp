@@ -59,6 +59,8 @@ class Dialogo : public ::testing::Test {
     Control<QComboBox>(dlg, "Combo5")->setEditText("1.5");
     Control<QLineEdit>(dlg, "txtRutaFile")->setText(QString::fromStdString(dir.Ruta("sal.txt")));
     Control<QLineEdit>(dlg, "txtTimeConexion")->setText(" 4 ");
+    Control<QComboBox>(dlg, "cmbOrdenFecha")->setCurrentIndex(1);  // DMA
+    Control<QLineEdit>(dlg, "txtMinutosSinDatos")->setText(" 90 ");
   }
 
   void ComprobarGrabado() {
@@ -70,6 +72,8 @@ class Dialogo : public ::testing::Test {
     EXPECT_EQ(Ini("Rutas", "File"), dir.Ruta("sal.txt"));
     EXPECT_EQ(Ini("App", "TimeConexion"), "4");
     EXPECT_EQ(mdlMain::TiempoConexion, 4);
+    EXPECT_EQ(Ini("Central", "OrdenFecha"), "DMA");
+    EXPECT_EQ(Ini("Central", "MinutosSinDatos"), "90");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir.Ruta("sal.txt")));
   }
 
@@ -91,17 +95,20 @@ TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo4")),
             QStringList({"Even", "Odd", "None", "Mark", "Space"}));
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo5")), QStringList({"1", "1.5", "2"}));
-  for (const char* nombre :
-       {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "txtRutaFile", "txtTimeConexion"}) {
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cmbOrdenFecha")),
+            QStringList({"", "DMA", "MDA", "AMD"}));
+  for (const char* nombre : {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "txtRutaFile",
+                             "txtTimeConexion", "cmbOrdenFecha", "txtMinutosSinDatos"}) {
     EXPECT_EQ(Texto(dlg, nombre), "") << nombre;
   }
 
-  // Closing saves the seven empty values in the order of the first save.
+  // Closing saves the empty values in the order of the first save, the
+  // exchange's own section last.
   dlg.close();
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni),
             "[configura]\npuerto=\nbseg=\nbdat=\npari=\nbpar=\n[Rutas]\nFile=\n[App]\n"
-            "TimeConexion=\n");
+            "TimeConexion=\n[Central]\nOrdenFecha=\nMinutosSinDatos=\n");
   EXPECT_EQ(mdlMain::TiempoConexion, 0);
 }
 
@@ -139,7 +146,7 @@ void PrintTo(const Cierre& cierre, std::ostream* salida) { *salida << cierre.nom
 
 class CadaCierre : public Dialogo, public ::testing::WithParamInterface<Cierre> {};
 
-TEST_P(CadaCierre, GrabaLasSieteClaves) {
+TEST_P(CadaCierre, GrabaCadaClave) {
   FrmConfigura dlg;
   dlg.show();
   Editar(dlg);
@@ -219,7 +226,7 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   const int dx = dlg.logicalDpiX();
   const int dy = dlg.logicalDpiY();
   auto px = [](int twips, int dpi) { return qRound(twips * dpi / 1440.0); };
-  EXPECT_EQ(dlg.size(), QSize(px(5595, dx), px(3360, dy)));
+  EXPECT_EQ(dlg.size(), QSize(px(5595, dx), px(3750, dy)));
   EXPECT_EQ(Control<QComboBox>(dlg, "Combo4")->geometry(),
             QRect(px(1680, dx), px(1290, dy), px(2445, dx), px(315, dy)));
   EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->geometry(),
@@ -235,8 +242,17 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   EXPECT_EQ(ok->text(), "&Grabar");
   EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->text(), "&Cancelar");
 
-  const QStringList esperado = {"Combo1",      "Combo2", "Combo3",    "Combo4",         "Combo5",
-                                "txtRutaFile", "cmdOK",  "cmdCancel", "txtTimeConexion"};
+  const QStringList esperado = {"Combo1",
+                                "Combo2",
+                                "Combo3",
+                                "Combo4",
+                                "Combo5",
+                                "txtRutaFile",
+                                "cmdOK",
+                                "cmdCancel",
+                                "txtTimeConexion",
+                                "cmbOrdenFecha",
+                                "txtMinutosSinDatos"};
   QStringList orden;
   QWidget* w = Control<QComboBox>(dlg, "Combo1");
   do {

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "captura/Descriptor.h"
 #include "estacion/ajustes/PerfilIni.h"
@@ -50,6 +52,32 @@ std::optional<int16_t> AEntero16(std::string_view texto) {
   const double redondo = std::nearbyint(numero);  // halves to even
   if (redondo < INT16_MIN || redondo > INT16_MAX) return std::nullopt;
   return static_cast<int16_t>(redondo);
+}
+
+namespace {
+
+constexpr std::pair<captura::Regional::Orden, std::string_view> kOrdenes[] = {
+    {captura::Regional::Orden::DiaMesAnio, "DMA"},
+    {captura::Regional::Orden::MesDiaAnio, "MDA"},
+    {captura::Regional::Orden::AnioMesDia, "AMD"},
+};
+
+}  // namespace
+
+std::optional<captura::Regional::Orden> OrdenFechaDeTexto(std::string_view texto) {
+  std::string clave = QuitarBlancos(texto);
+  for (char& c : clave) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const auto& [orden, nombre] : kOrdenes) {
+    if (clave == nombre) return orden;
+  }
+  return std::nullopt;
+}
+
+std::string TextoOrdenFecha(captura::Regional::Orden orden) {
+  for (const auto& [o, nombre] : kOrdenes) {
+    if (o == orden) return std::string(nombre);
+  }
+  return {};
 }
 
 bool ConvertirTiempoConexion(std::string_view texto) {

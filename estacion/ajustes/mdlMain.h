@@ -6,11 +6,20 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Regional.h"
+
 // Program-wide values and helpers of the station: where the settings live,
 // the idle time-out of a reception, and the read of one setting.
 namespace mdlMain {
 
 inline constexpr std::string_view kNombreArchivoIni = "CAPTURA.INI";
+
+// The exchange's own settings: the order of its dates (DMA, MDA, AMD; empty
+// for the locale's) and the minutes without a byte that count as trouble
+// (empty or 0: no alarm).
+inline constexpr char kSeccionCentral[] = "Central";
+inline constexpr char kClaveOrdenFecha[] = "OrdenFecha";
+inline constexpr char kClaveSinDatos[] = "MinutosSinDatos";
 
 // Full path of the settings file; built by the main window at start-up.
 extern std::string ArchivoIni;
@@ -33,6 +42,11 @@ std::optional<int16_t> AEntero16(std::string_view texto);
 // Puts the text, converted by AEntero16, into TiempoConexion. When the
 // conversion fails TiempoConexion keeps its value and the result is false.
 bool ConvertirTiempoConexion(std::string_view texto);
+
+// "DMA", "MDA" or "AMD" (any case, blanks around allowed) as a date order;
+// nothing for any other text.
+std::optional<captura::Regional::Orden> OrdenFechaDeTexto(std::string_view texto);
+std::string TextoOrdenFecha(captura::Regional::Orden orden);
 
 // The text without its leading and trailing blanks.
 std::string QuitarBlancos(std::string_view texto);

@@ -54,6 +54,16 @@ TEST(MdlMain, ElPuertoGuardaTodosLosDigitosFinales) {
   EXPECT_EQ(mdlMain::QuitarBlancos("\t8 "), "\t8");  // blanks only
 }
 
+TEST(MdlMain, OrdenDeFechasDeLaCentral) {
+  using Orden = captura::Regional::Orden;
+  EXPECT_EQ(mdlMain::OrdenFechaDeTexto(" dma "), Orden::DiaMesAnio);
+  EXPECT_EQ(mdlMain::OrdenFechaDeTexto("MDA"), Orden::MesDiaAnio);
+  EXPECT_EQ(mdlMain::OrdenFechaDeTexto("AMD"), Orden::AnioMesDia);
+  EXPECT_EQ(mdlMain::OrdenFechaDeTexto(""), std::nullopt);
+  EXPECT_EQ(mdlMain::OrdenFechaDeTexto("dd/mm/aa"), std::nullopt);
+  EXPECT_EQ(mdlMain::TextoOrdenFecha(Orden::AnioMesDia), "AMD");
+}
+
 TEST(MdlMain, ElArchivoDeAjustesSeBuscaSinMayusculasJuntoAlPrograma) {
   EXPECT_TRUE(std::filesystem::is_regular_file(mdlMain::DirectorioPrograma() + "/ajustes_test"));
 

@@ -81,7 +81,7 @@ void ResguardoCaptura::VigilarDiario() {
 
 std::string ResguardoCaptura::Resumen() const {
   std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
-                      "   Aparcadas: " + std::to_string(Aparcadas());
+                      "   Apartadas: " + std::to_string(Aparcadas());
   if (!diario_) {
     texto += "   Diario de recepcion inactivo";
   } else if (diario_->SinAsegurar() > 0) {

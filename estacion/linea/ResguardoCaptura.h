@@ -38,6 +38,8 @@ class ResguardoCaptura {
   std::size_t Pendientes() const { return gestor_.Pendientes(); }
   std::size_t Aparcadas() const { return gestor_.Aparcadas(); }
   bool DiarioActivo() const { return diario_ != nullptr; }
+  GestorPendientes& Gestor() { return gestor_; }
+  Bitacora& Registro() { return bitacora_; }
   // The line the window shows: what waits, and a journal that cannot write.
   std::string Resumen() const;
   // Told whenever Resumen may have changed.

@@ -70,21 +70,22 @@ class SentrelTest : public ::testing::Test {
     }
   }
 
-  void Ini(const std::string& puerto, int tiempo) {
+  void Ini(const std::string& puerto, int tiempo, const std::string& mas = "") {
     DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
                                "[configura]\npuerto=" + puerto +
                                    "\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[Rutas]\nFile=\n"
                                    "[App]\nTimeConexion=" +
-                                   std::to_string(tiempo) + "\n");
+                                   std::to_string(tiempo) + "\n" + mas);
   }
 
-  void Iniciar() {
+  // The hotel's day-first dates unless told.
+  void Iniciar(const char* locale = "es_PE.UTF-8") {
     pid = ::fork();
     if (pid != 0) return;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("ODBCINI", odbcIni.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
-    ::setenv("LC_ALL", "es_PE.UTF-8", 1);  // the hotel's day-first dates
+    ::setenv("LC_ALL", locale, 1);
     std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
     ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
     ::_exit(127);
@@ -312,6 +313,35 @@ TEST_F(SentrelMuertoTest, EnvioEnormeNoDetieneLaEstacion) {
   ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
   EsperarUnaVezCada(5, 15s);
   EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
+}
+
+// A day-first exchange on a machine in the C locale (month first): the
+// setting makes each date the one the exchange sent, written in the
+// machine's order.
+TEST_F(SentrelTest, OrdenDeFechasDeLaCentralEnElLocaleC) {
+  Ini("1", 2, "[Central]\nOrdenFecha=DMA\n");
+  PuertoSimulado central(programa, 1);
+  Iniciar("C");
+  ASSERT_TRUE(central.EsperarApertura(15s));
+  std::this_thread::sleep_for(1s);
+  auto diciembre = LlamadaPrueba("2101", "0034612345678", 130, 1);
+  diciembre.Dia = 7;
+  diciembre.Mes = 12;
+  diciembre.Anio = 2026;
+  ASSERT_TRUE(central.Enviar(diciembre.Texto() + "\r\n" +
+                             LlamadaPrueba(" 103", "080012345", 310, 2).Texto() + "\r\n"));
+  ASSERT_TRUE(EsperarFilas(2, 20s)) << Sql("SELECT * FROM telefonos");
+  EXPECT_EQ(Sql("SELECT Codigo, Fecha FROM telefonos ORDER BY Codigo"),
+            "0001|12/07/2026\n0002|03/15/2024\n");
+}
+
+// Answered without a display, a port or a settings file.
+TEST_F(SentrelTest, AyudaVersionYArgumentoDesconocido) {
+  const std::string sentrel = "env -u DISPLAY -u QT_QPA_PLATFORM " + programa + "/Sentrel";
+  EXPECT_EQ(SalidaOrden(sentrel + " --version"), "Sentrel " SENTREL_VERSION "\n");
+  EXPECT_NE(SalidaOrden(sentrel + " --help").value_or("").find("Uso: Sentrel"), std::string::npos);
+  EXPECT_EQ(std::system((sentrel + " --desconocido 2>/dev/null").c_str()), 2 << 8);
+  EXPECT_FALSE(fs::exists(programa + "/CAPTURA.INI"));
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {

@@ -8,18 +8,24 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QVBoxLayout>
 
+#include <filesystem>
 #include <iostream>
 
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/Twips.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
+#include "estacion/ventana/LineaComandos.h"
+#include "estacion/ventana/frmPendientes.h"
+#include "llamadas/RegistroLlamada.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;
@@ -27,6 +33,7 @@ using mdlMain::Intentar;
 namespace {
 
 constexpr auto kIntervaloTimerCheck = 1000ms;
+constexpr auto kIntervaloSilencio = 30s;
 const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
 const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
 const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
@@ -56,7 +63,11 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
       directorio_(mdlMain::DirectorioPrograma()) {
   CrearControles();
   CrearMenu();
-  connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
+  connect(Comm1, &Comm::OnComm, this, [this] {
+    DatoRecibido();
+    receptor_.Comm1_OnComm();
+  });
+  connect(TimerSilencio, &QTimer::timeout, this, &frmCentralTelefonica::RevisarSilencio);
   connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
@@ -75,9 +86,20 @@ void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
 void frmCentralTelefonica::CrearControles() {
   setWindowTitle(QStringLiteral("Zunta - Comunicación"));
   setWindowIcon(IconoPrograma());
-  Twips::FijarTamano(this, 5730, 2955);
+  // The menu in the window itself, above the designed client area: reachable
+  // with its shortcuts on a desktop with no tray, where the icon's menu is not.
+  auto* disposicion = new QVBoxLayout(this);
+  disposicion->setContentsMargins(0, 0, 0, 0);
+  disposicion->setSpacing(0);
+  disposicion->setSizeConstraint(QLayout::SetFixedSize);
+  barraMenu_ = new QMenuBar(this);
+  barraMenu_->setNativeMenuBar(false);
+  disposicion->setMenuBar(barraMenu_);
+  auto* area = new QWidget(this);
+  Twips::FijarTamano(area, 5730, 2955);
+  disposicion->addWidget(area);
 
-  frameInfo = new QGroupBox(QStringLiteral("&Información"), this);
+  frameInfo = new QGroupBox(QStringLiteral("&Información"), area);
   frameInfo->setObjectName(QStringLiteral("frameInfo"));
   Twips::Colocar(frameInfo, {90, 120, 5385, 1725});
   PintarTexto(frameInfo, kAzulMarco);
@@ -86,9 +108,12 @@ void frmCentralTelefonica::CrearControles() {
   // What the exchange sent is shown, not edited; nor does a blinking cursor
   // wake the idle station twice a second.
   txtLlegada->setReadOnly(true);
+  // Ctrl+C is the menu's Configuración, not a copy in the pane (the pane's
+  // context menu still copies).
+  txtLlegada->setFocusPolicy(Qt::NoFocus);
   Twips::Colocar(txtLlegada, {120, 240, 5145, 1365});
 
-  Frame1 = new QGroupBox(QStringLiteral("&Estado"), this);
+  Frame1 = new QGroupBox(QStringLiteral("&Estado"), area);
   Twips::Colocar(Frame1, {90, 1830, 5385, 645});
   PintarTexto(Frame1, kAzulMarco);
   lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
@@ -102,8 +127,11 @@ void frmCentralTelefonica::CrearControles() {
 
   // Calls kept because the database failed: a line of their own, apart
   // from the status line.
-  lblPendientes = new QLabel(this);
+  lblPendientes = new QLabel(area);
   lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
+  lblPendientes->setToolTip(
+      QStringLiteral("Llamadas que la base de datos no tomó aún. Se ven, y las apartadas se "
+                     "reintentan, en el menú Ver > Llamadas pendientes y apartadas (Ctrl+L)."));
   Twips::Colocar(lblPendientes, {90, 2520, 5385, 315});
 
   TimerCheck = new QTimer(this);
@@ -113,6 +141,8 @@ void frmCentralTelefonica::CrearControles() {
   TimerReintento->setSingleShot(true);
   despertador_ = new QTimer(this);
   despertador_->setSingleShot(true);
+  TimerSilencio = new QTimer(this);
+  TimerSilencio->setInterval(kIntervaloSilencio);
 }
 
 void frmCentralTelefonica::CrearMenu() {
@@ -128,6 +158,12 @@ void frmCentralTelefonica::CrearMenu() {
   connect(mnuConfiguracion, &QAction::triggered, this,
           &frmCentralTelefonica::mnuConfiguracion_Click);
   connect(mnuSalirSistema, &QAction::triggered, this, &frmCentralTelefonica::mnuSalirSistema_Click);
+  barraMenu_->addMenu(mnuArchivos);
+  // In the window only: the icon's menu stays as it was.
+  mnuVer = barraMenu_->addMenu(QStringLiteral("&Ver"));
+  mnuPendientes = mnuVer->addAction(QStringLiteral("Llamadas &pendientes y apartadas..."));
+  mnuPendientes->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  connect(mnuPendientes, &QAction::triggered, this, &frmCentralTelefonica::mnuPendientes_Click);
 
   IconoBandeja = new QSystemTrayIcon(windowIcon(), this);
   IconoBandeja->setContextMenu(mnuArchivos);
@@ -186,16 +222,41 @@ bool frmCentralTelefonica::Form_Load() {
   Intentar([&] {
     frameInfo->setTitle(QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto));
   });
+  vigia_.Reiniciar();  // the silence counts from the opening
   estado_.Recibiendo = 0;
   estado_.ContadorEspera = 0;
   Intentar([] { QApplication::restoreOverrideCursor(); });
+  Intentar([&] { AnunciarInicio(); });
   return true;
+}
+
+void frmCentralTelefonica::AnunciarInicio() {
+  const auto ruta = Comm::RutaDispositivo(estado_.NumeroPuerto, directorio_);
+  std::error_code error;
+  const auto dispositivo = std::filesystem::canonical(ruta, error);
+  std::string texto = "Sentrel " + LineaComandos::Version() + ", puerto COM" +
+                      std::to_string(estado_.NumeroPuerto) + " (" + ruta.string();
+  if (!error && dispositivo != ruta) texto += " -> " + dispositivo.string();
+  const auto orden = RegistroLlamada::OrdenFechaCentral;
+  // The data source is the component's fixed one.
+  texto +=
+      ") " + Comm1->Settings() + ", origen de datos ODBC Tavro_Datos, fechas de la central " +
+      (orden ? mdlMain::TextoOrdenFecha(*orden)
+             : "en el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
+  resguardo_->Registro().Inicio(texto);
 }
 
 // The journal and the kept calls, before the port opens: what a crash left
 // over is posted before new data.
 void frmCentralTelefonica::IniciarResguardo() {
-  resguardo_ = std::make_unique<ResguardoCaptura>(directorio_, *Comm1, receptor_, crearTelefono_);
+  resguardo_ =
+      std::make_unique<ResguardoCaptura>(directorio_, *Comm1, receptor_, crearTelefono_, sumidero_);
+  // Dates of the lines a crash left over are read in the order set.
+  AplicarAjustesCentral();
+  receptor_.AvisarFechaIlegible([this](std::string_view linea) {
+    const auto orden = RegistroLlamada::OrdenFechaCentral.value_or(captura::Regional::OrdenFecha());
+    resguardo_->Registro().FechaIlegible(linea, mdlMain::TextoOrdenFecha(orden));
+  });
   resguardo_->AlCambiar([this] {
     MostrarPendientes();
     ProgramarReintento();
@@ -204,6 +265,47 @@ void frmCentralTelefonica::IniciarResguardo() {
   resguardo_->Iniciar();
   MostrarPendientes();
   ProgramarReintento();
+}
+
+void frmCentralTelefonica::AplicarAjustesCentral() {
+  const auto texto = mdlMain::LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha);
+  RegistroLlamada::OrdenFechaCentral = mdlMain::OrdenFechaDeTexto(texto);
+  if (!RegistroLlamada::OrdenFechaCentral && !mdlMain::QuitarBlancos(texto).empty() && resguardo_) {
+    resguardo_->Registro().AjusteInvalido(
+        mdlMain::kClaveOrdenFecha, texto,
+        "el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
+  }
+  const auto minutos = mdlMain::LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos);
+  const auto limite = mdlMain::AEntero16(minutos);
+  if ((!limite && !mdlMain::QuitarBlancos(minutos).empty()) || (limite && *limite < 0)) {
+    if (resguardo_)
+      resguardo_->Registro().AjusteInvalido(mdlMain::kClaveSinDatos, minutos, "0 (sin aviso)");
+  }
+  vigia_.Limite(std::chrono::minutes(limite && *limite > 0 ? *limite : 0));
+  if (vigia_.Activa()) {
+    TimerSilencio->start();
+  } else {
+    TimerSilencio->stop();
+  }
+  MostrarPendientes();
+}
+
+void frmCentralTelefonica::DatoRecibido() {
+  const auto silencio = vigia_.Silencio();
+  if (!vigia_.Dato()) return;
+  if (resguardo_) resguardo_->Registro().DatosDeNuevo(silencio.count());
+  MostrarPendientes();
+}
+
+void frmCentralTelefonica::RevisarSilencio() {
+  if (!Comm1->PortOpen() || !vigia_.Revisar()) return;
+  if (resguardo_) resguardo_->Registro().SinDatos(vigia_.Silencio().count());
+  MostrarPendientes();
+  if (EnBandeja()) {
+    Intentar([&] {
+      IconoBandeja->showMessage(windowTitle(), lblPendientes->text(), QSystemTrayIcon::Warning);
+    });
+  }
 }
 
 void frmCentralTelefonica::ProgramarReintento() {
@@ -219,8 +321,23 @@ void frmCentralTelefonica::ProgramarReintento() {
 
 void frmCentralTelefonica::MostrarPendientes() {
   if (!resguardo_) return;
-  Intentar([&] { lblPendientes->setText(QString::fromStdString(resguardo_->Resumen())); });
+  Intentar([&] {
+    QString texto = QString::fromStdString(resguardo_->Resumen());
+    if (resguardo_->Pendientes() + resguardo_->Aparcadas() > 0) {
+      texto += QStringLiteral("   (Ctrl+L: ver)");
+    }
+    if (vigia_.EnAlarma()) {
+      texto = QStringLiteral("Sin datos de la central desde hace %1 min.   ")
+                  .arg(vigia_.Silencio().count()) +
+              texto;
+    }
+    PintarTexto(lblPendientes,
+                vigia_.EnAlarma() ? kRojoEstado : palette().color(QPalette::WindowText));
+    lblPendientes->setText(texto);
+  });
   Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
+  if (frmPendientes_ && frmPendientes_->isVisible())
+    Intentar([&] { frmPendientes_->Actualizar(); });
 }
 
 // The caption alone while nothing waits.
@@ -292,9 +409,23 @@ void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 void frmCentralTelefonica::mnuConfiguracion_Click() {
   FrmConfigura dialogo;
   dialogo.exec();
+  // Before the start-up the resguardo applies them itself.
+  if (resguardo_) Intentar([&] { AplicarAjustesCentral(); });
 }
 
 void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
+
+void frmCentralTelefonica::mnuPendientes_Click() {
+  if (!resguardo_) return;
+  if (!frmPendientes_) {
+    frmPendientes_ = new frmPendientes(resguardo_->Gestor(), this);
+    frmPendientes_->setWindowIcon(windowIcon());
+  }
+  frmPendientes_->Actualizar();
+  frmPendientes_->show();
+  frmPendientes_->raise();
+  frmPendientes_->activateWindow();
+}
 
 bool frmCentralTelefonica::Form_QueryUnload() {
   QMessageBox pregunta(QMessageBox::Information, QStringLiteral("Salir Sistema"),
@@ -329,4 +460,5 @@ void frmCentralTelefonica::TerminarPorSistema() {
 void frmCentralTelefonica::Finalizar() {
   if (Comm1->PortOpen()) control_.CerrarPuerto();
   Intentar([&] { IconoBandeja->hide(); });
+  if (resguardo_) resguardo_->Registro().Fin();
 }

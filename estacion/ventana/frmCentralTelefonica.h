@@ -7,17 +7,21 @@
 
 #include "estacion/linea/ControlPuerto.h"
 #include "estacion/linea/ResguardoCaptura.h"
+#include "estacion/ventana/VigiaSilencio.h"
 #include "llamadas/ReceptorLlamadas.h"
 #include "llamadas/VentanaCaptura.h"
+#include "resguardo/Bitacora.h"
 
 class Comm;
 class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QPlainTextEdit;
 class QSystemTrayIcon;
 class QTimer;
+class frmPendientes;
 
 // The station's one window: port state on the status line, the text of the
 // current burst, and the notification-area icon with its menu.
@@ -37,6 +41,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // the directory of the running executable unless set.
   void DirectorioPrograma(const std::string& directorio);
 
+  // Where the station's log goes (the system log unless set); before Form_Load.
+  void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
+
   // Start-up; false when the port could not be opened and the program must end.
   bool Form_Load();
   // The system asked the station to end: no question, the port is closed.
@@ -55,6 +62,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   ControlPuerto& Control() { return control_; }
   ReceptorLlamadas& Receptor() { return receptor_; }
   QMenu* Menu() const { return mnuArchivos; }
+  QMenuBar* BarraMenu() const { return barraMenu_; }
   QSystemTrayIcon* Bandeja() const { return IconoBandeja; }
   bool EnBandeja() const;
   // Null until Form_Load has started it.
@@ -63,6 +71,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void mnuAbrir_Click();
   void mnuConfiguracion_Click();
   void mnuSalirSistema_Click();
+  // The window of the waiting and parked calls (from the window's menu).
+  void mnuPendientes_Click();
+  frmPendientes* VentanaPendientes() const { return frmPendientes_; }
 
  protected:
   void changeEvent(QEvent* evento) override;
@@ -78,12 +89,20 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
   void AvisarPuertoNoAbre();
+  // One line to the system log: what the station runs on.
+  void AnunciarInicio();
   void IniciarResguardo();
+  // The exchange's own settings of CAPTURA.INI, read at start and after the dialog.
+  void AplicarAjustesCentral();
   void ProgramarReintento();
+  // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();
+  void RevisarSilencio();
+  void DatoRecibido();
   QString TextoBandeja() const;
 
   EstadoCaptura estado_;
+  QMenuBar* barraMenu_ = nullptr;
   QGroupBox* frameInfo = nullptr;
   QPlainTextEdit* txtLlegada = nullptr;
   QGroupBox* Frame1 = nullptr;
@@ -92,16 +111,22 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QTimer* TimerCheck = nullptr;
   QTimer* TimerReintento = nullptr;
   QTimer* despertador_ = nullptr;
+  QTimer* TimerSilencio = nullptr;
+  VigiaSilencio vigia_;
   Comm* Comm1 = nullptr;
   QMenu* mnuArchivos = nullptr;
   QAction* mnuAbrir = nullptr;
   QAction* mnuConfiguracion = nullptr;
   QAction* mnuSalirSistema = nullptr;
+  QMenu* mnuVer = nullptr;
+  QAction* mnuPendientes = nullptr;
+  frmPendientes* frmPendientes_ = nullptr;
   QSystemTrayIcon* IconoBandeja = nullptr;
   ControlPuerto control_;
   ReceptorLlamadas receptor_;
   ReceptorLlamadas::CrearTelefono crearTelefono_;
   std::string directorio_;
+  Bitacora::Sumidero sumidero_;
   bool saliendo_ = false;
   // Last member: it closes the port before the journal the port writes into goes.
   std::unique_ptr<ResguardoCaptura> resguardo_;

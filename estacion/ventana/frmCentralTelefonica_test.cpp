@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -91,6 +92,28 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
   EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
   EXPECT_EQ(mdlMain::TiempoConexion, 3);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone
+}
+
+// One line to the log at the start and one at the end; a date order that
+// means nothing is told, and the regional one used.
+TEST_F(VentanaTest, InicioYFinEnElRegistroDelSistema) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                             kIni1 + "TimeConexion=2\n[Central]\nOrdenFecha=dd/mm\n");
+  std::vector<std::string> registro;
+  ventana.SumideroBitacora([&](int, const std::string& m) { registro.push_back(m); });
+  ASSERT_TRUE(Cargar());
+  ventana.Finalizar();
+  ASSERT_EQ(registro.size(), 3u);
+  EXPECT_EQ(registro[0].rfind("Valor no válido en CAPTURA.INI: OrdenFecha=dd/mm; se usa", 0), 0u)
+      << registro[0];
+  EXPECT_EQ(registro[1].rfind("Iniciado: Sentrel ", 0), 0u) << registro[1];
+  for (const std::string& parte :
+       {"puerto COM1 (" + dir.Ruta("COM1") + " -> /dev/pts/", std::string(") 9600,n,8,1"),
+        std::string("origen de datos ODBC Tavro_Datos"), std::string("orden regional")}) {
+    EXPECT_NE(registro[1].find(parte), std::string::npos) << parte;
+  }
+  EXPECT_EQ(registro[2], "Detenido");
 }
 
 // A burst of one line driven by the real timer, for two idle times.
@@ -280,6 +303,43 @@ TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   // The failed attempt and the re-post, and nothing after it.
   QTest::qWait(2500);
   EXPECT_EQ(telefono.Creas.size(), 2u);
+}
+
+// No tray offscreen: the window's own menu and its shortcuts reach the
+// dialog and the exit.
+TEST_F(VentanaTest, ElMenuDeLaVentanaFuncionaSinBandeja) {
+  ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  ventana.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&ventana));
+  ASSERT_TRUE(ventana.BarraMenu()->isVisible());
+  EXPECT_EQ(ventana.BarraMenu()->actions().front()->menu(), ventana.Menu());
+
+  QStringList vistos;
+  {
+    RespuestaModal no([&](QWidget* m) {
+      vistos << QString::fromLatin1(m->metaObject()->className());
+      RespuestaModal::Pulsar(m, QMessageBox::No);
+    });
+    QTest::keyClick(&ventana, Qt::Key_C, Qt::ControlModifier);
+    ventana.activateWindow();  // the dialog had it
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&ventana));
+    QTest::keyClick(&ventana, Qt::Key_F4, Qt::ControlModifier);
+  }
+  EXPECT_EQ(vistos, QStringList({"FrmConfigura", "QMessageBox"}));
+  EXPECT_TRUE(ventana.isVisible());
+
+  RespuestaModal si([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Yes); });
+  QTimer::singleShot(0ms, &ventana, [&] { ventana.Menu()->actions().back()->trigger(); });
+  QTimer tope;
+  tope.callOnTimeout([] { QCoreApplication::exit(2); });
+  tope.start(10s);
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(si.vistas, 1);
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
 }
 
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <vector>
+
+class GestorPendientes;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The calls kept because the database did not take them: those that wait to
+// be re-posted and those parked after a failure for good, each with its line
+// as received, when it came, the last failure and the attempts so far. Once
+// what made a call fail is fixed, the operator sends parked calls back to
+// the queue, one or all.
+class frmPendientes : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit frmPendientes(GestorPendientes& gestor, QWidget* padre = nullptr);
+
+  // Shows the queue as it is now, keeping the selection.
+  void Actualizar();
+
+  QTableWidget* Tabla() const { return tabla_; }
+
+  // The parked calls among the selected rows; every parked call.
+  void cmdReintentar_Click();
+  void cmdReintentarTodas_Click();
+
+ private:
+  void Devolver(const std::vector<uint64_t>& ids);
+  std::vector<uint64_t> Seleccionadas() const;
+
+  GestorPendientes& gestor_;
+  QLabel* lblResumen = nullptr;
+  QTableWidget* tabla_ = nullptr;
+  QPushButton* cmdReintentar = nullptr;
+  QPushButton* cmdReintentarTodas = nullptr;
+  QPushButton* cmdCerrar = nullptr;
+};
