@@ -69,7 +69,7 @@ echo
 echo "Lines sent by the exchange simulator: $(wc -l <"$demo/enviadas.txt") ($demo/enviadas.txt)"
 echo
 echo "First calls as the simulator sent them (day/month/year) and as stored"
-echo "(dates in this machine's regional order, $(locale -k d_fmt 2>/dev/null | cut -d= -f2)):"
+echo "(in this machine's regional date order, $(locale -k d_fmt 2>/dev/null | cut -d= -f2 | tr -d '"')):"
 head -n 3 "$demo/enviadas.txt" | cut -c1-50
 sqlite3 -separator '  ' "$demo/tavro.db" \
   "SELECT Anexo, rtrim(Discado), Fecha, Hora FROM telefonos ORDER BY rowid LIMIT 3;"
