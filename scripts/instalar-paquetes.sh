@@ -6,7 +6,7 @@ set -euo pipefail
 PAQUETES=(
   cmake ninja-build g++ pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql
   sqlite3 postgresql
   locales

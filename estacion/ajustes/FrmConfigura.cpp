@@ -74,6 +74,8 @@ void FrmConfigura::CrearControles() {
     auto* c = enfocable(new QComboBox(this), nombre, l, indiceTab);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);  // typed text never joins the list
+    // What is typed is what is saved: no completion from the entries.
+    c->setCompleter(nullptr);
     return c;
   };
   auto caja = [&](const char* nombre, Lugar l, int indiceTab) {

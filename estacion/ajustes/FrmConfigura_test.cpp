@@ -172,6 +172,22 @@ INSTANTIATE_TEST_SUITE_P(
         Cierre{"CuadroCerrar", [](FrmConfigura& d) { d.close(); }}),
     [](const auto& info) { return std::string(info.param.nombre); });
 
+// Typed text is kept as typed: neither completed from the entries nor
+// changed in case.
+TEST_F(Dialogo, LoEscritoEsLoQueSeGraba) {
+  FrmConfigura dlg;
+  dlg.show();
+  auto* velocidad = Control<QComboBox>(dlg, "Combo2");
+  velocidad->clearEditText();
+  QTest::keyClicks(velocidad, "1");
+  auto* paridad = Control<QComboBox>(dlg, "Combo4");
+  paridad->clearEditText();
+  QTest::keyClicks(paridad, "even");
+  dlg.close();
+  EXPECT_EQ(Ini("configura", "bseg"), "1");
+  EXPECT_EQ(Ini("configura", "pari"), "even");
+}
+
 TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {
   FrmConfigura dlg;
   for (int vez = 0; vez < 2; ++vez) {

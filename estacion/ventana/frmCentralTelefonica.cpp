@@ -86,6 +86,8 @@ void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
 void frmCentralTelefonica::CrearControles() {
   setWindowTitle(QStringLiteral("Zunta - Comunicación"));
   setWindowIcon(IconoPrograma());
+  // Every window of the station carries it, message boxes too.
+  QApplication::setWindowIcon(windowIcon());
   // The menu in the window itself, above the designed client area: reachable
   // with its shortcuts on a desktop with no tray, where the icon's menu is not.
   auto* disposicion = new QVBoxLayout(this);
@@ -210,7 +212,11 @@ bool frmCentralTelefonica::Form_Load() {
     mdlMain::ArchivoIni = ini.ruta;
   });
   Intentar([&] {
-    if (!ini.existe) mnuConfiguracion_Click();
+    if (ini.existe) return;
+    // The dialog is the user's to fill: the normal pointer over it.
+    QApplication::restoreOverrideCursor();
+    mnuConfiguracion_Click();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
   });
   Intentar([&] { IniciarResguardo(); });
   if (!control_.AbrirPuerto()) {

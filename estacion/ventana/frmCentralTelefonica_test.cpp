@@ -20,6 +20,7 @@
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
+#include "estacion/ventana/TraduccionQt.h"
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/RespuestaModal.h"
 #include "prueba/VentanaRegistrada.h"
@@ -198,8 +199,10 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
 TEST_F(VentanaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
   bool puertoAbiertoEnDialogo = true;
   bool eraElDialogo = false;
+  bool flechaNormal = false;
   RespuestaModal respuesta([&](QWidget* modal) {
     eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
+    flechaNormal = QApplication::overrideCursor() == nullptr;
     puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
     RespuestaModal::Pulsar(modal, QMessageBox::Cancel);
   });
@@ -209,6 +212,7 @@ TEST_F(VentanaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(respuesta.vistas, 1);
   EXPECT_TRUE(eraElDialogo);
+  EXPECT_TRUE(flechaNormal) << "the start's busy pointer over the dialog";
   EXPECT_FALSE(puertoAbiertoEnDialogo);
   EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
   EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
@@ -342,6 +346,25 @@ TEST_F(VentanaTest, ElMenuDeLaVentanaFuncionaSinBandeja) {
   EXPECT_FALSE(ventana.Puerto().PortOpen());
 }
 
+// Qt's own texts are Spanish, and every box carries the program's icon.
+TEST_F(VentanaTest, LaPreguntaDeSalidaEnCastellanoYConElIcono) {
+  ventana.show();
+  QString si, no;
+  bool conIcono = false;
+  RespuestaModal respuesta([&](QWidget* m) {
+    if (auto* caja = qobject_cast<QMessageBox*>(m)) {
+      si = caja->button(QMessageBox::Yes)->text().remove(QLatin1Char('&'));
+      no = caja->button(QMessageBox::No)->text().remove(QLatin1Char('&'));
+      conIcono = !caja->windowIcon().isNull();
+    }
+    RespuestaModal::Pulsar(m, QMessageBox::No);
+  });
+  ventana.mnuSalirSistema_Click();
+  EXPECT_EQ(si, QString::fromUtf8("Sí"));
+  EXPECT_EQ(no, "No");
+  EXPECT_TRUE(conIcono);
+}
+
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
   ventana.show();
@@ -363,6 +386,7 @@ int main(int argc, char** argv) {
   }
   QApplication aplicacion(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  TraduccionQt::Cargar(aplicacion);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -6,11 +6,13 @@
 #include "captura/CargadorTelefono.h"
 #include "estacion/ventana/AvisoTerminacion.h"
 #include "estacion/ventana/LineaComandos.h"
+#include "estacion/ventana/TraduccionQt.h"
 #include "estacion/ventana/frmCentralTelefonica.h"
 
 int main(int argc, char* argv[]) {
   if (const auto salida = LineaComandos::Atender(argc, argv, std::cout, std::cerr)) return *salida;
   QApplication aplicacion(argc, argv);
+  TraduccionQt::Cargar(aplicacion);
   std::setlocale(LC_ALL, "");  // the machine's regional settings
   // Hidden in the tray the window is not visible, yet the station runs on.
   QApplication::setQuitOnLastWindowClosed(false);
