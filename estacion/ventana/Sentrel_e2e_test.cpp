@@ -85,6 +85,7 @@ class SentrelTest : public ::testing::Test {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("ODBCINI", odbcIni.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", dir.Ruta("xdg").c_str(), 1);  // the window's size
     ::setenv("LC_ALL", locale, 1);
     std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
     ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -11,7 +12,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -34,6 +37,12 @@ namespace {
 
 constexpr auto kIntervaloTimerCheck = 1000ms;
 constexpr auto kIntervaloSilencio = 30s;
+constexpr int kAnchoArea = 5730;  // twips
+constexpr int kAltoArea = 2955;
+const QString kClaveTamano = QStringLiteral("ventana/tamano");
+
+// The user's own settings (not CAPTURA.INI): the window's size.
+QSettings Preferencias() { return QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")); }
 const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
 const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
 const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
@@ -63,6 +72,7 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
       directorio_(mdlMain::DirectorioPrograma()) {
   CrearControles();
   CrearMenu();
+  adjustSize();  // the designed size to begin with
   connect(Comm1, &Comm::OnComm, this, [this] {
     DatoRecibido();
     receptor_.Comm1_OnComm();
@@ -93,13 +103,16 @@ void frmCentralTelefonica::CrearControles() {
   auto* disposicion = new QVBoxLayout(this);
   disposicion->setContentsMargins(0, 0, 0, 0);
   disposicion->setSpacing(0);
-  disposicion->setSizeConstraint(QLayout::SetFixedSize);
   barraMenu_ = new QMenuBar(this);
   barraMenu_->setNativeMenuBar(false);
   disposicion->setMenuBar(barraMenu_);
-  auto* area = new QWidget(this);
-  Twips::FijarTamano(area, 5730, 2955);
-  disposicion->addWidget(area);
+  // The designed client area is the least the window shows; a larger
+  // window gives the text pane the room.
+  area_ = new QWidget(this);
+  area_->setMinimumSize(mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()),
+                        mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()));
+  disposicion->addWidget(area_);
+  QWidget* area = area_;
 
   frameInfo = new QGroupBox(QStringLiteral("&Información"), area);
   frameInfo->setObjectName(QStringLiteral("frameInfo"));
@@ -114,6 +127,9 @@ void frmCentralTelefonica::CrearControles() {
   // context menu still copies).
   txtLlegada->setFocusPolicy(Qt::NoFocus);
   Twips::Colocar(txtLlegada, {120, 240, 5145, 1365});
+  // One call line is one screen line, its columns aligned.
+  txtLlegada->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  txtLlegada->setLineWrapMode(QPlainTextEdit::NoWrap);
 
   Frame1 = new QGroupBox(QStringLiteral("&Estado"), area);
   Twips::Colocar(Frame1, {90, 1830, 5385, 645});
@@ -233,6 +249,10 @@ bool frmCentralTelefonica::Form_Load() {
   estado_.ContadorEspera = 0;
   Intentar([] { QApplication::restoreOverrideCursor(); });
   Intentar([&] { AnunciarInicio(); });
+  Intentar([&] {
+    const QSize tamano = Preferencias().value(kClaveTamano).toSize();
+    if (tamano.isValid()) resize(tamano);
+  });
   return true;
 }
 
@@ -362,6 +382,32 @@ void frmCentralTelefonica::AvisarPuertoNoAbre() {
                         QString::fromUtf8(kMensajeNoAbre));
 }
 
+void frmCentralTelefonica::resizeEvent(QResizeEvent* evento) {
+  QWidget::resizeEvent(evento);
+  Acomodar();
+}
+
+// The designed places, the frames and the pane widened and the lines below
+// them moved by what the window has beyond its least size.
+void frmCentralTelefonica::Acomodar() {
+  const int ancho = std::max(0, area_->width() - area_->minimumWidth());
+  const int alto = std::max(0, area_->height() - area_->minimumHeight());
+  auto colocar = [](QWidget* control, Twips::Rectangulo lugar, int masAncho, int masAlto,
+                    int abajo) {
+    Twips::Colocar(control, lugar);
+    control->setGeometry(control->geometry().adjusted(0, abajo, masAncho, abajo + masAlto));
+  };
+  colocar(frameInfo, {90, 120, 5385, 1725}, ancho, alto, 0);
+  colocar(txtLlegada, {120, 240, 5145, 1365}, ancho, alto, 0);
+  colocar(Frame1, {90, 1830, 5385, 645}, ancho, 0, alto);
+  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, 0, alto);
+}
+
+void frmCentralTelefonica::GuardarTamano() {
+  if (isMinimized() || isMaximized()) return;
+  Intentar([&] { Preferencias().setValue(kClaveTamano, size()); });
+}
+
 void frmCentralTelefonica::changeEvent(QEvent* evento) {
   QWidget::changeEvent(evento);
   if (evento->type() == QEvent::WindowStateChange) Form_Resize();
@@ -464,6 +510,7 @@ void frmCentralTelefonica::TerminarPorSistema() {
 }
 
 void frmCentralTelefonica::Finalizar() {
+  GuardarTamano();
   if (Comm1->PortOpen()) control_.CerrarPuerto();
   Intentar([&] { IconoBandeja->hide(); });
   if (resguardo_) resguardo_->Registro().Fin();

@@ -77,10 +77,14 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
 
  protected:
   void changeEvent(QEvent* evento) override;
+  void resizeEvent(QResizeEvent* evento) override;
   void closeEvent(QCloseEvent* evento) override;
 
  private:
   void CrearControles();
+  void Acomodar();
+  // The size last used, in the user's settings, for the next start.
+  void GuardarTamano();
   void CrearMenu();
   void Form_Resize();
   void PonerEnBandeja();
@@ -103,6 +107,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
 
   EstadoCaptura estado_;
   QMenuBar* barraMenu_ = nullptr;
+  QWidget* area_ = nullptr;
   QGroupBox* frameInfo = nullptr;
   QPlainTextEdit* txtLlegada = nullptr;
   QGroupBox* Frame1 = nullptr;

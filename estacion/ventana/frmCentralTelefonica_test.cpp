@@ -4,10 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
@@ -365,6 +367,35 @@ TEST_F(VentanaTest, LaPreguntaDeSalidaEnCastellanoYConElIcono) {
   EXPECT_TRUE(conIcono);
 }
 
+// Call lines in a fixed-pitch font, never wrapped; the window grows, never
+// below its designed size, the pane with it; the next start has that size.
+TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  auto* panel = ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"));
+  EXPECT_TRUE(QFontInfo(panel->font()).fixedPitch());
+  EXPECT_EQ(panel->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+  const QSize minimo = ventana.size();
+  EXPECT_EQ(minimo, ventana.minimumSize());
+  const QSize panelMinimo = panel->size();
+  ventana.resize(minimo - QSize(40, 40));
+  EXPECT_EQ(ventana.size(), minimo);
+  const QSize grande = minimo + QSize(200, 100);
+  ventana.resize(grande);
+  EXPECT_EQ(panel->size(), panelMinimo + QSize(200, 100));
+  ventana.Finalizar();
+
+  VentanaRegistrada otra(telefono);
+  otra.DirectorioPrograma(dir.Ruta());
+  ASSERT_TRUE(otra.Form_Load());
+  EXPECT_EQ(otra.size(), grande);
+  otra.Finalizar();
+  QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
+}
+
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
   ventana.show();
@@ -384,6 +415,9 @@ int main(int argc, char** argv) {
     char plantilla[] = "/tmp/sentrel-xdg-XXXXXX";
     if (::mkdtemp(plantilla) != nullptr) setenv("XDG_RUNTIME_DIR", plantilla, 1);
   }
+  // The window's size is kept in the user's settings: not the real user's.
+  char configuracion[] = "/tmp/sentrel-config-XXXXXX";
+  if (::mkdtemp(configuracion) != nullptr) setenv("XDG_CONFIG_HOME", configuracion, 1);
   QApplication aplicacion(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   TraduccionQt::Cargar(aplicacion);
