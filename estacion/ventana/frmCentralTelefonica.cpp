@@ -53,6 +53,20 @@ void PintarTexto(QWidget* control, const QColor& color) {
   control->setPalette(paleta);
 }
 
+// The widest status text the label can show, with a two-digit port.
+int AnchoEstados(const QLabel& etiqueta) {
+  int ancho = 0;
+  for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
+                             ReceptorLlamadas::kSufijoInactivo}) {
+    const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(99, sufijo));
+    ancho = std::max(ancho, etiqueta.fontMetrics().horizontalAdvance(texto) +
+                                2 * etiqueta.margin() + etiqueta.frameWidth() * 2);
+  }
+  return ancho;
+}
+
 QIcon IconoPrograma() {
   QIcon icono;
   icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
@@ -142,6 +156,11 @@ void frmCentralTelefonica::CrearControles() {
   paleta.setColor(QPalette::Window, kGrisEstado);
   paleta.setColor(QPalette::WindowText, kRojoEstado);
   lblInformacion->setPalette(paleta);
+  // The status line is never cut: where its longest text does not fit the
+  // designed frame, the frame and the window are wider.
+  const int falta = lblInformacion->x() + AnchoEstados(*lblInformacion) +
+                    mdlMain::TwipsAPixeles(120, logicalDpiX()) - Frame1->width();
+  if (falta > 0) area_->setMinimumWidth(area_->minimumWidth() + falta);
 
   // Calls kept because the database failed: a line of their own, apart
   // from the status line.
@@ -390,8 +409,11 @@ void frmCentralTelefonica::resizeEvent(QResizeEvent* evento) {
 // The designed places, the frames and the pane widened and the lines below
 // them moved by what the window has beyond its least size.
 void frmCentralTelefonica::Acomodar() {
-  const int ancho = std::max(0, area_->width() - area_->minimumWidth());
-  const int alto = std::max(0, area_->height() - area_->minimumHeight());
+  // Beyond the designed size: the least size may be wider, for the status line.
+  const int ancho =
+      std::max(0, area_->width() - mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()));
+  const int alto =
+      std::max(0, area_->height() - mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()));
   auto colocar = [](QWidget* control, Twips::Rectangulo lugar, int masAncho, int masAlto,
                     int abajo) {
     Twips::Colocar(control, lugar);

@@ -396,6 +396,24 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
 }
 
+// Every status text, with a two-digit port, shows whole inside its frame.
+TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
+  ventana.show();
+  auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
+  auto* marco = qobject_cast<QWidget*>(estado->parent());
+  for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
+                             ReceptorLlamadas::kSufijoInactivo}) {
+    const std::string texto = Estado(12, sufijo);
+    ventana.MostrarEstado(texto);
+    EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
+              estado->contentsRect().width())
+        << texto;
+    EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
+  }
+}
+
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
   ventana.show();
