@@ -61,7 +61,8 @@ void FrmConfigura::CrearControles() {
     e->setPalette(colores);
     Twips::Colocar(e, l);
     // The caption is never cut: a wider font widens the label to the right.
-    e->resize(std::max(e->width(), e->sizeHint().width()), e->height());
+    e->resize(std::max(e->width(), e->sizeHint().width()),
+              std::max(e->height(), e->sizeHint().height()));
     return e;
   };
   auto enfocable = [&](auto* control, const char* nombre, Lugar l, int indiceTab) {
@@ -121,6 +122,33 @@ void FrmConfigura::CrearControles() {
     setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
   }
   Twips::FijarTamano(this, 5595, 3750);
+  ApartarCajas({{Label1, Combo1},
+                {Label3, Combo2},
+                {Label4, Combo3},
+                {Label5, Combo4},
+                {Label6, Combo5},
+                {Label7, txtTimeConexion},
+                {Label8, cmbOrdenFecha},
+                {Label9, txtMinutosSinDatos}});
+}
+
+// A caption wider than its designed place pushes its box, and all that
+// stands to the right of it, further right, a few pixels apart: the dialog
+// widens and nothing overlaps or is cut.
+void FrmConfigura::ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares) {
+  const int separacion = mdlMain::TwipsAPixeles(75, logicalDpiX());
+  int ensanche = 0;
+  for (const auto& [etiqueta, caja] : pares) {
+    const int falta = etiqueta->geometry().right() + 1 + separacion - caja->x();
+    if (falta <= 0) continue;
+    const int desde = caja->x();
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (control->x() >= desde) control->move(control->x() + falta, control->y());
+    }
+    ensanche += falta;
+  }
+  txtRutaFile->resize(txtRutaFile->width() + ensanche, txtRutaFile->height());
+  setFixedSize(width() + ensanche, height());
 }
 
 void FrmConfigura::showEvent(QShowEvent* evento) {

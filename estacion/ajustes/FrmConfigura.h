@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -35,6 +37,7 @@ class FrmConfigura : public QDialog {
 
   void GuardarConfiguracion();
   void CrearControles();
+  void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
 
   // Values cross between the file's bytes and the controls' text. A value
   // left as loaded goes back with its own bytes, even when they are not

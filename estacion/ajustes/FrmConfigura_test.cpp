@@ -188,6 +188,30 @@ TEST_F(Dialogo, LoEscritoEsLoQueSeGraba) {
   EXPECT_EQ(Ini("configura", "pari"), "even");
 }
 
+// Every caption whole and apart from its box; every control inside the
+// dialog (run at 96 and at 144 DPI).
+TEST_F(Dialogo, CadaRotuloSeVeEnteroYApartadoDeSuCaja) {
+  FrmConfigura dlg;
+  dlg.show();
+  const std::pair<const char*, const char*> pares[] = {
+      {"Label1", "Combo1"},        {"Label3", "Combo2"},
+      {"Label4", "Combo3"},        {"Label5", "Combo4"},
+      {"Label6", "Combo5"},        {"Label7", "txtTimeConexion"},
+      {"Label8", "cmbOrdenFecha"}, {"Label9", "txtMinutosSinDatos"},
+      {"Label2", nullptr}};
+  for (const auto& [rotulo, caja] : pares) {
+    auto* etiqueta = Control<QLabel>(dlg, rotulo);
+    EXPECT_GE(etiqueta->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()))
+        << rotulo;
+    if (caja) {
+      EXPECT_GE(dlg.findChild<QWidget*>(caja)->x() - etiqueta->geometry().right(), 3) << rotulo;
+    }
+  }
+  for (auto* control : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(dlg.rect().contains(control->geometry())) << control->objectName().toStdString();
+  }
+}
+
 TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {
   FrmConfigura dlg;
   for (int vez = 0; vez < 2; ++vez) {
@@ -242,12 +266,21 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   const int dx = dlg.logicalDpiX();
   const int dy = dlg.logicalDpiY();
   auto px = [](int twips, int dpi) { return qRound(twips * dpi / 1440.0); };
-  EXPECT_EQ(dlg.size(), QSize(px(5595, dx), px(3750, dy)));
-  EXPECT_EQ(Control<QComboBox>(dlg, "Combo4")->geometry(),
-            QRect(px(1680, dx), px(1290, dy), px(2445, dx), px(315, dy)));
-  EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->geometry(),
-            QRect(px(4440, dx), px(540, dy), px(1005, dx), px(375, dy)));
-  EXPECT_EQ(Control<QLineEdit>(dlg, "txtTimeConexion")->pos(), QPoint(px(1650, dx), px(2700, dy)));
+  // The designed places; a caption that needs room moves its box and what
+  // stands right of it further right, and widens the dialog.
+  auto lugar = [&](QWidget* control, int x, int y, int ancho, int alto) {
+    EXPECT_GE(control->x(), px(x, dx)) << control->objectName().toStdString();
+    EXPECT_LE(control->x(), px(x, dx) + 12) << control->objectName().toStdString();
+    EXPECT_EQ(control->y(), px(y, dy)) << control->objectName().toStdString();
+    EXPECT_EQ(control->size(), QSize(px(ancho, dx), px(alto, dy)))
+        << control->objectName().toStdString();
+  };
+  EXPECT_GE(dlg.width(), px(5595, dx));
+  EXPECT_LE(dlg.width(), px(5595, dx) + 12);
+  EXPECT_EQ(dlg.height(), px(3750, dy));
+  lugar(Control<QComboBox>(dlg, "Combo4"), 1680, 1290, 2445, 315);
+  lugar(Control<QPushButton>(dlg, "cmdCancel"), 4440, 540, 1005, 375);
+  lugar(Control<QLineEdit>(dlg, "txtTimeConexion"), 1650, 2700, 675, 315);
   auto* etiqueta = Control<QLabel>(dlg, "Label7");
   EXPECT_EQ(etiqueta->text(), QString::fromUtf8("Tiempo Conexión:"));
   EXPECT_EQ(etiqueta->palette().color(QPalette::WindowText), QColor(0, 0, 255));
