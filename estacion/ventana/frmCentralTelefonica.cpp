@@ -421,6 +421,9 @@ void frmCentralTelefonica::Acomodar() {
   };
   colocar(frameInfo, {90, 120, 5385, 1725}, ancho, alto, 0);
   colocar(txtLlegada, {120, 240, 5145, 1365}, ancho, alto, 0);
+  // Below the frame's caption, whatever its font: the frame's border shows.
+  const int arriba = frameInfo->contentsRect().top() - txtLlegada->y();
+  if (arriba > 0) txtLlegada->setGeometry(txtLlegada->geometry().adjusted(0, arriba, 0, 0));
   colocar(Frame1, {90, 1830, 5385, 645}, ancho, 0, alto);
   colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, 0, alto);
 }

@@ -412,6 +412,9 @@ TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
         << texto;
     EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
   }
+  auto* info = ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"));
+  EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
+            info->contentsRect().top());
 }
 
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
