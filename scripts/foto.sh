@@ -26,6 +26,8 @@ xvfb=$!
 read -r numero <"$trabajo/pantalla"
 export DISPLAY=":$numero"
 
+# The window at its designed size, not one the user left it at.
+export XDG_CONFIG_HOME="$trabajo/config"
 SENTREL_DEMO="$trabajo/demo" ./scripts/demo.sh 40 >"$trabajo/demo.log" 2>&1 &
 demo=$!
 ventana=$(timeout 300 xdotool search --sync --name 'Zunta - Comunicación' | head -n 1)

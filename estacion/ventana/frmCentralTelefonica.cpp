@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -126,9 +127,8 @@ void frmCentralTelefonica::CrearControles() {
   area_->setMinimumSize(mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()),
                         mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()));
   disposicion->addWidget(area_);
-  QWidget* area = area_;
 
-  frameInfo = new QGroupBox(QStringLiteral("&Información"), area);
+  frameInfo = new QGroupBox(QStringLiteral("&Información"), area_);
   frameInfo->setObjectName(QStringLiteral("frameInfo"));
   Twips::Colocar(frameInfo, {90, 120, 5385, 1725});
   PintarTexto(frameInfo, kAzulMarco);
@@ -145,7 +145,7 @@ void frmCentralTelefonica::CrearControles() {
   txtLlegada->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   txtLlegada->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-  Frame1 = new QGroupBox(QStringLiteral("&Estado"), area);
+  Frame1 = new QGroupBox(QStringLiteral("&Estado"), area_);
   Twips::Colocar(Frame1, {90, 1830, 5385, 645});
   PintarTexto(Frame1, kAzulMarco);
   lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
@@ -164,7 +164,7 @@ void frmCentralTelefonica::CrearControles() {
 
   // Calls kept because the database failed: a line of their own, apart
   // from the status line.
-  lblPendientes = new QLabel(area);
+  lblPendientes = new QLabel(area_);
   lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
   lblPendientes->setToolTip(
       QStringLiteral("Llamadas que la base de datos no tomó aún. Se ven, y las apartadas se "
@@ -372,8 +372,9 @@ void frmCentralTelefonica::MostrarPendientes() {
       texto += QStringLiteral("   (Ctrl+L: ver)");
     }
     if (vigia_.EnAlarma()) {
-      texto = QStringLiteral("Sin datos de la central desde hace %1 min.   ")
-                  .arg(vigia_.Silencio().count()) +
+      const auto desde = QTime::currentTime().addSecs(-60 * vigia_.Silencio().count());
+      texto = QStringLiteral("Sin datos de la central desde las %1.   ")
+                  .arg(desde.toString(QStringLiteral("hh:mm"))) +
               texto;
     }
     PintarTexto(lblPendientes,

@@ -41,6 +41,11 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // the directory of the running executable unless set.
   void DirectorioPrograma(const std::string& directorio);
 
+  // The clock of the silence watch (the steady clock unless set); before Form_Load.
+  void RelojSilencio(VigiaSilencio::Reloj reloj) { vigia_ = VigiaSilencio(std::move(reloj)); }
+  // The silence watch's check, every half minute while it is on.
+  void RevisarSilencio();
+
   // Where the station's log goes (the system log unless set); before Form_Load.
   void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
 
@@ -101,7 +106,6 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void ProgramarReintento();
   // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();
-  void RevisarSilencio();
   void DatoRecibido();
   QString TextoBandeja() const;
 

@@ -417,6 +417,33 @@ TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
             info->contentsRect().top());
 }
 
+// An hour without a byte: a warning below the status line and in the log,
+// cleared by the next byte.
+TEST_F(VentanaTest, SinDatosDeLaCentralSeAvisaHastaElSiguienteByte) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                             kIni1 + "TimeConexion=2\n[Central]\nMinutosSinDatos=60\n");
+  std::vector<std::string> registro;
+  ventana.SumideroBitacora([&](int, const std::string& m) { registro.push_back(m); });
+  VigiaSilencio::Instante ahora{};
+  ventana.RelojSilencio([&] { return ahora; });
+  ASSERT_TRUE(Cargar());
+  auto* linea = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
+  ahora += 59min;
+  ventana.RevisarSilencio();
+  EXPECT_FALSE(linea->text().startsWith(QStringLiteral("Sin datos")));
+  ahora += 1min;
+  ventana.RevisarSilencio();
+  EXPECT_TRUE(linea->text().startsWith(QStringLiteral("Sin datos de la central desde las ")))
+      << linea->text().toStdString();
+  EXPECT_EQ(registro.back(),
+            "Sin datos de la central hace 60 minutos: revise el cable y la central");
+
+  ASSERT_TRUE(central.Enviar("x"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !linea->text().startsWith(QStringLiteral("Sin")); }));
+  EXPECT_EQ(registro.back(), "Llegan datos de la central tras 60 minutos sin datos");
+}
+
 TEST_F(VentanaTest, SinBandejaMinimizarNoEscondeLaVentana) {
   ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
   ventana.show();
