@@ -58,6 +58,13 @@ class VentanaTest : public ::testing::Test {
     DirectorioPrueba::Escribir(dir.Ruta(nombre), kIni1 + "TimeConexion=" + tiempo + "\n");
   }
 
+  // With the exchange's own section; the log is kept in `registro`.
+  void IniCentral(const std::string& clave) {
+    DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                               kIni1 + "TimeConexion=2\n[Central]\n" + clave + "\n");
+    ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  }
+
   // Form_Load with nothing modal expected: anything modal is counted and closed.
   bool Cargar() {
     RespuestaModal guardia([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Ok); });
@@ -76,6 +83,7 @@ class VentanaTest : public ::testing::Test {
 
   DirectorioPrueba dir;
   TelefonoFalso telefono;
+  std::vector<std::string> registro;  // outlives the window that writes into it
   VentanaRegistrada ventana{telefono};
   int modalesEnCarga = -1;
 };
@@ -101,10 +109,7 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
 // means nothing is told, and the regional one used.
 TEST_F(VentanaTest, InicioYFinEnElRegistroDelSistema) {
   PuertoSimulado central(dir.Ruta(), 1);
-  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
-                             kIni1 + "TimeConexion=2\n[Central]\nOrdenFecha=dd/mm\n");
-  std::vector<std::string> registro;
-  ventana.SumideroBitacora([&](int, const std::string& m) { registro.push_back(m); });
+  IniCentral("OrdenFecha=dd/mm");
   ASSERT_TRUE(Cargar());
   ventana.Finalizar();
   ASSERT_EQ(registro.size(), 3u);
@@ -421,10 +426,7 @@ TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
 // cleared by the next byte.
 TEST_F(VentanaTest, SinDatosDeLaCentralSeAvisaHastaElSiguienteByte) {
   PuertoSimulado central(dir.Ruta(), 1);
-  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
-                             kIni1 + "TimeConexion=2\n[Central]\nMinutosSinDatos=60\n");
-  std::vector<std::string> registro;
-  ventana.SumideroBitacora([&](int, const std::string& m) { registro.push_back(m); });
+  IniCentral("MinutosSinDatos=60");
   VigiaSilencio::Instante ahora{};
   ventana.RelojSilencio([&] { return ahora; });
   ASSERT_TRUE(Cargar());
