@@ -69,10 +69,12 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
                                                                captura::_Telefono& telefono,
-                                                               ModoRegistro modo) {
+                                                               ModoRegistro modo,
+                                                               const AvanceRegistro& previo,
+                                                               const ComprobarDudas& dudas) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
-  return registrador_.RegistrarLlamada(registro, telefono, modo);
+  return registrador_.RegistrarLlamada(registro, telefono, modo, previo, dudas);
 }
 
 // Two ticks of silence or more: the previous burst is over.

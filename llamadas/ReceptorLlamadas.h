@@ -54,7 +54,9 @@ class ReceptorLlamadas {
   // One framed 80-character line: parsed, tested and, when it is a call,
   // priced and posted. Nothing when the line is not a call.
   std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
-                                               ModoRegistro modo = ModoRegistro::Normal);
+                                               ModoRegistro modo = ModoRegistro::Normal,
+                                               const AvanceRegistro& previo = {},
+                                               const ComprobarDudas& dudas = {});
 
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }

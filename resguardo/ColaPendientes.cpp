@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,8 +18,11 @@ namespace {
 // The file begins with this; then changes, each one: payload length (4
 // bytes), CRC-32 of the payload (4 bytes), payload. All numbers little-endian.
 constexpr std::string_view kCabecera = "SNTLPND1";
-constexpr uint8_t kPoner = 1;   // payload: the whole line
-constexpr uint8_t kQuitar = 2;  // payload: its Id
+constexpr uint8_t kPoner = 1;           // payload: the whole line (files of earlier versions)
+constexpr uint8_t kQuitar = 2;          // payload: its Id
+constexpr uint8_t kPonerConAvance = 3;  // payload: the whole line, then what it learned
+constexpr uint8_t kConTarifa = 1;
+constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
 
 uint32_t Crc32(std::string_view datos) {
@@ -49,6 +53,21 @@ class Escritor {
     Numero(static_cast<uint32_t>(t.size()));
     datos_ += t;
     return *this;
+  }
+  Escritor& Real(float v) { return Numero(std::bit_cast<uint32_t>(v)); }
+  Escritor& Avance(const AvanceRegistro& a) {
+    const AvanceRegistro::Tarifa t = a.Tarifa_.value_or(AvanceRegistro::Tarifa{});
+    const AvanceRegistro::Habitacion h = a.Habitacion_.value_or(AvanceRegistro::Habitacion{});
+    return Numero(static_cast<uint8_t>((a.Tarifa_ ? kConTarifa : 0) |
+                                       (a.Habitacion_ ? kConHabitacion : 0)))
+        .Real(t.PrecioVenta)
+        .Real(t.PrecioCosto)
+        .Numero(t.ProductoID)
+        .Numero(t.MonedaId)
+        .Numero(h.ReservaId)
+        .Numero(h.HabitacionId)
+        .Numero(static_cast<uint8_t>(a.Cargo))
+        .Numero(static_cast<uint8_t>(a.Llamada));
   }
   Escritor& Falla(const std::optional<Fallo>& f) {
     Numero(static_cast<uint8_t>(f.has_value()));
@@ -88,6 +107,31 @@ class Lector {
     datos_.remove_prefix(largo);
     return true;
   }
+  bool Real(float& v) {
+    uint32_t bits = 0;
+    if (!Numero(bits)) return false;
+    v = std::bit_cast<float>(bits);
+    return true;
+  }
+  bool Paso(AvanceRegistro::Paso& p) {
+    uint8_t v = 0;
+    if (!Numero(v) || v > static_cast<uint8_t>(AvanceRegistro::Paso::Dudoso)) return false;
+    p = static_cast<AvanceRegistro::Paso>(v);
+    return true;
+  }
+  bool Avance(AvanceRegistro& a) {
+    uint8_t conocido = 0;
+    AvanceRegistro::Tarifa t;
+    AvanceRegistro::Habitacion h;
+    if (!Numero(conocido) || !Real(t.PrecioVenta) || !Real(t.PrecioCosto) ||
+        !Numero(t.ProductoID) || !Numero(t.MonedaId) || !Numero(h.ReservaId) ||
+        !Numero(h.HabitacionId) || !Paso(a.Cargo) || !Paso(a.Llamada)) {
+      return false;
+    }
+    if (conocido & kConTarifa) a.Tarifa_ = t;
+    if (conocido & kConHabitacion) a.Habitacion_ = h;
+    return true;
+  }
   bool Falla(std::optional<Fallo>& f) {
     uint8_t hay = 0;
     if (!Numero(hay)) return false;
@@ -106,7 +150,7 @@ class Lector {
 
 std::string Poner(const LineaPendiente& l) {
   Escritor e;
-  e.Numero(kPoner)
+  e.Numero(kPonerConAvance)
       .Numero(l.Id)
       .Numero(static_cast<uint8_t>(l.Situacion))
       .Numero(l.Intentos)
@@ -114,7 +158,8 @@ std::string Poner(const LineaPendiente& l) {
       .Numero(l.UltimoIntento)
       .Falla(l.PrimerFallo)
       .Falla(l.UltimoFallo)
-      .Texto(l.Linea);
+      .Texto(l.Linea)
+      .Avance(l.Avance);
   return e.Cambio();
 }
 
@@ -203,11 +248,14 @@ bool ColaPendientes::Leer(std::string_view datos) {
       continue;
     }
     uint8_t situacion = 0;
-    if (tipo != kPoner || !l.Numero(situacion) || !l.Numero(linea.Intentos) ||
-        !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
+    if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
+        !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
         !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
       break;
     }
+    // A line kept by an earlier version: nothing is known of what it posted.
+    if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
+    if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) break;
     linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
                           ? LineaPendiente::Estado::Aparcada
                           : LineaPendiente::Estado::Pendiente;

@@ -63,8 +63,14 @@ class GestorPendientes {
 
  private:
   void Guardar(std::string_view linea, const ResumenRegistro& resumen);
-  void Esperar(std::string_view linea, std::optional<captura::Fallo> fallo);
+  void Esperar(std::string_view linea, AvanceRegistro avance);
   bool Reponer(LineaPendiente linea, captura::_Telefono& telefono);
+  template <class Fila>
+  captura::Resultado<bool> Resolver(const LineaPendiente& linea, const Fila& fila,
+                                    const captura::Resultado<int32_t>& cuenta,
+                                    AvanceRegistro::Paso AvanceRegistro::*paso,
+                                    std::optional<Fila> (*filaDe)(const RegistroLlamada&,
+                                                                  const AvanceRegistro&));
   void VigilarArchivo();
   void Avisar();
 
