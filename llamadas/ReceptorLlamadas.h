@@ -23,8 +23,9 @@ class ReceptorLlamadas {
   using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
   // Handles one framed line with the event's Telefono (ProcesarLinea unless replaced).
   using ManejarLinea = std::function<void(std::string_view linea, captura::_Telefono&)>;
-  // Told, after each carriage return has been dealt with, of the stream
-  // position right after it: everything before it is done.
+  // Told, once the lines of a receive event have been dealt with and the
+  // database holds their rows durably, of the stream position right after
+  // the event's last carriage return: everything before it is done.
   using AlCompletar = std::function<void(uint64_t posicion)>;
 
   static constexpr char kSufijoActivo[] = "  : Activo.";

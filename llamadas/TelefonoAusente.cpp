@@ -46,3 +46,5 @@ Resultado<int32_t> TelefonoAusente::ContarDetalles(const captura::ArgsCrearDetal
 Resultado<int32_t> TelefonoAusente::ContarLlamadas(const captura::ArgsCrea&) noexcept {
   return fallo_;
 }
+
+Estado TelefonoAusente::Asegurar() noexcept { return fallo_; }

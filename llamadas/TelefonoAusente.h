@@ -32,6 +32,7 @@ class TelefonoAusente : public captura::_Telefono {
   captura::Resultado<int32_t> ContarDetalles(
       const captura::ArgsCrearDetalle& fila) noexcept override;
   captura::Resultado<int32_t> ContarLlamadas(const captura::ArgsCrea& fila) noexcept override;
+  captura::Estado Asegurar() noexcept override;
 
  private:
   captura::Fallo fallo_;

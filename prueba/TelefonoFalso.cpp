@@ -139,3 +139,8 @@ Resultado<int32_t> TelefonoFalso::ContarLlamadas(const ArgsCrea& fila) noexcept 
   if (auto* fallo = Llamar("ContarLlamadas")) return *fallo;
   return static_cast<int32_t>(std::count(LlamadasGuardadas.begin(), LlamadasGuardadas.end(), fila));
 }
+
+Estado TelefonoFalso::Asegurar() noexcept {
+  if (auto f = fallos_.find("Asegurar"); f != fallos_.end()) return f->second;
+  return {};
+}

@@ -70,6 +70,8 @@ class TelefonoFalso : public captura::_Telefono {
   // Count the stored postings (those Crea and CrearDetalle did not fail).
   captura::Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept override;
   captura::Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept override;
+  // Not recorded in Orden: it closes every receive event.
+  captura::Estado Asegurar() noexcept override;
 
   // Postings that stand stored.
   std::vector<ArgsCrearDetalle> CargosGuardados;

@@ -44,6 +44,7 @@ class TelefonoPrestado : public captura::_Telefono {
   captura::Resultado<int32_t> ContarLlamadas(const captura::ArgsCrea& a) noexcept override {
     return t_.ContarLlamadas(a);
   }
+  captura::Estado Asegurar() noexcept override { return t_.Asegurar(); }
 
  private:
   captura::_Telefono& t_;

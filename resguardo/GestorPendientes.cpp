@@ -33,6 +33,16 @@ Decision Decidir(const ResumenRegistro& r) {
 
 bool EsLlamada(std::string_view linea) { return RegistroLlamada::Leer(linea).EsValido(); }
 
+// What a waiting line keeps: a row posted is in doubt until the database has
+// flushed it (a power cut may take it back), so it is looked up, never taken
+// as stored.
+AvanceRegistro AGuardar(AvanceRegistro a) {
+  using Paso = AvanceRegistro::Paso;
+  if (a.Cargo == Paso::Hecho) a.Cargo = Paso::Dudoso;
+  if (a.Llamada == Paso::Hecho) a.Llamada = Paso::Dudoso;
+  return a;
+}
+
 }  // namespace
 
 GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola,
@@ -78,7 +88,7 @@ void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& re
   l.Intentos = 1;
   l.Recibida = l.UltimoIntento = Ahora();
   l.PrimerFallo = l.UltimoFallo = *d.fallo;
-  l.Avance = resumen.Avance;
+  l.Avance = AGuardar(resumen.Avance);
   if (d.transitorio && cola_.Pendientes() == 0) {
     espera_ = kEsperaInicial;
     proximo_ = reloj_() + espera_;
@@ -128,12 +138,21 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
     if (turno.size() == kLineasPorPasada) break;
   }
   bool respondio = true;
+  std::vector<uint64_t> hechas;
   for (uint64_t id : turno) {
     const auto it = cola_.Lineas().find(id);
     if (it == cola_.Lineas().end()) continue;
-    if (!Reponer(it->second, telefono)) {
+    if (!Reponer(it->second, telefono, hechas)) {
       respondio = false;
       break;
+    }
+  }
+  // Lines leave the queue only once the database holds their rows durably.
+  if (!hechas.empty() && telefono.Asegurar()) {
+    for (uint64_t id : hechas) {
+      const auto it = cola_.Lineas().find(id);
+      bitacora_.Recuperada(it->second.Linea, it->second.Intentos);
+      cola_.Quitar(id);
     }
   }
   if (respondio) {
@@ -148,7 +167,8 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
 }
 
 // False when the database did not answer: the line keeps waiting.
-bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono) {
+bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
+                               std::vector<uint64_t>& hechas) {
   const ComprobarDudas dudas{
       [&](const captura::ArgsCrearDetalle& fila) {
         return Resolver(l, fila, telefono.ContarDetalles(fila), &AvanceRegistro::Cargo,
@@ -160,13 +180,18 @@ bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono) {
       }};
   const auto resumen =
       receptor_.ProcesarLinea(l.Linea, telefono, ModoRegistro::Reposicion, l.Avance, dudas);
-  if (!resumen || resumen->Ok()) {
-    if (resumen) bitacora_.Recuperada(l.Linea, l.Intentos);
-    cola_.Quitar(l.Id);
+  if (!resumen) {
+    cola_.Quitar(l.Id);  // not a call
+    return true;
+  }
+  if (resumen->Ok()) {
+    l.Avance = AGuardar(resumen->Avance);
+    cola_.Actualizar(l);
+    hechas.push_back(l.Id);
     return true;
   }
   const Decision d = Decidir(*resumen);
-  l.Avance = resumen->Avance;
+  l.Avance = AGuardar(resumen->Avance);
   ++l.Intentos;
   l.UltimoIntento = Ahora();
   if (!l.PrimerFallo) l.PrimerFallo = *d.fallo;
@@ -212,6 +237,7 @@ captura::Resultado<bool> GestorPendientes::Resolver(
   for (std::size_t i = 0; i < grupo.size(); ++i) {
     if (i == propia) continue;
     grupo[i].Avance.*paso = i < guardadas ? Paso::Hecho : Paso::Pendiente;
+    grupo[i].Avance = AGuardar(grupo[i].Avance);
     cola_.Actualizar(grupo[i]);
   }
   return propia < guardadas;

@@ -23,6 +23,7 @@ struct Compartido {
   std::shared_ptr<ManejadorEntorno> entorno;
   std::unique_ptr<HiloConexion> hilo;
   Reloj::time_point ultimoUso;
+  bool sinAsegurar = false;  // rows posted on the kept connection since its last flush
   bool reutilizar = true;
   milliseconds inactividad = ConexionCompartida::kInactividadMaxima;
   milliseconds consulta = std::chrono::seconds(Conexion::kTiempoConsulta);
@@ -89,6 +90,7 @@ Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabaj
   try {
     bool reusada = false;
     Estado e = Ejecutar(c, cadena, trabajo, reusada);
+    if (e && repetir == Repetir::No && c.hilo) c.sinAsegurar = true;
     // A kept connection found dead: a lookup runs once more on a new one. A
     // time-out is not retried: the server is there but does not answer.
     if (!e && reusada && repetir == Repetir::Si && e.Falla().Numero != kErrorTiempo &&
@@ -96,6 +98,30 @@ Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabaj
       e = Ejecutar(c, cadena, trabajo, reusada);
     }
     return e;
+  } catch (const std::exception& ex) {
+    c.hilo.reset();
+    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+  }
+}
+
+// A connection closed since is flushed by its close.
+Estado ConexionCompartida::Asegurar() {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  if (!c.hilo || !c.hilo->Abierta() || !c.sinAsegurar) return {};
+  try {
+    auto hecho =
+        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(); }, c.consulta);
+    if (!hecho) {
+      c.hilo.reset();
+      return SinRespuesta(c.consulta);
+    }
+    if (*hecho) {
+      c.sinAsegurar = false;
+    } else if (c.hilo->Rota() || EsFalloTransitorio(hecho->Falla())) {
+      c.hilo.reset();
+    }
+    return *hecho;
   } catch (const std::exception& ex) {
     c.hilo.reset();
     return Fallo{7, std::string("Out of memory: ") + ex.what()};

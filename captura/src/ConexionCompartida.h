@@ -37,6 +37,9 @@ class ConexionCompartida {
   // Runs the work on the kept connection, opening it first when there is none.
   static Estado Usar(const std::string& cadena, const Trabajo& trabajo, Repetir repetir);
 
+  // Makes the rows posted so far durable, on the connection that posted them.
+  static Estado Asegurar();
+
   // Drops the kept connection and the environment (the next call starts anew).
   static void Descartar();
 

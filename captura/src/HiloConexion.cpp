@@ -79,6 +79,14 @@ void HiloConexion::Servir(std::shared_ptr<Turno> turno) {
 
 std::optional<Estado> HiloConexion::Ejecutar(const Trabajo& trabajo,
                                              std::chrono::milliseconds limite) {
+  // An embedded file cannot stop answering: its work runs here, without the
+  // hand-over to the thread (the thread is idle between pieces of work).
+  if (turno_->conexion && turno_->conexion->Embebida()) {
+    Estado e = trabajo(*turno_->conexion);
+    std::lock_guard candado(turno_->mutex);
+    turno_->rota = turno_->conexion->Rota();
+    return e;
+  }
   // The result lives apart from the caller: after a time-out the work ends
   // with nobody waiting.
   auto resultado = std::make_shared<Estado>();

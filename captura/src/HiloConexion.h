@@ -15,7 +15,8 @@ namespace captura {
 // for each piece of work only up to a limit: a driver blocked on a server
 // that stopped answering (no driver here times out a peer that is alive but
 // silent) then keeps the thread, which closes its connection and ends once
-// the driver returns.
+// the driver returns. An embedded database file has no server: once open,
+// its work runs on the caller's thread.
 class HiloConexion {
  public:
   using Trabajo = std::function<Estado(Conexion&)>;

@@ -224,6 +224,8 @@ Resultado<int32_t> Telefono::ContarLlamadas(const ArgsCrea& fila) noexcept {
   return Contar(FilaLlamada(fila).Contar());
 }
 
+Estado Telefono::Asegurar() noexcept { return ConexionCompartida::Asegurar(); }
+
 // The same text forms as the INSERTs, so a stored row compares equal.
 Resultado<int32_t> Telefono::Contar(const Resultado<std::string>& sql) {
   if (!sql) return sql.Falla();

@@ -58,6 +58,11 @@ class _Telefono {
   // twice, and two real calls alike are both posted.
   virtual Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept = 0;
   virtual Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept = 0;
+
+  // Makes every row this process has posted survive a power cut (a database
+  // file that commits without waiting for the disk is flushed). The caller
+  // takes its input as done only once this succeeds.
+  virtual Estado Asegurar() noexcept = 0;
 };
 
 // The arguments of one CrearDetalle, in its order.
