@@ -211,9 +211,10 @@ Estado Conexion::Ejecutar(const std::string& sql) {
   return {};
 }
 
-Estado Conexion::Asegurar() {
+Estado Conexion::Asegurar(bool vaciar) {
   if (!sqlite_) return {};
-  auto rs = Consultar("PRAGMA wal_checkpoint(PASSIVE)");
+  auto rs =
+      Consultar(vaciar ? "PRAGMA wal_checkpoint(TRUNCATE)" : "PRAGMA wal_checkpoint(PASSIVE)");
   if (!rs) return rs.Falla();
   // busy, frames in the log, frames written back (-1 and -1 outside WAL).
   std::array<int32_t, 3> v{};

@@ -30,7 +30,11 @@ class Conexion {
   // Makes what was committed durable: an SQLite file in WAL mode commits
   // without waiting for the disk (synchronous NORMAL) until a checkpoint,
   // which flushes the log first. Other engines commit durably already.
-  Estado Asegurar();
+  // Vaciar also empties the log file: a connection about to close leaves no
+  // log behind for a file put in place of its own (SQLite does not write
+  // back on close a file that was moved, and the next file at that path
+  // would take the log as its own).
+  Estado Asegurar(bool vaciar = false);
 
   // Sees every statement text just before it goes to the driver (tests).
   using Observador = void (*)(const std::string& sql);

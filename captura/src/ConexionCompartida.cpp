@@ -57,10 +57,19 @@ Fallo SinRespuesta(milliseconds limite) {
 
 // One run of the work on the kept connection, opened when there is none.
 // The connection is closed after any failure that leaves its state in doubt.
+// Closes the kept connection, its database file written back first.
+void Cerrar(Compartido& c) {
+  if (c.hilo && c.hilo->Abierta()) {
+    static_cast<void>(
+        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(true); }, c.consulta));
+  }
+  c.hilo.reset();
+}
+
 Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& t,
                 bool& reusada) {
   if (c.hilo && (c.hilo->Cadena() != cadena || Reloj::now() - c.ultimoUso > c.inactividad)) {
-    c.hilo.reset();
+    Cerrar(c);
   }
   if (HiloConexion::Abandonados() >= kMaximoAbandonados) return SinRespuesta(c.consulta);
   if (auto e = AbrirEntorno(c); !e) return e;
