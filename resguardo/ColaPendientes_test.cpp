@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "prueba/DirectorioPrueba.h"
 
@@ -52,6 +53,9 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
     l.UltimoIntento = 1765000100;
     l.PrimerFallo = captura::Fallo{-2147467259, "08001: sin conexión"};
     l.UltimoFallo = captura::Fallo{6, "Overflow"};
+    l.Avance.Tarifa_ = AvanceRegistro::Tarifa{0.3f, -1.25f, 42, -7};
+    l.Avance.Habitacion_ = AvanceRegistro::Habitacion{900, 15};
+    l.Avance.Cargo = AvanceRegistro::Paso::Dudoso;
     cola.Actualizar(l);
     cola.Quitar(quitada);
     EXPECT_EQ(cola.Pendientes(), 1u);
@@ -71,9 +75,30 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
   EXPECT_EQ(l.PrimerFallo->Numero, -2147467259);
   EXPECT_EQ(l.PrimerFallo->Descripcion, "08001: sin conexión");
   EXPECT_EQ(l.UltimoFallo->Numero, 6);
+  EXPECT_EQ(l.Avance.Tarifa_, (AvanceRegistro::Tarifa{0.3f, -1.25f, 42, -7}));
+  EXPECT_EQ(l.Avance.Habitacion_, (AvanceRegistro::Habitacion{900, 15}));
+  EXPECT_EQ(l.Avance.Cargo, AvanceRegistro::Paso::Dudoso);
+  EXPECT_EQ(l.Avance.Llamada, AvanceRegistro::Paso::Pendiente);
   EXPECT_FALSE(cola.Lineas().begin()->second.PrimerFallo);
+  EXPECT_EQ(cola.Lineas().begin()->second.Avance, AvanceRegistro{});
   // Numbering goes on after the highest ever given, removed ones included.
   EXPECT_GT(cola.Agregar(Nueva("nueva")).Id, aparcada);
+}
+
+// A line kept by the earlier version, which kept nothing of what it learned:
+// every row of it is looked up before it is posted.
+TEST_F(Cola, UnaLineaDeLaVersionAnteriorSeCompruebaEntera) {
+  const std::string anterior(
+      "\x53\x4E\x54\x4C\x50\x4E\x44\x31\x29\x00\x00\x00\xD4\xF4\xF0\xB4\x01\x07\x00\x00\x00"
+      "\x00\x00\x00\x00\x01\x02\x00\x00\x00\x40\xC3\x33\x69\x00\x00\x00\x00\xA4\xC3\x33\x69"
+      "\x00\x00\x00\x00\x00\x00\x05\x00\x00\x00\x76\x69\x65\x6A\x61",
+      57);
+  std::ofstream(ruta, std::ios::binary) << anterior;
+  ColaPendientes cola(ruta);
+  ASSERT_TRUE(cola.EstadoArchivo());
+  ASSERT_EQ(Textos(cola), std::vector<std::string>{"vieja"});
+  EXPECT_EQ(cola.Lineas().at(7).Intentos, 2u);
+  EXPECT_EQ(cola.Lineas().at(7).Avance, AvanceRegistro::Desconocido());
 }
 
 TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
