@@ -8,6 +8,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 using captura::Estado;
@@ -24,6 +25,7 @@ constexpr uint8_t kPonerConAvance = 3;  // payload: the whole line, then what it
 constexpr uint8_t kConTarifa = 1;
 constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
+constexpr std::size_t kMinimoCambio = 1 + 8;
 
 uint32_t Crc32(std::string_view datos) {
   static const auto tabla = [] {
@@ -186,6 +188,30 @@ void SincronizarDirectorio(const std::string& ruta) {
   if (d.Valido()) ::fsync(d.fd());
 }
 
+// Beside the file, named by the local time: "pendientes.dat.danado-AAAAMMDD-HHMMSS".
+std::string NombreAparte(const std::string& ruta) {
+  const std::time_t ahora = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&ahora, &local);
+  char sello[32];
+  std::strftime(sello, sizeof sello, "%Y%m%d-%H%M%S", &local);
+  std::string nombre = ruta + ".danado-" + sello;
+  for (int n = 2; std::filesystem::exists(nombre); ++n) {
+    nombre = ruta + ".danado-" + sello + "-" + std::to_string(n);
+  }
+  return nombre;
+}
+
+// A new file, readable by its owner only, on disk before this returns.
+Estado Copiar(std::string_view datos, const std::string& ruta) {
+  Descriptor f(::open(ruta.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!f.Valido()) return FalloSistema("cannot create", ruta);
+  if (auto e = EscribirTodo(f.fd(), datos, ruta); !e) return e;
+  if (::fsync(f.fd()) != 0) return FalloSistema("cannot sync", ruta);
+  SincronizarDirectorio(ruta);
+  return {};
+}
+
 }  // namespace
 
 ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
@@ -208,14 +234,30 @@ void ColaPendientes::Cargar() {
       datos.append(trozo.data(), static_cast<std::size_t>(n));
     }
   }
-  if (!datos.empty() && !Leer(datos)) {
+  if (datos.empty()) {
+    Contar();
+    estadoArchivo_ = Reescribir();
+    return;
+  }
+  const auto danados = Leer(datos);
+  if (!danados) {
     // Not a queue file: kept aside for a person to look at, never overwritten.
-    const std::string aparte = ruta_ + ".danado-" + std::to_string(::time(nullptr));
+    const std::string aparte = NombreAparte(ruta_);
     if (std::rename(ruta_.c_str(), aparte.c_str()) != 0) {
       estadoArchivo_ = FalloSistema("cannot move aside the unreadable", ruta_);
       return;
     }
     estadoArchivo_ = Fallo{EILSEQ, ruta_ + " was not a queue file; moved to " + aparte};
+  } else if (*danados > 0) {
+    // The file as it was, for a person to recover by hand what could not be read.
+    const std::string copia = NombreAparte(ruta_);
+    if (auto e = Copiar(datos, copia); !e) {
+      estadoArchivo_ = e;
+      return;  // never rewritten without its copy
+    }
+    estadoArchivo_ =
+        Fallo{EILSEQ, ruta_ + " was damaged: " + std::to_string(*danados) +
+                          " bytes could not be read; the file as it was is kept at " + copia};
   }
   Contar();
   // Starts from a clean file: no torn tail, no dead changes.
@@ -223,44 +265,78 @@ void ColaPendientes::Cargar() {
   if (!escrito || estadoArchivo_) estadoArchivo_ = escrito;
 }
 
-// Replays the changes; a torn or damaged tail (a write cut short) ends
-// them. False when the file is not a queue file at all.
-bool ColaPendientes::Leer(std::string_view datos) {
-  if (!datos.starts_with(kCabecera)) return false;
-  datos.remove_prefix(kCabecera.size());
-  while (datos.size() >= 8) {
-    Lector marco(datos.substr(0, 8));
-    uint32_t largo = 0, crc = 0;
-    marco.Numero(largo);
-    marco.Numero(crc);
-    if (largo > kMaximoCambio || datos.size() - 8 < largo) break;
-    const std::string_view carga = datos.substr(8, largo);
-    if (Crc32(carga) != crc) break;
-    datos.remove_prefix(8 + largo);
+namespace {
 
-    Lector l(carga);
-    uint8_t tipo = 0;
-    LineaPendiente linea;
-    if (!l.Numero(tipo) || !l.Numero(linea.Id)) break;
-    siguiente_ = std::max(siguiente_, linea.Id + 1);
-    if (tipo == kQuitar) {
-      lineas_.erase(linea.Id);
-      continue;
-    }
-    uint8_t situacion = 0;
-    if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
-        !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
-        !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
-      break;
-    }
-    // A line kept by an earlier version: nothing is known of what it posted.
-    if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
-    if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) break;
-    linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
-                          ? LineaPendiente::Estado::Aparcada
-                          : LineaPendiente::Estado::Pendiente;
-    lineas_[linea.Id] = std::move(linea);
+// One change at the start of the data: its payload, or nothing when no
+// whole change with a good checksum starts there.
+std::optional<std::string_view> Cambio(std::string_view datos) {
+  if (datos.size() < 8) return std::nullopt;
+  Lector marco(datos.substr(0, 8));
+  uint32_t largo = 0, crc = 0;
+  marco.Numero(largo);
+  marco.Numero(crc);
+  // Every change holds at least its kind and an Id (and a run of zeros,
+  // an empty payload with checksum 0, is no change).
+  if (largo < kMinimoCambio || largo > kMaximoCambio || datos.size() - 8 < largo) {
+    return std::nullopt;
   }
+  const std::string_view carga = datos.substr(8, largo);
+  if (Crc32(carga) != crc) return std::nullopt;
+  return carga;
+}
+
+}  // namespace
+
+// Replays the changes. A change that does not hold (its checksum or its
+// length is damaged) costs only itself: the reading goes on at the next
+// place where a whole change starts. A torn tail (a write cut short) ends
+// the changes. Nothing when the file is not a queue file at all; else the
+// damaged bytes skipped before the tail.
+std::optional<std::size_t> ColaPendientes::Leer(std::string_view datos) {
+  if (!datos.starts_with(kCabecera)) return std::nullopt;
+  datos.remove_prefix(kCabecera.size());
+  std::size_t danados = 0;
+  while (!datos.empty()) {
+    auto carga = Cambio(datos);
+    std::size_t salto = 1;
+    while (!carga && salto < datos.size()) carga = Cambio(datos.substr(salto++));
+    if (!carga) break;  // the tail
+    if (carga->data() != datos.data() + 8) {
+      const auto inicio = static_cast<std::size_t>(carga->data() - 8 - datos.data());
+      danados += inicio;
+      datos.remove_prefix(inicio);
+    }
+    datos.remove_prefix(8 + carga->size());
+    if (!Aplicar(*carga)) danados += 8 + carga->size();
+  }
+  return danados;
+}
+
+// False when the change is not one this version knows.
+bool ColaPendientes::Aplicar(std::string_view carga) {
+  Lector l(carga);
+  uint8_t tipo = 0;
+  LineaPendiente linea;
+  if (!l.Numero(tipo) || !l.Numero(linea.Id)) return false;
+  if (tipo == kQuitar) {
+    siguiente_ = std::max(siguiente_, linea.Id + 1);
+    lineas_.erase(linea.Id);
+    return true;
+  }
+  uint8_t situacion = 0;
+  if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
+      !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
+      !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
+    return false;
+  }
+  // A line kept by an earlier version: nothing is known of what it posted.
+  if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
+  if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) return false;
+  linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
+                        ? LineaPendiente::Estado::Aparcada
+                        : LineaPendiente::Estado::Pendiente;
+  siguiente_ = std::max(siguiente_, linea.Id + 1);
+  lineas_[linea.Id] = std::move(linea);
   return true;
 }
 

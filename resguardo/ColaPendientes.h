@@ -60,7 +60,8 @@ class ColaPendientes {
 
  private:
   void Cargar();
-  bool Leer(std::string_view datos);
+  std::optional<std::size_t> Leer(std::string_view datos);
+  bool Aplicar(std::string_view carga);
   void Registrar(const std::string& cambio);
   void Compactar();
   void Contar();

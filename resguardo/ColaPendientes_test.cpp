@@ -110,7 +110,7 @@ TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
   std::filesystem::resize_file(ruta, std::filesystem::file_size(ruta) - 3);
   {
     ColaPendientes cola(ruta);
-    ASSERT_TRUE(cola.EstadoArchivo());
+    ASSERT_TRUE(cola.EstadoArchivo()) << cola.EstadoArchivo().Falla().Descripcion;
     EXPECT_EQ(Textos(cola), (std::vector<std::string>{"uno", "dos"}));
     cola.Agregar(Nueva("cuatro"));
   }
@@ -120,6 +120,50 @@ TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
   cola.Agregar(Nueva("cinco"));
   EXPECT_EQ(Textos(ColaPendientes(ruta)),
             (std::vector<std::string>{"uno", "dos", "cuatro", "cinco"}));
+}
+
+// A bit flipped inside one change, or its length field damaged, costs that
+// change only; the file as it was is kept aside, readable by its owner only.
+TEST_F(Cola, UnCambioDanadoSoloPierdeEseCambio) {
+  std::vector<std::size_t> inicios;
+  {
+    ColaPendientes cola(ruta);
+    for (const char* t : {"uno", "dos", "tres"}) {
+      inicios.push_back(std::filesystem::file_size(ruta));
+      cola.Agregar(Nueva(t));
+    }
+  }
+  const std::string sano = DirectorioPrueba::Leer(ruta);
+  struct Caso {
+    std::size_t posicion;
+    std::vector<std::string> quedan;
+  };
+  for (const Caso& c : {Caso{inicios[0] + 20, {"dos", "tres"}},    // in the first payload
+                        Caso{inicios[1] + 1, {"uno", "tres"}}}) {  // the middle one's length
+    std::string danado = sano;
+    danado[c.posicion] ^= 0x10;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+      if (e.path().filename() != ColaPendientes::kArchivo) std::filesystem::remove(e.path());
+    }
+    DirectorioPrueba::Escribir(ruta, danado);
+    ColaPendientes cola(ruta);
+    EXPECT_EQ(Textos(cola), c.quedan);
+    ASSERT_FALSE(cola.EstadoArchivo());
+    EXPECT_NE(cola.EstadoArchivo().Falla().Descripcion.find("damaged"), std::string::npos);
+    std::vector<std::filesystem::path> copias;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+      if (e.path().filename().string().starts_with("pendientes.dat.danado-")) {
+        copias.push_back(e.path());
+      }
+    }
+    ASSERT_EQ(copias.size(), 1u);
+    EXPECT_EQ(DirectorioPrueba::Leer(copias[0].string()), danado);
+    EXPECT_EQ(std::filesystem::status(copias[0]).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    // Written again whole, the file is sound: nothing more is said at the next start.
+    cola.Agregar(Nueva("cuatro"));
+    EXPECT_TRUE(cola.EstadoArchivo());
+  }
 }
 
 TEST_F(Cola, UnArchivoAjenoSeApartaSinBorrarlo) {

@@ -1,6 +1,7 @@
 #include "resguardo/GestorPendientes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -247,7 +248,13 @@ captura::Resultado<bool> GestorPendientes::Resolver(
 // recovered and failed anew.
 void GestorPendientes::VigilarArchivo() {
   const auto& estado = cola_.EstadoArchivo();
-  if (!estado && !archivoFallido_) bitacora_.ArchivoNoGuardado(estado.Falla());
+  if (!estado && !archivoFallido_) {
+    if (estado.Falla().Numero == EILSEQ) {
+      bitacora_.ArchivoDanado(estado.Falla());
+    } else {
+      bitacora_.ArchivoNoGuardado(estado.Falla());
+    }
+  }
   archivoFallido_ = !estado;
 }
 

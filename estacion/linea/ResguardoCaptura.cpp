@@ -82,6 +82,8 @@ void ResguardoCaptura::VigilarDiario() {
 std::string ResguardoCaptura::Resumen() const {
   std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
                       "   Aparcadas: " + std::to_string(Aparcadas());
+  if (!gestor_.Cola().EstadoArchivo())
+    texto += "   Archivo de pendientes: ver registro del sistema";
   if (!diario_) {
     texto += "   Diario de recepcion inactivo";
   } else if (diario_->SinAsegurar() > 0) {
