@@ -72,10 +72,15 @@ std::optional<GestorPendientes::Instante> ResguardoCaptura::ProximoIntento() con
   return gestor_.ProximoIntento();
 }
 
+// A journal that cannot write is told once, not once per receive event, and
+// again only after it has written everything it held and failed anew.
 void ResguardoCaptura::VigilarDiario() {
-  if (!diario_ || diario_->Fallos() == fallosVistos_) return;
+  if (!diario_) return;
+  const bool fallando = diario_->Fallos() != fallosVistos_ || diario_->SinAsegurar() > 0;
   fallosVistos_ = diario_->Fallos();
-  bitacora_.DiarioNoGuardado(diario_->UltimoFallo());
+  if (fallando == diarioFallando_) return;
+  diarioFallando_ = fallando;
+  if (fallando) bitacora_.DiarioNoGuardado(diario_->UltimoFallo());
   if (alCambiar_) alCambiar_();
 }
 
