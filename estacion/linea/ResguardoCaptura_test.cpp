@@ -1,7 +1,6 @@
 #include "estacion/linea/ResguardoCaptura.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QTest>
 
 #include "estacion/linea/Comm.h"
@@ -15,19 +14,11 @@
 
 namespace {
 
-QCoreApplication& Aplicacion() {
-  static int argc = 1;
-  static char nombre[] = "resguardo_test";
-  static char* argv[] = {nombre, nullptr};
-  static QCoreApplication aplicacion(argc, argv);
-  return aplicacion;
-}
-
+// The program's Qt application comes from the main of ControlPuerto_test.
 // A journal that cannot write (a full disk): calls go on being stored, the
 // window's line says so, the system log says it once, and both clear when
 // the disk takes the bytes again.
 TEST(ResguardoCaptura, UnDiarioSinEspacioSeDiceUnaVezYSeBorraAlVolver) {
-  Aplicacion();
   DirectorioPrueba dir;
   PuertoSimulado central(dir.Ruta(), 1);
   Comm comm;
