@@ -68,7 +68,7 @@ void Bitacora::ArchivoNoGuardado(const captura::Fallo& fallo) {
 }
 
 void Bitacora::ArchivoDanado(const captura::Fallo& fallo) {
-  Escribir(LOG_CRIT, "Archivo de llamadas pendientes dañado: " + TextoFallo(fallo));
+  Escribir(LOG_CRIT, "Archivo de la estación dañado: " + TextoFallo(fallo));
 }
 
 void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {

@@ -11,6 +11,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "resguardo/ArchivoDisco.h"
+
 using captura::Estado;
 using captura::Fallo;
 
@@ -188,30 +190,6 @@ void SincronizarDirectorio(const std::string& ruta) {
   if (d.Valido()) ::fsync(d.fd());
 }
 
-// Beside the file, named by the local time: "pendientes.dat.danado-AAAAMMDD-HHMMSS".
-std::string NombreAparte(const std::string& ruta) {
-  const std::time_t ahora = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&ahora, &local);
-  char sello[32];
-  std::strftime(sello, sizeof sello, "%Y%m%d-%H%M%S", &local);
-  std::string nombre = ruta + ".danado-" + sello;
-  for (int n = 2; std::filesystem::exists(nombre); ++n) {
-    nombre = ruta + ".danado-" + sello + "-" + std::to_string(n);
-  }
-  return nombre;
-}
-
-// A new file, readable by its owner only, on disk before this returns.
-Estado Copiar(std::string_view datos, const std::string& ruta) {
-  Descriptor f(::open(ruta.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (!f.Valido()) return FalloSistema("cannot create", ruta);
-  if (auto e = EscribirTodo(f.fd(), datos, ruta); !e) return e;
-  if (::fsync(f.fd()) != 0) return FalloSistema("cannot sync", ruta);
-  SincronizarDirectorio(ruta);
-  return {};
-}
-
 }  // namespace
 
 ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
@@ -242,7 +220,7 @@ void ColaPendientes::Cargar() {
   const auto danados = Leer(datos);
   if (!danados) {
     // Not a queue file: kept aside for a person to look at, never overwritten.
-    const std::string aparte = NombreAparte(ruta_);
+    const std::string aparte = archivo_disco::NombreAparte(ruta_);
     if (std::rename(ruta_.c_str(), aparte.c_str()) != 0) {
       estadoArchivo_ = FalloSistema("cannot move aside the unreadable", ruta_);
       return;
@@ -250,8 +228,8 @@ void ColaPendientes::Cargar() {
     estadoArchivo_ = Fallo{EILSEQ, ruta_ + " was not a queue file; moved to " + aparte};
   } else if (*danados > 0) {
     // The file as it was, for a person to recover by hand what could not be read.
-    const std::string copia = NombreAparte(ruta_);
-    if (auto e = Copiar(datos, copia); !e) {
+    const std::string copia = archivo_disco::NombreAparte(ruta_);
+    if (auto e = archivo_disco::Copiar(datos, copia); !e) {
       estadoArchivo_ = e;
       return;  // never rewritten without its copy
     }

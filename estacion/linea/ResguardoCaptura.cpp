@@ -40,6 +40,7 @@ void ResguardoCaptura::AbrirDiario() {
     bitacora_.DiarioNoGuardado(unido.Falla());
     return;
   }
+  if (diario->Dano()) bitacora_.ArchivoDanado(*diario->Dano());
   diario_ = std::move(diario);
   receptor_.AlCompletarLinea([d = diario_.get()](uint64_t posicion) { d->Completado(posicion); });
 }
