@@ -55,6 +55,7 @@ void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posic
 // `posicion` is where `trabajo` begins in the received stream.
 void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const auto telefono = CrearTelefonoDelEvento();
+  std::optional<uint64_t> hecho;
   enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
     if (!linea.empty()) {
       VigilarFecha(linea);
@@ -64,8 +65,12 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
         ProcesarLinea(linea, *telefono);
       }
     }
-    if (alCompletar_) alCompletar_(posicion + trasRetorno);
+    hecho = posicion + trasRetorno;
   });
+  // Done once the database holds the event's rows durably: one flush per
+  // event, not one per row. When it fails the bytes stay in the journal, and
+  // a later event's flush covers them.
+  if (hecho && alCompletar_ && telefono->Asegurar()) alCompletar_(*hecho);
 }
 
 void ReceptorLlamadas::VigilarFecha(std::string_view linea) {
@@ -78,10 +83,12 @@ void ReceptorLlamadas::VigilarFecha(std::string_view linea) {
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
                                                                captura::_Telefono& telefono,
-                                                               ModoRegistro modo) {
+                                                               ModoRegistro modo,
+                                                               const AvanceRegistro& previo,
+                                                               const ComprobarDudas& dudas) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
-  return registrador_.RegistrarLlamada(registro, telefono, modo);
+  return registrador_.RegistrarLlamada(registro, telefono, modo, previo, dudas);
 }
 
 // Two ticks of silence or more: the previous burst is over.

@@ -23,8 +23,9 @@ class ReceptorLlamadas {
   using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
   // Handles one framed line with the event's Telefono (ProcesarLinea unless replaced).
   using ManejarLinea = std::function<void(std::string_view linea, captura::_Telefono&)>;
-  // Told, after each carriage return has been dealt with, of the stream
-  // position right after it: everything before it is done.
+  // Told, once the lines of a receive event have been dealt with and the
+  // database holds their rows durably, of the stream position right after
+  // the event's last carriage return: everything before it is done.
   using AlCompletar = std::function<void(uint64_t posicion)>;
   // Told of a call line whose date cannot be read in the order in force.
   using AlFechaIlegible = std::function<void(std::string_view linea)>;
@@ -56,7 +57,9 @@ class ReceptorLlamadas {
   // One framed 80-character line: parsed, tested and, when it is a call,
   // priced and posted. Nothing when the line is not a call.
   std::optional<ResumenRegistro> ProcesarLinea(std::string_view linea, captura::_Telefono& telefono,
-                                               ModoRegistro modo = ModoRegistro::Normal);
+                                               ModoRegistro modo = ModoRegistro::Normal,
+                                               const AvanceRegistro& previo = {},
+                                               const ComprobarDudas& dudas = {});
 
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }

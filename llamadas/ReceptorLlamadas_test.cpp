@@ -256,9 +256,10 @@ TEST_F(Receptor, EventoEnormeSeEnmarcaEnteroYElPanelMuestraSuFinal) {
   EXPECT_TRUE(ventana.Llegada.ends_with(L1 + "\r\n"));
 }
 
-// Every carriage return is reported done with its place in the received
-// stream, across events, headers and carried lines.
-TEST_F(Receptor, CadaRetornoSeCompletaConSuPosicionEnLaEntrada) {
+// Each event's last carriage return is reported done with its place in the
+// received stream, across events, headers and carried lines, once the
+// database has flushed the event's rows; never while it has not.
+TEST_F(Receptor, CadaEventoSeCompletaHastaSuUltimoRetornoAsegurado) {
   std::vector<uint64_t> completadas;
   std::vector<std::string> manejadas;
   receptor.AlCompletarLinea([&](uint64_t p) { completadas.push_back(p); });
@@ -267,7 +268,7 @@ TEST_F(Receptor, CadaRetornoSeCompletaConSuPosicionEnLaEntrada) {
   const std::string a = L1 + "\r\n";
   Recibir(a + L1.substr(0, 30));                  // 82 bytes, then a split line
   Recibir(L1.substr(30) + "\r\n" + "corta\r\n");  // the rest of it, then a short line
-  EXPECT_THAT(completadas, ElementsAre(81u, 82 + 30 + 50 + 1, 82 + 30 + 50 + 2 + 6));
+  EXPECT_THAT(completadas, ElementsAre(81u, 82 + 30 + 50 + 2 + 6));
   // The short line takes in the end of the one before it, as any short line does.
   ASSERT_EQ(manejadas.size(), 3u);
   EXPECT_EQ(manejadas[0], L1);
@@ -279,6 +280,11 @@ TEST_F(Receptor, CadaRetornoSeCompletaConSuPosicionEnLaEntrada) {
   const uint64_t inicio = 82 + 82 + 7;
   Recibir("^" + std::string(328, 'x') + a + "z");  // header block: read from character 330
   EXPECT_THAT(completadas, ElementsAre(inicio + 329 + 81));
+
+  completadas.clear();
+  tel.Fallar("Asegurar", {captura::kErrorSentencia, "HY000: disk I/O error"});
+  Recibir(a);
+  EXPECT_TRUE(completadas.empty());
 }
 
 TEST_F(Receptor, TextoRecuperadoSeEnmarcaSinRafagaNiPantalla) {

@@ -1,27 +1,19 @@
 #include "llamadas/RegistradorLlamadas.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "captura/FalloTransitorio.h"
 #include "llamadas/Texto.h"
 
+using captura::ArgsCrea;
+using captura::ArgsCrearDetalle;
 using captura::Fallo;
 using captura::Recordset;
 using captura::Resultado;
 using captura::Valor;
-
-// Working values of one call; each starts at 0 for every call.
-struct RegistradorLlamadas::Valores {
-  float PrecioVenta = 0;
-  float PrecioCosto = 0;
-  int32_t ProductoID = 0;
-  int32_t MonedaId = 0;
-  float Cantidad = 0;
-  float ImporteTotal = 0;
-  int32_t ReservaId = 0;
-  int32_t HabitacionId = 0;
-};
+using Paso = AvanceRegistro::Paso;
 
 namespace {
 
@@ -39,21 +31,9 @@ void Tomar(const Recordset& rs, std::string_view campo, T& destino,
   if (convertido) destino = convertido.Dato();
 }
 
-// Re-posting: true when the row must not be posted, because it is stored
-// already or because the look-up failed (posting then could double it).
-bool Omitir(const Resultado<int32_t>& cuenta, ResumenRegistro& resumen, bool& existente) {
-  if (!cuenta) {
-    Anotar(resumen, PasoTelefono::ContarRegistrados, cuenta.Falla());
-    return true;
-  }
-  existente = cuenta.Dato() > 0;
-  return existente;
-}
-
-// Re-posting stops at a database that does not answer.
-bool Detener(ModoRegistro modo, const ResumenRegistro& resumen) {
-  return modo == ModoRegistro::Reposicion && !resumen.Fallidos.empty() &&
-         captura::EsFalloTransitorio(resumen.Fallidos.back().Fallo);
+// The last step failed on a database that does not answer.
+bool Transitorio(const ResumenRegistro& resumen) {
+  return !resumen.Fallidos.empty() && captura::EsFalloTransitorio(resumen.Fallidos.back().Fallo);
 }
 
 bool EsGratuito(const RegistroLlamada& r) {
@@ -61,26 +41,164 @@ bool EsGratuito(const RegistroLlamada& r) {
          r.SegundosLlamada < RegistradorLlamadas::kSegundosGratis;
 }
 
+struct Importe {
+  float Cantidad = 0;
+  float Total = 0;
+};
+
+Importe Cuantificar(const RegistroLlamada& r, float precioVenta) {
+  Importe v;
+  if (EsGratuito(r)) return v;
+  const int suma = r.HorasEnMinutos + r.MinutosLlamada;
+  if (suma < INT16_MIN || suma > INT16_MAX) return v;  // the minute sum is 16-bit
+  const auto minutos = static_cast<int16_t>(suma);
+  const bool fraccion = r.SegundosLlamada != 0;
+  const bool tarifaUnica = r.Discado.starts_with("0800") || r.Discado.starts_with("0801");
+  v.Cantidad = tarifaUnica ? 1.0f : static_cast<float>(minutos + (fraccion ? 1 : 0));
+  v.Total = static_cast<float>(minutos) * precioVenta;
+  if (fraccion) v.Total += precioVenta;
+  return v;
+}
+
+// How each kind of row is posted and counted.
+template <class Fila>
+struct Operaciones {
+  PasoTelefono pasoPostear, pasoContar;
+  captura::Estado (*postear)(captura::_Telefono&, const Fila&);
+  Resultado<int32_t> (captura::_Telefono::*contar)(const Fila&) noexcept;
+};
+constexpr Operaciones<ArgsCrearDetalle> kCargo{PasoTelefono::CrearDetalle,
+                                               PasoTelefono::ContarDetalles, &captura::CrearDetalle,
+                                               &captura::_Telefono::ContarDetalles};
+constexpr Operaciones<ArgsCrea> kLlamada{PasoTelefono::Crea, PasoTelefono::ContarLlamadas,
+                                         &captura::Crea, &captura::_Telefono::ContarLlamadas};
+
+// Whether a row that may have been posted is stored: as the caller says, or
+// any equal row found.
+template <class Fila>
+Resultado<bool> Guardado(const Operaciones<Fila>& op,
+                         const std::function<Resultado<bool>(const Fila&)>& comprobar,
+                         captura::_Telefono& t, const Fila& fila) {
+  if (comprobar) return comprobar(fila);
+  auto cuenta = (t.*op.contar)(fila);
+  if (!cuenta) return cuenta.Falla();
+  return cuenta.Dato() > 0;
+}
+
+// Posts one row of a call (nothing to post when there is no row) as its
+// step's state requires, and records the new state.
+template <class Fila>
+void Postear(const Operaciones<Fila>& op, const std::optional<Fila>& fila, Paso& paso,
+             bool& registrado, bool& existente,
+             const std::function<Resultado<bool>(const Fila&)>& comprobar, captura::_Telefono& t,
+             ResumenRegistro& s) {
+  if (!fila || paso == Paso::Hecho) {
+    registrado = fila.has_value();
+    paso = Paso::Hecho;
+    return;
+  }
+  if (paso == Paso::Dudoso) {
+    auto guardado = Guardado(op, comprobar, t, *fila);
+    if (!guardado) {
+      Anotar(s, op.pasoContar, guardado.Falla());
+      return;
+    }
+    if (guardado.Dato()) {
+      paso = Paso::Hecho;
+      registrado = existente = true;
+      return;
+    }
+  }
+  auto estado = op.postear(t, *fila);
+  if (!estado) {
+    Anotar(s, op.pasoPostear, estado.Falla());
+    // A posting cut off by the database may have been applied all the same.
+    paso = captura::EsFalloTransitorio(estado.Falla()) ? Paso::Dudoso : Paso::Pendiente;
+    return;
+  }
+  paso = Paso::Hecho;
+  registrado = true;
+}
+
 }  // namespace
 
 ResumenRegistro RegistradorLlamadas::RegistrarLlamada(const RegistroLlamada& registro,
                                                       captura::_Telefono& telefono,
-                                                      ModoRegistro modo) {
-  ResumenRegistro resumen;
-  Valores valores;
-  Tarifar(registro, telefono, valores, resumen);
-  if (Detener(modo, resumen)) return resumen;
-  Cuantificar(registro, valores);
-  BuscarReserva(registro, telefono, valores, resumen);
-  if (Detener(modo, resumen)) return resumen;
-  Cargar(registro, telefono, valores, modo, resumen);
-  if (Detener(modo, resumen)) return resumen;
-  Guardar(registro, telefono, valores, modo, resumen);
-  return resumen;
+                                                      ModoRegistro modo,
+                                                      const AvanceRegistro& previo,
+                                                      const ComprobarDudas& dudas) {
+  ResumenRegistro s;
+  s.Avance = previo;
+  if (!s.Avance.Tarifa_) {
+    AvanceRegistro::Tarifa tarifa;
+    Tarifar(registro, telefono, tarifa, s);
+    if (Transitorio(s)) return s;
+    s.Avance.Tarifa_ = tarifa;
+  }
+  if (!s.Avance.Habitacion_) {
+    AvanceRegistro::Habitacion habitacion;
+    BuscarReserva(registro, telefono, habitacion, s);
+    if (Transitorio(s)) return s;
+    s.Avance.Habitacion_ = habitacion;
+  }
+  Cargar(registro, telefono, dudas, s);
+  if (modo == ModoRegistro::Reposicion && Transitorio(s)) return s;
+  Guardar(registro, telefono, dudas, s);
+  return s;
 }
 
-void RegistradorLlamadas::Tarifar(const RegistroLlamada& r, captura::_Telefono& t, Valores& v,
-                                  ResumenRegistro& s) {
+std::optional<ArgsCrearDetalle> RegistradorLlamadas::FilaCargo(const RegistroLlamada& r,
+                                                               const AvanceRegistro& a) {
+  if (!a.Tarifa_ || !a.Habitacion_) return std::nullopt;
+  const auto& t = *a.Tarifa_;
+  const auto& h = *a.Habitacion_;
+  const Importe importe = Cuantificar(r, t.PrecioVenta);
+  if (!(importe.Total > 0 && h.ReservaId > 0)) return std::nullopt;
+  return ArgsCrearDetalle{0,
+                          h.ReservaId,
+                          h.HabitacionId,
+                          t.ProductoID,
+                          t.PrecioVenta,
+                          importe.Cantidad,
+                          "",
+                          kPuntoVenta,
+                          0,
+                          0,
+                          0,
+                          "",
+                          0,
+                          0,
+                          Utf8DesdeLatin1(r.Discado),
+                          t.MonedaId,
+                          kTipoCambio,
+                          r.FechaLlamada,
+                          r.HoraLlamada};
+}
+
+std::optional<ArgsCrea> RegistradorLlamadas::FilaLlamada(const RegistroLlamada& r,
+                                                         const AvanceRegistro& a) {
+  if (!a.Tarifa_ || !a.Habitacion_) return std::nullopt;
+  const auto& t = *a.Tarifa_;
+  const auto& h = *a.Habitacion_;
+  // The call table holds the currency as a byte.
+  if (t.MonedaId < 0 || t.MonedaId > UINT8_MAX) return std::nullopt;
+  return ArgsCrea{Utf8DesdeLatin1(Recortar(r.Anexo)),
+                  Utf8DesdeLatin1(r.Discado),
+                  r.FechaLlamada,
+                  r.HoraLlamada,
+                  Utf8DesdeLatin1(r.Tiempo),
+                  Utf8DesdeLatin1(r.Codigo),
+                  h.ReservaId,
+                  h.HabitacionId,
+                  t.PrecioVenta,
+                  t.PrecioCosto,
+                  t.ProductoID,
+                  static_cast<uint8_t>(t.MonedaId),
+                  kTipoCambio};
+}
+
+void RegistradorLlamadas::Tarifar(const RegistroLlamada& r, captura::_Telefono& t,
+                                  AvanceRegistro::Tarifa& v, ResumenRegistro& s) {
   const std::string& discado = r.Discado;
   if (discado.starts_with('0')) {
     CodigoBusqueda_ = discado.substr(0, 3);
@@ -89,6 +207,7 @@ void RegistradorLlamadas::Tarifar(const RegistroLlamada& r, captura::_Telefono& 
       rsTarifas_ = std::move(filas.Dato());
     } else {
       Anotar(s, PasoTelefono::ListarTodo, filas.Falla());
+      if (Transitorio(s)) return;
     }
     if (rsTarifas_ && rsTarifas_->RecordCount() > 0) BuscarPrefijo(discado, v);
   } else if (Recortar(discado).size() > 4) {
@@ -111,7 +230,7 @@ void RegistradorLlamadas::Tarifar(const RegistroLlamada& r, captura::_Telefono& 
 // The longest code that is a prefix of the number without its last
 // character; among equal codes the first row. One pass over the rows gives
 // the same row as trying each prefix length from the longest down.
-void RegistradorLlamadas::BuscarPrefijo(const std::string& discado, Valores& v) {
+void RegistradorLlamadas::BuscarPrefijo(const std::string& discado, AvanceRegistro::Tarifa& v) {
   Recordset& rs = *rsTarifas_;
   const std::string numero = Utf8DesdeLatin1(Recortar(discado));
   long elegida = -1;
@@ -140,20 +259,8 @@ void RegistradorLlamadas::BuscarPrefijo(const std::string& discado, Valores& v) 
   Tomar(rs, "PrecioCosto", v.PrecioCosto, &Valor::AFloat);
 }
 
-void RegistradorLlamadas::Cuantificar(const RegistroLlamada& r, Valores& v) {
-  if (EsGratuito(r)) return;
-  const int suma = r.HorasEnMinutos + r.MinutosLlamada;
-  if (suma < INT16_MIN || suma > INT16_MAX) return;  // the minute sum is 16-bit
-  const auto minutos = static_cast<int16_t>(suma);
-  const bool fraccion = r.SegundosLlamada != 0;
-  const bool tarifaUnica = r.Discado.starts_with("0800") || r.Discado.starts_with("0801");
-  v.Cantidad = tarifaUnica ? 1.0f : static_cast<float>(minutos + (fraccion ? 1 : 0));
-  v.ImporteTotal = static_cast<float>(minutos) * v.PrecioVenta;
-  if (fraccion) v.ImporteTotal += v.PrecioVenta;
-}
-
-void RegistradorLlamadas::BuscarReserva(const RegistroLlamada& r, captura::_Telefono& t, Valores& v,
-                                        ResumenRegistro& s) {
+void RegistradorLlamadas::BuscarReserva(const RegistroLlamada& r, captura::_Telefono& t,
+                                        AvanceRegistro::Habitacion& v, ResumenRegistro& s) {
   int32_t reserva = 0;
   int32_t habitacion = 0;
   auto estado = t.ReservaHabitacion(reserva, habitacion, Utf8DesdeLatin1(Recortar(r.Anexo)));
@@ -165,49 +272,19 @@ void RegistradorLlamadas::BuscarReserva(const RegistroLlamada& r, captura::_Tele
   v.HabitacionId = habitacion;
 }
 
-void RegistradorLlamadas::Cargar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                                 ModoRegistro modo, ResumenRegistro& s) {
-  if (!(v.ImporteTotal > 0 && v.ReservaId > 0)) return;
-  if (modo == ModoRegistro::Reposicion &&
-      Omitir(t.ContarRegistrados(captura::kRegistroCargo, v.ReservaId, "",
-                                 Utf8DesdeLatin1(r.Discado), r.FechaLlamada, r.HoraLlamada, ""),
-             s, s.CargoExistente)) {
-    s.CargoRegistrado = s.CargoExistente;
-    return;
-  }
-  auto estado =
-      t.CrearDetalle(0, v.ReservaId, v.HabitacionId, v.ProductoID, v.PrecioVenta, v.Cantidad, "",
-                     kPuntoVenta, 0, 0, 0, "", 0, 0, Utf8DesdeLatin1(r.Discado), v.MonedaId,
-                     kTipoCambio, r.FechaLlamada, r.HoraLlamada);
-  if (!estado) {
-    Anotar(s, PasoTelefono::CrearDetalle, estado.Falla());
-    return;
-  }
-  s.CargoRegistrado = true;
+void RegistradorLlamadas::Cargar(const RegistroLlamada& r, captura::_Telefono& t,
+                                 const ComprobarDudas& dudas, ResumenRegistro& s) {
+  Postear(kCargo, FilaCargo(r, s.Avance), s.Avance.Cargo, s.CargoRegistrado, s.CargoExistente,
+          dudas.Cargo, t, s);
 }
 
-void RegistradorLlamadas::Guardar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                                  ModoRegistro modo, ResumenRegistro& s) {
-  // The call table holds the currency as a byte.
-  if (v.MonedaId < 0 || v.MonedaId > UINT8_MAX) {
+void RegistradorLlamadas::Guardar(const RegistroLlamada& r, captura::_Telefono& t,
+                                  const ComprobarDudas& dudas, ResumenRegistro& s) {
+  const int32_t moneda = s.Avance.Tarifa_->MonedaId;
+  if (moneda < 0 || moneda > UINT8_MAX) {
     Anotar(s, PasoTelefono::Crea, Fallo{captura::kErrorDesbordamiento, "Overflow"});
     return;
   }
-  if (modo == ModoRegistro::Reposicion &&
-      Omitir(t.ContarRegistrados(captura::kRegistroLlamada, v.ReservaId,
-                                 Utf8DesdeLatin1(Recortar(r.Anexo)), Utf8DesdeLatin1(r.Discado),
-                                 r.FechaLlamada, r.HoraLlamada, Utf8DesdeLatin1(r.Tiempo)),
-             s, s.LlamadaExistente)) {
-    s.LlamadaGuardada = s.LlamadaExistente;
-    return;
-  }
-  auto estado = t.Crea(Utf8DesdeLatin1(Recortar(r.Anexo)), Utf8DesdeLatin1(r.Discado),
-                       r.FechaLlamada, r.HoraLlamada, Utf8DesdeLatin1(r.Tiempo),
-                       Utf8DesdeLatin1(r.Codigo), v.ReservaId, v.HabitacionId, v.PrecioVenta,
-                       v.PrecioCosto, v.ProductoID, static_cast<uint8_t>(v.MonedaId), kTipoCambio);
-  if (!estado) {
-    Anotar(s, PasoTelefono::Crea, estado.Falla());
-    return;
-  }
-  s.LlamadaGuardada = true;
+  Postear(kLlamada, FilaLlamada(r, s.Avance), s.Avance.Llamada, s.LlamadaGuardada,
+          s.LlamadaExistente, dudas.Llamada, t, s);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "captura/Recordset.h"
@@ -10,11 +12,18 @@
 
 enum class ModoRegistro {
   Normal,
-  // A call that may have been posted before (its posting failed midway, or
-  // it was received before a crash): each row is posted only when
-  // ContarRegistrados does not find it stored, and the first failure of a
-  // transient kind ends the call, which is then re-posted whole later.
+  // A call that waited: what it learned before is used, not looked up
+  // again; a row that may have been posted is posted only when it is not
+  // stored yet; the first failure of a transient kind ends the call, which
+  // is then re-posted later.
   Reposicion
+};
+
+// Re-posting: whether a row that may have been posted before is stored
+// already. The station's queue answers for identical calls waiting together.
+struct ComprobarDudas {
+  std::function<captura::Resultado<bool>(const captura::ArgsCrearDetalle&)> Cargo;
+  std::function<captura::Resultado<bool>(const captura::ArgsCrea&)> Llamada;
 };
 
 // Prices one accepted call, posts its charge when the room is occupied and
@@ -27,25 +36,34 @@ class RegistradorLlamadas {
   static constexpr int16_t kSegundosGratis = 35;
 
   // Every step is guarded by itself: a failed step is abandoned, reported in
-  // the summary, and the next one runs.
+  // the summary, and the next one runs. A look-up that fails on a database
+  // that does not answer ends the call instead: nothing is stored with the
+  // values it did not learn, and the summary's Avance says what it did learn.
   ResumenRegistro RegistrarLlamada(const RegistroLlamada& registro, captura::_Telefono& telefono,
-                                   ModoRegistro modo = ModoRegistro::Normal);
+                                   ModoRegistro modo = ModoRegistro::Normal,
+                                   const AvanceRegistro& previo = {},
+                                   const ComprobarDudas& dudas = {});
+
+  // The charge and the call row a call posts with what it learned; nothing
+  // when that is not known yet or there is nothing to post.
+  static std::optional<captura::ArgsCrearDetalle> FilaCargo(const RegistroLlamada& r,
+                                                            const AvanceRegistro& a);
+  static std::optional<captura::ArgsCrea> FilaLlamada(const RegistroLlamada& r,
+                                                      const AvanceRegistro& a);
 
   const std::string& CodigoBusqueda() const { return CodigoBusqueda_; }
   const captura::Recordset* rsTarifas() const { return rsTarifas_.get(); }
 
  private:
-  struct Valores;
-
-  void Tarifar(const RegistroLlamada& r, captura::_Telefono& t, Valores& v, ResumenRegistro& s);
-  void BuscarPrefijo(const std::string& discado, Valores& v);
-  static void Cuantificar(const RegistroLlamada& r, Valores& v);
-  static void BuscarReserva(const RegistroLlamada& r, captura::_Telefono& t, Valores& v,
-                            ResumenRegistro& s);
-  static void Cargar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                     ModoRegistro modo, ResumenRegistro& s);
-  static void Guardar(const RegistroLlamada& r, captura::_Telefono& t, const Valores& v,
-                      ModoRegistro modo, ResumenRegistro& s);
+  void Tarifar(const RegistroLlamada& r, captura::_Telefono& t, AvanceRegistro::Tarifa& v,
+               ResumenRegistro& s);
+  void BuscarPrefijo(const std::string& discado, AvanceRegistro::Tarifa& v);
+  static void BuscarReserva(const RegistroLlamada& r, captura::_Telefono& t,
+                            AvanceRegistro::Habitacion& v, ResumenRegistro& s);
+  static void Cargar(const RegistroLlamada& r, captura::_Telefono& t, const ComprobarDudas& dudas,
+                     ResumenRegistro& s);
+  static void Guardar(const RegistroLlamada& r, captura::_Telefono& t, const ComprobarDudas& dudas,
+                      ResumenRegistro& s);
 
   std::string CodigoBusqueda_;
   std::unique_ptr<captura::Recordset> rsTarifas_;

@@ -218,10 +218,10 @@ TEST_F(Registrador, CadaPasoFallidoCuestaSoloEsePaso) {
   EXPECT_FALSE(s.CargoRegistrado);
   EXPECT_TRUE(s.LlamadaGuardada);
 
-  // A failed room lookup leaves no reservation, hence no charge.
+  // A room lookup failed for good leaves no reservation, hence no charge.
   tel = TelefonoFalso();
   SetUp();
-  tel.Fallar("ReservaHabitacion", caido);
+  tel.Fallar("ReservaHabitacion", {captura::kErrorNulo, "Invalid use of Null"});
   s = Registrar(Llamada("01144412345"));
   EXPECT_TRUE(tel.Detalles.empty());
   ASSERT_EQ(tel.Creas.size(), 1u);
@@ -234,6 +234,39 @@ TEST_F(Registrador, CadaPasoFallidoCuestaSoloEsePaso) {
   s = Registrar(Llamada("01144412345"));
   EXPECT_FALSE(s.LlamadaGuardada);
   EXPECT_EQ(s.Fallidos.back().Paso, PasoTelefono::Crea);
+}
+
+// A lookup on a database that does not answer stores nothing with the
+// values it did not learn; the call says what it learned, and posts with
+// that later without asking again: the first reservation, not today's.
+TEST_F(Registrador, ConsultaSinRespuestaNoGuardaNadaYLaReposicionUsaLoAprendido) {
+  const Fallo sinRespuesta{captura::kErrorTiempo, "HYT00: Timeout expired"};
+  tel.Fallar("ListarTodo", sinRespuesta);
+  ResumenRegistro s = Registrar(Llamada("01144412345"));
+  EXPECT_TRUE(tel.Creas.empty());
+  EXPECT_FALSE(s.Avance.Tarifa_);
+  tel.Sanar("ListarTodo");
+  tel.Fallar("ReservaHabitacion", sinRespuesta);
+  s = Registrar(Llamada("01144412345"));
+  EXPECT_TRUE(tel.Creas.empty());
+  EXPECT_TRUE(tel.Detalles.empty());
+  ASSERT_TRUE(s.Avance.Tarifa_);
+  EXPECT_EQ(s.Avance.Tarifa_->PrecioVenta, 2.0f);
+  EXPECT_FALSE(s.Avance.Habitacion_);
+
+  AvanceRegistro previo;
+  previo.Tarifa_ = AvanceRegistro::Tarifa{2.0f, 0.7f, 20, 2};
+  previo.Habitacion_ = AvanceRegistro::Habitacion{900, 15};
+  tel.Sanar("ReservaHabitacion");
+  tel.AgregarHabitacion("105", 901, 15);  // a new guest since
+  tel.Orden.clear();
+  s = reg.RegistrarLlamada(Llamada("01144412345"), tel, ModoRegistro::Reposicion, previo);
+  EXPECT_TRUE(s.Ok());
+  EXPECT_THAT(tel.Orden, ElementsAre("CrearDetalle", "Crea"));
+  EXPECT_EQ(tel.Detalles.at(0).vReservaId, 900);
+  EXPECT_EQ(tel.Creas.at(0).vReservaId, 900);
+  EXPECT_EQ(s.Avance.Cargo, AvanceRegistro::Paso::Hecho);
+  EXPECT_EQ(s.Avance.Llamada, AvanceRegistro::Paso::Hecho);
 }
 
 TEST_F(Registrador, ListarTodoFallidoBuscaEnLasFilasAnteriores) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "captura/Fallo.h"
+#include "llamadas/AvanceRegistro.h"
 
 // The Telefono steps of one call.
 enum class PasoTelefono {
@@ -11,7 +12,8 @@ enum class PasoTelefono {
   ReservaHabitacion,
   CrearDetalle,
   Crea,
-  ContarRegistrados
+  ContarDetalles,
+  ContarLlamadas
 };
 
 struct PasoFallido {
@@ -28,6 +30,8 @@ struct ResumenRegistro {
   // Re-posting: found already stored, so not posted again.
   bool CargoExistente = false;
   bool LlamadaExistente = false;
+  // What the call learned and did so far, to be kept when it waits.
+  AvanceRegistro Avance;
 
   bool Ok() const { return Fallidos.empty(); }
 };

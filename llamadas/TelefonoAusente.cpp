@@ -39,8 +39,12 @@ Estado TelefonoAusente::CreaLLamda(const std::string&, const std::string&, Fecha
   return fallo_;
 }
 
-Resultado<int32_t> TelefonoAusente::ContarRegistrados(uint8_t, int32_t, const std::string&,
-                                                      const std::string&, Fecha, Fecha,
-                                                      const std::string&) noexcept {
+Resultado<int32_t> TelefonoAusente::ContarDetalles(const captura::ArgsCrearDetalle&) noexcept {
   return fallo_;
 }
+
+Resultado<int32_t> TelefonoAusente::ContarLlamadas(const captura::ArgsCrea&) noexcept {
+  return fallo_;
+}
+
+Estado TelefonoAusente::Asegurar() noexcept { return fallo_; }

@@ -29,11 +29,10 @@ class TelefonoAusente : public captura::_Telefono {
                        uint8_t vMonedaId, float vTipoCambio) noexcept override;
   captura::Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado,
                              captura::Fecha vFecha, captura::Fecha vHora) noexcept override;
-  captura::Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
-                                                const std::string& vAnexo,
-                                                const std::string& vDiscado, captura::Fecha vFecha,
-                                                captura::Fecha vHora,
-                                                const std::string& vTiempo) noexcept override;
+  captura::Resultado<int32_t> ContarDetalles(
+      const captura::ArgsCrearDetalle& fila) noexcept override;
+  captura::Resultado<int32_t> ContarLlamadas(const captura::ArgsCrea& fila) noexcept override;
+  captura::Estado Asegurar() noexcept override;
 
  private:
   captura::Fallo fallo_;

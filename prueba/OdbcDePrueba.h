@@ -45,6 +45,8 @@ class OdbcDePrueba {
   std::unique_ptr<Recordset> Consultar(const std::string& sql);
   // Cuts the connection of every other session of the test database.
   void CortarConexiones();
+  // Closes the test's own connection (the next statement opens another).
+  void SoltarPropia() { propia_.reset(); }
 
   // The statements handed to the driver since the last call.
   std::vector<std::string> SentenciasNuevas();

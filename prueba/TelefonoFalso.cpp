@@ -1,5 +1,7 @@
 #include "prueba/TelefonoFalso.h"
 
+#include <algorithm>
+
 using captura::Estado;
 using captura::Fecha;
 using captura::Recordset;
@@ -128,23 +130,17 @@ Estado TelefonoFalso::CreaLLamda(const std::string&, const std::string&, Fecha, 
   return {};
 }
 
-Resultado<int32_t> TelefonoFalso::ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
-                                                    const std::string& vAnexo,
-                                                    const std::string& vDiscado, Fecha vFecha,
-                                                    Fecha vHora,
-                                                    const std::string& vTiempo) noexcept {
-  if (auto* fallo = Llamar("ContarRegistrados")) return *fallo;
-  int32_t n = 0;
-  if (vTipo == captura::kRegistroLlamada) {
-    for (const auto& c : LlamadasGuardadas) {
-      n += c.vAnexo == vAnexo && c.vDiscado == vDiscado && c.vFecha == vFecha && c.vHora == vHora &&
-           c.vTiempo == vTiempo;
-    }
-  } else {
-    for (const auto& d : CargosGuardados) {
-      n += d.vReservaId == vReservaId && d.vDiscado == vDiscado && d.vFecha == vFecha &&
-           d.vHora == vHora;
-    }
-  }
-  return n;
+Resultado<int32_t> TelefonoFalso::ContarDetalles(const ArgsCrearDetalle& fila) noexcept {
+  if (auto* fallo = Llamar("ContarDetalles")) return *fallo;
+  return static_cast<int32_t>(std::count(CargosGuardados.begin(), CargosGuardados.end(), fila));
+}
+
+Resultado<int32_t> TelefonoFalso::ContarLlamadas(const ArgsCrea& fila) noexcept {
+  if (auto* fallo = Llamar("ContarLlamadas")) return *fallo;
+  return static_cast<int32_t>(std::count(LlamadasGuardadas.begin(), LlamadasGuardadas.end(), fila));
+}
+
+Estado TelefonoFalso::Asegurar() noexcept {
+  if (auto f = fallos_.find("Asegurar"); f != fallos_.end()) return f->second;
+  return {};
 }

@@ -19,29 +19,8 @@ class TelefonoFalso : public captura::_Telefono {
   struct ArgsReservaHabitacion {
     std::string vNroHabitacion;
   };
-  struct ArgsCrearDetalle {
-    int32_t vComandaId, vReservaId, vHabitacionId, vProductoId;
-    float vPrecioUnitario, vCantidad;
-    std::string vComandaManual;
-    int32_t vPuntoVentaId, vFacturable;
-    uint8_t vPagoPor, vEstado;
-    std::string vTransaccionDocumento;
-    float vIgv, vServicio;
-    std::string vDiscado;
-    int32_t vMonedaId;
-    float vTipoCambio;
-    captura::Fecha vFecha, vHora;
-  };
-  struct ArgsCrea {
-    std::string vAnexo, vDiscado;
-    captura::Fecha vFecha, vHora;
-    std::string vTiempo, vCodigo;
-    int32_t vReservaId, vHabitacionId;
-    float vPrecioVenta, vPrecioCosto;
-    int32_t vProductodId;
-    uint8_t vMonedaId;
-    float vTipoCambio;
-  };
+  using ArgsCrearDetalle = captura::ArgsCrearDetalle;
+  using ArgsCrea = captura::ArgsCrea;
 
   static const std::vector<std::string>& ColumnasTarifa();
 
@@ -88,12 +67,11 @@ class TelefonoFalso : public captura::_Telefono {
                        uint8_t vMonedaId, float vTipoCambio) noexcept override;
   captura::Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado,
                              captura::Fecha vFecha, captura::Fecha vHora) noexcept override;
-  // Counts the stored postings (those Crea and CrearDetalle did not fail).
-  captura::Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
-                                                const std::string& vAnexo,
-                                                const std::string& vDiscado, captura::Fecha vFecha,
-                                                captura::Fecha vHora,
-                                                const std::string& vTiempo) noexcept override;
+  // Count the stored postings (those Crea and CrearDetalle did not fail).
+  captura::Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept override;
+  captura::Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept override;
+  // Not recorded in Orden: it closes every receive event.
+  captura::Estado Asegurar() noexcept override;
 
   // Postings that stand stored.
   std::vector<ArgsCrearDetalle> CargosGuardados;

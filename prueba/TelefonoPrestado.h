@@ -38,12 +38,13 @@ class TelefonoPrestado : public captura::_Telefono {
                              captura::Fecha d) noexcept override {
     return t_.CreaLLamda(a, b, c, d);
   }
-  captura::Resultado<int32_t> ContarRegistrados(uint8_t a, int32_t b, const std::string& c,
-                                                const std::string& d, captura::Fecha e,
-                                                captura::Fecha f,
-                                                const std::string& g) noexcept override {
-    return t_.ContarRegistrados(a, b, c, d, e, f, g);
+  captura::Resultado<int32_t> ContarDetalles(const captura::ArgsCrearDetalle& a) noexcept override {
+    return t_.ContarDetalles(a);
   }
+  captura::Resultado<int32_t> ContarLlamadas(const captura::ArgsCrea& a) noexcept override {
+    return t_.ContarLlamadas(a);
+  }
+  captura::Estado Asegurar() noexcept override { return t_.Asegurar(); }
 
  private:
   captura::_Telefono& t_;

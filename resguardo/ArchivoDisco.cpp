@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace archivo_disco {
 
@@ -52,6 +53,27 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
 
 // splitmix64's finaliser: every bit of the number moves about half the bits
 // of the result, so half of an old value and half of a new one never match.
+std::string NombreAparte(const std::string& ruta) {
+  const std::time_t ahora = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&ahora, &local);
+  char sello[32];
+  std::strftime(sello, sizeof sello, "%Y%m%d-%H%M%S", &local);
+  std::string nombre = ruta + ".danado-" + sello;
+  for (int n = 2; std::filesystem::exists(nombre); ++n) {
+    nombre = ruta + ".danado-" + sello + "-" + std::to_string(n);
+  }
+  return nombre;
+}
+
+captura::Estado Copiar(std::string_view bytes, const std::string& ruta) {
+  const Descriptor f(::open(ruta.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!f.Valido()) return FalloSistema(errno, ruta);
+  if (auto e = EscribirEn(f, bytes, 0, ruta); !e) return e;
+  if (::fsync(f.fd()) != 0) return FalloSistema(errno, ruta);
+  return SincronizarDirectorio(std::filesystem::path(ruta).parent_path());
+}
+
 uint64_t Control(uint64_t numero) {
   uint64_t z = numero + 0x9e3779b97f4a7c15ULL;
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;

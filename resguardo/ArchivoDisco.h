@@ -23,6 +23,13 @@ captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint6
 // Makes a rename or a new entry in the directory survive a power cut.
 captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio);
 
+// A free name beside the file for a damaged copy of it, by the local time:
+// "pendientes.dat.danado-AAAAMMDD-HHMMSS".
+std::string NombreAparte(const std::string& ruta);
+// A new file with these bytes, readable by its owner only, on disk (with its
+// directory entry) before this returns.
+captura::Estado Copiar(std::string_view bytes, const std::string& ruta);
+
 // A check value for a stored number, so a torn or foreign write is noticed.
 uint64_t Control(uint64_t numero);
 

@@ -67,6 +67,10 @@ void Bitacora::ArchivoNoGuardado(const captura::Fallo& fallo) {
   Escribir(LOG_CRIT, "No se pudo guardar el archivo de llamadas pendientes: " + TextoFallo(fallo));
 }
 
+void Bitacora::ArchivoDanado(const captura::Fallo& fallo) {
+  Escribir(LOG_CRIT, "Archivo de la estación dañado: " + TextoFallo(fallo));
+}
+
 void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
   Escribir(LOG_CRIT, "No se pudo guardar el diario de recepcion: " + TextoFallo(fallo));
 }

@@ -32,6 +32,9 @@ class Bitacora {
   void Recuperada(std::string_view linea, uint32_t intentos);
   // The kept lines could not be written to their file.
   void ArchivoNoGuardado(const captura::Fallo& fallo);
+  // Damage found in the queue file or the receive journal (the file as it
+  // was is kept aside; the description says where).
+  void ArchivoDanado(const captura::Fallo& fallo);
   // The receive journal could not be opened or written: received bytes are
   // only in memory until it works again.
   void DiarioNoGuardado(const captura::Fallo& fallo);

@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+
+#include "resguardo/ArchivoDisco.h"
 
 using captura::Estado;
 using captura::Fallo;
@@ -17,9 +21,13 @@ namespace {
 // The file begins with this; then changes, each one: payload length (4
 // bytes), CRC-32 of the payload (4 bytes), payload. All numbers little-endian.
 constexpr std::string_view kCabecera = "SNTLPND1";
-constexpr uint8_t kPoner = 1;   // payload: the whole line
-constexpr uint8_t kQuitar = 2;  // payload: its Id
+constexpr uint8_t kPoner = 1;           // payload: the whole line (files of earlier versions)
+constexpr uint8_t kQuitar = 2;          // payload: its Id
+constexpr uint8_t kPonerConAvance = 3;  // payload: the whole line, then what it learned
+constexpr uint8_t kConTarifa = 1;
+constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
+constexpr std::size_t kMinimoCambio = 1 + 8;
 
 uint32_t Crc32(std::string_view datos) {
   static const auto tabla = [] {
@@ -49,6 +57,21 @@ class Escritor {
     Numero(static_cast<uint32_t>(t.size()));
     datos_ += t;
     return *this;
+  }
+  Escritor& Real(float v) { return Numero(std::bit_cast<uint32_t>(v)); }
+  Escritor& Avance(const AvanceRegistro& a) {
+    const AvanceRegistro::Tarifa t = a.Tarifa_.value_or(AvanceRegistro::Tarifa{});
+    const AvanceRegistro::Habitacion h = a.Habitacion_.value_or(AvanceRegistro::Habitacion{});
+    return Numero(static_cast<uint8_t>((a.Tarifa_ ? kConTarifa : 0) |
+                                       (a.Habitacion_ ? kConHabitacion : 0)))
+        .Real(t.PrecioVenta)
+        .Real(t.PrecioCosto)
+        .Numero(t.ProductoID)
+        .Numero(t.MonedaId)
+        .Numero(h.ReservaId)
+        .Numero(h.HabitacionId)
+        .Numero(static_cast<uint8_t>(a.Cargo))
+        .Numero(static_cast<uint8_t>(a.Llamada));
   }
   Escritor& Falla(const std::optional<Fallo>& f) {
     Numero(static_cast<uint8_t>(f.has_value()));
@@ -88,6 +111,31 @@ class Lector {
     datos_.remove_prefix(largo);
     return true;
   }
+  bool Real(float& v) {
+    uint32_t bits = 0;
+    if (!Numero(bits)) return false;
+    v = std::bit_cast<float>(bits);
+    return true;
+  }
+  bool Paso(AvanceRegistro::Paso& p) {
+    uint8_t v = 0;
+    if (!Numero(v) || v > static_cast<uint8_t>(AvanceRegistro::Paso::Dudoso)) return false;
+    p = static_cast<AvanceRegistro::Paso>(v);
+    return true;
+  }
+  bool Avance(AvanceRegistro& a) {
+    uint8_t conocido = 0;
+    AvanceRegistro::Tarifa t;
+    AvanceRegistro::Habitacion h;
+    if (!Numero(conocido) || !Real(t.PrecioVenta) || !Real(t.PrecioCosto) ||
+        !Numero(t.ProductoID) || !Numero(t.MonedaId) || !Numero(h.ReservaId) ||
+        !Numero(h.HabitacionId) || !Paso(a.Cargo) || !Paso(a.Llamada)) {
+      return false;
+    }
+    if (conocido & kConTarifa) a.Tarifa_ = t;
+    if (conocido & kConHabitacion) a.Habitacion_ = h;
+    return true;
+  }
   bool Falla(std::optional<Fallo>& f) {
     uint8_t hay = 0;
     if (!Numero(hay)) return false;
@@ -106,7 +154,7 @@ class Lector {
 
 std::string Poner(const LineaPendiente& l) {
   Escritor e;
-  e.Numero(kPoner)
+  e.Numero(kPonerConAvance)
       .Numero(l.Id)
       .Numero(static_cast<uint8_t>(l.Situacion))
       .Numero(l.Intentos)
@@ -114,7 +162,8 @@ std::string Poner(const LineaPendiente& l) {
       .Numero(l.UltimoIntento)
       .Falla(l.PrimerFallo)
       .Falla(l.UltimoFallo)
-      .Texto(l.Linea);
+      .Texto(l.Linea)
+      .Avance(l.Avance);
   return e.Cambio();
 }
 
@@ -163,14 +212,30 @@ void ColaPendientes::Cargar() {
       datos.append(trozo.data(), static_cast<std::size_t>(n));
     }
   }
-  if (!datos.empty() && !Leer(datos)) {
+  if (datos.empty()) {
+    Contar();
+    estadoArchivo_ = Reescribir();
+    return;
+  }
+  const auto danados = Leer(datos);
+  if (!danados) {
     // Not a queue file: kept aside for a person to look at, never overwritten.
-    const std::string aparte = ruta_ + ".danado-" + std::to_string(::time(nullptr));
+    const std::string aparte = archivo_disco::NombreAparte(ruta_);
     if (std::rename(ruta_.c_str(), aparte.c_str()) != 0) {
       estadoArchivo_ = FalloSistema("cannot move aside the unreadable", ruta_);
       return;
     }
     estadoArchivo_ = Fallo{EILSEQ, ruta_ + " was not a queue file; moved to " + aparte};
+  } else if (*danados > 0) {
+    // The file as it was, for a person to recover by hand what could not be read.
+    const std::string copia = archivo_disco::NombreAparte(ruta_);
+    if (auto e = archivo_disco::Copiar(datos, copia); !e) {
+      estadoArchivo_ = e;
+      return;  // never rewritten without its copy
+    }
+    estadoArchivo_ =
+        Fallo{EILSEQ, ruta_ + " was damaged: " + std::to_string(*danados) +
+                          " bytes could not be read; the file as it was is kept at " + copia};
   }
   Contar();
   // Starts from a clean file: no torn tail, no dead changes.
@@ -178,41 +243,78 @@ void ColaPendientes::Cargar() {
   if (!escrito || estadoArchivo_) estadoArchivo_ = escrito;
 }
 
-// Replays the changes; a torn or damaged tail (a write cut short) ends
-// them. False when the file is not a queue file at all.
-bool ColaPendientes::Leer(std::string_view datos) {
-  if (!datos.starts_with(kCabecera)) return false;
-  datos.remove_prefix(kCabecera.size());
-  while (datos.size() >= 8) {
-    Lector marco(datos.substr(0, 8));
-    uint32_t largo = 0, crc = 0;
-    marco.Numero(largo);
-    marco.Numero(crc);
-    if (largo > kMaximoCambio || datos.size() - 8 < largo) break;
-    const std::string_view carga = datos.substr(8, largo);
-    if (Crc32(carga) != crc) break;
-    datos.remove_prefix(8 + largo);
+namespace {
 
-    Lector l(carga);
-    uint8_t tipo = 0;
-    LineaPendiente linea;
-    if (!l.Numero(tipo) || !l.Numero(linea.Id)) break;
-    siguiente_ = std::max(siguiente_, linea.Id + 1);
-    if (tipo == kQuitar) {
-      lineas_.erase(linea.Id);
-      continue;
-    }
-    uint8_t situacion = 0;
-    if (tipo != kPoner || !l.Numero(situacion) || !l.Numero(linea.Intentos) ||
-        !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
-        !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
-      break;
-    }
-    linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
-                          ? LineaPendiente::Estado::Aparcada
-                          : LineaPendiente::Estado::Pendiente;
-    lineas_[linea.Id] = std::move(linea);
+// One change at the start of the data: its payload, or nothing when no
+// whole change with a good checksum starts there.
+std::optional<std::string_view> Cambio(std::string_view datos) {
+  if (datos.size() < 8) return std::nullopt;
+  Lector marco(datos.substr(0, 8));
+  uint32_t largo = 0, crc = 0;
+  marco.Numero(largo);
+  marco.Numero(crc);
+  // Every change holds at least its kind and an Id (and a run of zeros,
+  // an empty payload with checksum 0, is no change).
+  if (largo < kMinimoCambio || largo > kMaximoCambio || datos.size() - 8 < largo) {
+    return std::nullopt;
   }
+  const std::string_view carga = datos.substr(8, largo);
+  if (Crc32(carga) != crc) return std::nullopt;
+  return carga;
+}
+
+}  // namespace
+
+// Replays the changes. A change that does not hold (its checksum or its
+// length is damaged) costs only itself: the reading goes on at the next
+// place where a whole change starts. A torn tail (a write cut short) ends
+// the changes. Nothing when the file is not a queue file at all; else the
+// damaged bytes skipped before the tail.
+std::optional<std::size_t> ColaPendientes::Leer(std::string_view datos) {
+  if (!datos.starts_with(kCabecera)) return std::nullopt;
+  datos.remove_prefix(kCabecera.size());
+  std::size_t danados = 0;
+  while (!datos.empty()) {
+    auto carga = Cambio(datos);
+    std::size_t salto = 1;
+    while (!carga && salto < datos.size()) carga = Cambio(datos.substr(salto++));
+    if (!carga) break;  // the tail
+    if (carga->data() != datos.data() + 8) {
+      const auto inicio = static_cast<std::size_t>(carga->data() - 8 - datos.data());
+      danados += inicio;
+      datos.remove_prefix(inicio);
+    }
+    datos.remove_prefix(8 + carga->size());
+    if (!Aplicar(*carga)) danados += 8 + carga->size();
+  }
+  return danados;
+}
+
+// False when the change is not one this version knows.
+bool ColaPendientes::Aplicar(std::string_view carga) {
+  Lector l(carga);
+  uint8_t tipo = 0;
+  LineaPendiente linea;
+  if (!l.Numero(tipo) || !l.Numero(linea.Id)) return false;
+  if (tipo == kQuitar) {
+    siguiente_ = std::max(siguiente_, linea.Id + 1);
+    lineas_.erase(linea.Id);
+    return true;
+  }
+  uint8_t situacion = 0;
+  if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
+      !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
+      !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
+    return false;
+  }
+  // A line kept by an earlier version: nothing is known of what it posted.
+  if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
+  if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) return false;
+  linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
+                        ? LineaPendiente::Estado::Aparcada
+                        : LineaPendiente::Estado::Pendiente;
+  siguiente_ = std::max(siguiente_, linea.Id + 1);
+  lineas_[linea.Id] = std::move(linea);
   return true;
 }
 

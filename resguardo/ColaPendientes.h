@@ -8,6 +8,7 @@
 
 #include "captura/Descriptor.h"
 #include "captura/Resultado.h"
+#include "llamadas/AvanceRegistro.h"
 
 // A call line kept because it could not be posted.
 struct LineaPendiente {
@@ -24,6 +25,8 @@ struct LineaPendiente {
   int64_t UltimoIntento = 0;
   std::optional<captura::Fallo> PrimerFallo;
   std::optional<captura::Fallo> UltimoFallo;
+  // What its attempts learned and posted.
+  AvanceRegistro Avance;
 };
 
 // The kept lines, in a file of the program's directory. Every change is on
@@ -57,7 +60,8 @@ class ColaPendientes {
 
  private:
   void Cargar();
-  bool Leer(std::string_view datos);
+  std::optional<std::size_t> Leer(std::string_view datos);
+  bool Aplicar(std::string_view carga);
   void Registrar(const std::string& cambio);
   void Compactar();
   void Contar();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "prueba/DirectorioPrueba.h"
 
@@ -52,6 +53,9 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
     l.UltimoIntento = 1765000100;
     l.PrimerFallo = captura::Fallo{-2147467259, "08001: sin conexión"};
     l.UltimoFallo = captura::Fallo{6, "Overflow"};
+    l.Avance.Tarifa_ = AvanceRegistro::Tarifa{0.3f, -1.25f, 42, -7};
+    l.Avance.Habitacion_ = AvanceRegistro::Habitacion{900, 15};
+    l.Avance.Cargo = AvanceRegistro::Paso::Dudoso;
     cola.Actualizar(l);
     cola.Quitar(quitada);
     EXPECT_EQ(cola.Pendientes(), 1u);
@@ -71,9 +75,30 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
   EXPECT_EQ(l.PrimerFallo->Numero, -2147467259);
   EXPECT_EQ(l.PrimerFallo->Descripcion, "08001: sin conexión");
   EXPECT_EQ(l.UltimoFallo->Numero, 6);
+  EXPECT_EQ(l.Avance.Tarifa_, (AvanceRegistro::Tarifa{0.3f, -1.25f, 42, -7}));
+  EXPECT_EQ(l.Avance.Habitacion_, (AvanceRegistro::Habitacion{900, 15}));
+  EXPECT_EQ(l.Avance.Cargo, AvanceRegistro::Paso::Dudoso);
+  EXPECT_EQ(l.Avance.Llamada, AvanceRegistro::Paso::Pendiente);
   EXPECT_FALSE(cola.Lineas().begin()->second.PrimerFallo);
+  EXPECT_EQ(cola.Lineas().begin()->second.Avance, AvanceRegistro{});
   // Numbering goes on after the highest ever given, removed ones included.
   EXPECT_GT(cola.Agregar(Nueva("nueva")).Id, aparcada);
+}
+
+// A line kept by the earlier version, which kept nothing of what it learned:
+// every row of it is looked up before it is posted.
+TEST_F(Cola, UnaLineaDeLaVersionAnteriorSeCompruebaEntera) {
+  const std::string anterior(
+      "\x53\x4E\x54\x4C\x50\x4E\x44\x31\x29\x00\x00\x00\xD4\xF4\xF0\xB4\x01\x07\x00\x00\x00"
+      "\x00\x00\x00\x00\x01\x02\x00\x00\x00\x40\xC3\x33\x69\x00\x00\x00\x00\xA4\xC3\x33\x69"
+      "\x00\x00\x00\x00\x00\x00\x05\x00\x00\x00\x76\x69\x65\x6A\x61",
+      57);
+  std::ofstream(ruta, std::ios::binary) << anterior;
+  ColaPendientes cola(ruta);
+  ASSERT_TRUE(cola.EstadoArchivo());
+  ASSERT_EQ(Textos(cola), std::vector<std::string>{"vieja"});
+  EXPECT_EQ(cola.Lineas().at(7).Intentos, 2u);
+  EXPECT_EQ(cola.Lineas().at(7).Avance, AvanceRegistro::Desconocido());
 }
 
 TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
@@ -85,7 +110,7 @@ TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
   std::filesystem::resize_file(ruta, std::filesystem::file_size(ruta) - 3);
   {
     ColaPendientes cola(ruta);
-    ASSERT_TRUE(cola.EstadoArchivo());
+    ASSERT_TRUE(cola.EstadoArchivo()) << cola.EstadoArchivo().Falla().Descripcion;
     EXPECT_EQ(Textos(cola), (std::vector<std::string>{"uno", "dos"}));
     cola.Agregar(Nueva("cuatro"));
   }
@@ -95,6 +120,50 @@ TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
   cola.Agregar(Nueva("cinco"));
   EXPECT_EQ(Textos(ColaPendientes(ruta)),
             (std::vector<std::string>{"uno", "dos", "cuatro", "cinco"}));
+}
+
+// A bit flipped inside one change, or its length field damaged, costs that
+// change only; the file as it was is kept aside, readable by its owner only.
+TEST_F(Cola, UnCambioDanadoSoloPierdeEseCambio) {
+  std::vector<std::size_t> inicios;
+  {
+    ColaPendientes cola(ruta);
+    for (const char* t : {"uno", "dos", "tres"}) {
+      inicios.push_back(std::filesystem::file_size(ruta));
+      cola.Agregar(Nueva(t));
+    }
+  }
+  const std::string sano = DirectorioPrueba::Leer(ruta);
+  struct Caso {
+    std::size_t posicion;
+    std::vector<std::string> quedan;
+  };
+  for (const Caso& c : {Caso{inicios[0] + 20, {"dos", "tres"}},    // in the first payload
+                        Caso{inicios[1] + 1, {"uno", "tres"}}}) {  // the middle one's length
+    std::string danado = sano;
+    danado[c.posicion] ^= 0x10;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+      if (e.path().filename() != ColaPendientes::kArchivo) std::filesystem::remove(e.path());
+    }
+    DirectorioPrueba::Escribir(ruta, danado);
+    ColaPendientes cola(ruta);
+    EXPECT_EQ(Textos(cola), c.quedan);
+    ASSERT_FALSE(cola.EstadoArchivo());
+    EXPECT_NE(cola.EstadoArchivo().Falla().Descripcion.find("damaged"), std::string::npos);
+    std::vector<std::filesystem::path> copias;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+      if (e.path().filename().string().starts_with("pendientes.dat.danado-")) {
+        copias.push_back(e.path());
+      }
+    }
+    ASSERT_EQ(copias.size(), 1u);
+    EXPECT_EQ(DirectorioPrueba::Leer(copias[0].string()), danado);
+    EXPECT_EQ(std::filesystem::status(copias[0]).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    // Written again whole, the file is sound: nothing more is said at the next start.
+    cola.Agregar(Nueva("cuatro"));
+    EXPECT_TRUE(cola.EstadoArchivo());
+  }
 }
 
 TEST_F(Cola, UnArchivoAjenoSeApartaSinBorrarlo) {

@@ -8,6 +8,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "resguardo/ArchivoDisco.h"
 
@@ -53,6 +55,13 @@ captura::Resultado<Contenido> LeerCabecera(const Descriptor& datos,
   return Contenido{campos[0], largo - kCabecera};
 }
 
+// A journal of ours, whatever the state of the rest of its header.
+bool ConFirma(const Descriptor& datos, const std::filesystem::path& ruta) {
+  std::string firma;
+  return archivo_disco::LeerDe(datos, 0, sizeof kFirma, firma, ruta) &&
+         std::memcmp(firma.data(), kFirma, sizeof kFirma) == 0;
+}
+
 }  // namespace
 
 captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
@@ -65,8 +74,17 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   if (!marca) return marca.Falla();
   Descriptor datos(::open(ruta.c_str(), O_RDWR | O_CLOEXEC));
   Contenido contenido{marca.Dato().Posicion(), 0};
+  std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
     auto leida = LeerCabecera(datos, ruta);
+    if (!leida && leida.Falla().Numero == EILSEQ && ConFirma(datos, ruta)) {
+      auto rehecho = Rehacer(directorio, datos, marca.Dato().Posicion());
+      if (!rehecho) return rehecho.Falla();
+      dano = leida.Falla();
+      dano->Descripcion += "; the file as it was is kept at " + rehecho.Dato().second;
+      datos = std::move(rehecho.Dato().first);
+      leida = LeerCabecera(datos, ruta);
+    }
     if (!leida) return leida.Falla();
     contenido = leida.Dato();
   } else if (errno != ENOENT) {
@@ -83,8 +101,34 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
       return sincronizado.Falla();
     }
   }
-  return std::make_unique<DiarioRecepcion>(Llave{}, directorio, std::move(datos), contenido.Base,
-                                           contenido.Largo, std::move(marca.Dato()), umbral);
+  auto diario =
+      std::make_unique<DiarioRecepcion>(Llave{}, directorio, std::move(datos), contenido.Base,
+                                        contenido.Largo, std::move(marca.Dato()), umbral);
+  diario->dano_ = std::move(dano);
+  return diario;
+}
+
+// A header damaged outside the program: the file is kept aside as it was,
+// and the bytes after the header are taken as received from the done mark
+// on, so they go once more through the path that posts only what is not
+// stored yet; nothing after the damage is lost.
+captura::Resultado<std::pair<Descriptor, std::string>> DiarioRecepcion::Rehacer(
+    const std::filesystem::path& directorio, const Descriptor& datos, uint64_t completo) {
+  const auto ruta = directorio / kArchivo;
+  struct stat info {};
+  if (::fstat(datos.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
+  std::string todo;
+  if (auto leido = archivo_disco::LeerDe(datos, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
+      !leido) {
+    return leido.Falla();
+  }
+  const std::string copia = archivo_disco::NombreAparte(ruta.string());
+  if (auto copiado = archivo_disco::Copiar(todo, copia); !copiado) return copiado.Falla();
+  auto nuevo = Reescribir(directorio, completo,
+                          std::string_view(todo).substr(std::min(todo.size(), kCabecera)));
+  if (!nuevo) return nuevo.Falla();
+  if (auto s = archivo_disco::SincronizarDirectorio(directorio); !s) return s.Falla();
+  return std::pair{std::move(nuevo.Dato()), copia};
 }
 
 captura::Resultado<DiarioRecepcion::Recuperado> DiarioRecepcion::Leer(

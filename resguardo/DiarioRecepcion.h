@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "captura/Descriptor.h"
 #include "captura/Resultado.h"
@@ -73,8 +75,12 @@ class DiarioRecepcion {
   // Failed writes so far, and the last one.
   uint64_t Fallos() const { return fallos_; }
   captura::Fallo UltimoFallo() const;
+  // Damage found when the journal was opened (its bytes were recovered).
+  const std::optional<captura::Fallo>& Dano() const { return dano_; }
 
  private:
+  static captura::Resultado<std::pair<Descriptor, std::string>> Rehacer(
+      const std::filesystem::path& directorio, const Descriptor& datos, uint64_t completo);
   static captura::Resultado<Descriptor> Reescribir(const std::filesystem::path& directorio,
                                                    uint64_t base, std::string_view bytes);
   captura::Estado Asegurar();
@@ -102,4 +108,5 @@ class DiarioRecepcion {
   mutable std::mutex falloMutex_;
   captura::Fallo ultimoFallo_;
   std::atomic<uint64_t> fallos_ = 0;
+  std::optional<captura::Fallo> dano_;
 };

@@ -190,6 +190,37 @@ TEST(DiarioRecepcion, UnArchivoAjenoNoSeTomaPorDiario) {
   EXPECT_EQ(DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo)), "esto no es un diario");
 }
 
+// Its header damaged on disk (a flipped bit in the base): the bytes after it
+// are still recovered, from the done mark on, and the file as it was is kept
+// aside, readable by its owner only.
+TEST(DiarioRecepcion, UnaCabeceraDanadaNoPierdeLoQueSigue) {
+  DirectorioPrueba dir;
+  {
+    auto diario = Abrir(dir.Ruta());
+    Agregar(*diario, "hecho;pendiente");
+    diario->Completado(6);
+  }
+  std::string danado = DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo));
+  danado[9] ^= 0x04;
+  DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), danado);
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario && diario->Dano());
+  // Where the done bytes end is not known: all of them go through the checked path.
+  EXPECT_EQ(Recuperar(*diario).Bytes, "hecho;pendiente");
+  EXPECT_EQ(Recuperar(*diario).Posicion, 6u);
+  int copias = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+    if (!e.path().filename().string().starts_with("recepcion.diario.danado-")) continue;
+    ++copias;
+    EXPECT_EQ(DirectorioPrueba::Leer(e.path().string()), danado);
+    EXPECT_EQ(e.status().permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  }
+  EXPECT_EQ(copias, 1);
+  Agregar(*diario, "nuevo");
+  EXPECT_EQ(Recuperar(*diario).Bytes, "hecho;pendientenuevo");
+}
+
 TEST(DiarioRecepcion, SinArchivoDeDatosLaNumeracionSigueDesdeLaMarca) {
   DirectorioPrueba dir;
   {

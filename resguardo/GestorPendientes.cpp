@@ -1,6 +1,7 @@
 #include "resguardo/GestorPendientes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,16 @@ Decision Decidir(const ResumenRegistro& r) {
 
 bool EsLlamada(std::string_view linea) { return RegistroLlamada::Leer(linea).EsValido(); }
 
+// What a waiting line keeps: a row posted is in doubt until the database has
+// flushed it (a power cut may take it back), so it is looked up, never taken
+// as stored.
+AvanceRegistro AGuardar(AvanceRegistro a) {
+  using Paso = AvanceRegistro::Paso;
+  if (a.Cargo == Paso::Hecho) a.Cargo = Paso::Dudoso;
+  if (a.Llamada == Paso::Hecho) a.Llamada = Paso::Dudoso;
+  return a;
+}
+
 }  // namespace
 
 GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola,
@@ -61,7 +72,7 @@ void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telef
   }
   // Behind the waiting lines, in arrival order; no attempt before its time.
   if (!EsLlamada(linea)) return;
-  Esperar(linea, std::nullopt);
+  Esperar(linea, AvanceRegistro{});
   bitacora_.EnEspera(linea);
   VigilarArchivo();
   Avisar();
@@ -78,6 +89,7 @@ void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& re
   l.Intentos = 1;
   l.Recibida = l.UltimoIntento = Ahora();
   l.PrimerFallo = l.UltimoFallo = *d.fallo;
+  l.Avance = AGuardar(resumen.Avance);
   if (d.transitorio && cola_.Pendientes() == 0) {
     espera_ = kEsperaInicial;
     proximo_ = reloj_() + espera_;
@@ -92,18 +104,18 @@ void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& re
   Avisar();
 }
 
-void GestorPendientes::Esperar(std::string_view linea, std::optional<Fallo> fallo) {
+void GestorPendientes::Esperar(std::string_view linea, AvanceRegistro avance) {
   LineaPendiente l;
   l.Linea = linea;
   l.Recibida = Ahora();
-  l.PrimerFallo = l.UltimoFallo = std::move(fallo);
+  l.Avance = avance;
   cola_.Agregar(std::move(l));
 }
 
 void GestorPendientes::EncolarRecuperada(std::string_view linea) {
   if (!EsLlamada(linea)) return;
   if (cola_.Pendientes() == 0) proximo_ = reloj_();
-  Esperar(linea, std::nullopt);
+  Esperar(linea, AvanceRegistro::Desconocido());
   bitacora_.Recobrada(linea);
   VigilarArchivo();
   Avisar();
@@ -145,12 +157,21 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
     if (turno.size() == kLineasPorPasada) break;
   }
   bool respondio = true;
+  std::vector<uint64_t> hechas;
   for (uint64_t id : turno) {
     const auto it = cola_.Lineas().find(id);
     if (it == cola_.Lineas().end()) continue;
-    if (!Reponer(it->second, telefono)) {
+    if (!Reponer(it->second, telefono, hechas)) {
       respondio = false;
       break;
+    }
+  }
+  // Lines leave the queue only once the database holds their rows durably.
+  if (!hechas.empty() && telefono.Asegurar()) {
+    for (uint64_t id : hechas) {
+      const auto it = cola_.Lineas().find(id);
+      bitacora_.Recuperada(it->second.Linea, it->second.Intentos);
+      cola_.Quitar(id);
     }
   }
   if (respondio) {
@@ -165,14 +186,31 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
 }
 
 // False when the database did not answer: the line keeps waiting.
-bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono) {
-  const auto resumen = receptor_.ProcesarLinea(l.Linea, telefono, ModoRegistro::Reposicion);
-  if (!resumen || resumen->Ok()) {
-    if (resumen) bitacora_.Recuperada(l.Linea, l.Intentos);
-    cola_.Quitar(l.Id);
+bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
+                               std::vector<uint64_t>& hechas) {
+  const ComprobarDudas dudas{
+      [&](const captura::ArgsCrearDetalle& fila) {
+        return Resolver(l, fila, telefono.ContarDetalles(fila), &AvanceRegistro::Cargo,
+                        &RegistradorLlamadas::FilaCargo);
+      },
+      [&](const captura::ArgsCrea& fila) {
+        return Resolver(l, fila, telefono.ContarLlamadas(fila), &AvanceRegistro::Llamada,
+                        &RegistradorLlamadas::FilaLlamada);
+      }};
+  const auto resumen =
+      receptor_.ProcesarLinea(l.Linea, telefono, ModoRegistro::Reposicion, l.Avance, dudas);
+  if (!resumen) {
+    cola_.Quitar(l.Id);  // not a call
+    return true;
+  }
+  if (resumen->Ok()) {
+    l.Avance = AGuardar(resumen->Avance);
+    cola_.Actualizar(l);
+    hechas.push_back(l.Id);
     return true;
   }
   const Decision d = Decidir(*resumen);
+  l.Avance = AGuardar(resumen->Avance);
   ++l.Intentos;
   l.UltimoIntento = Ahora();
   if (!l.PrimerFallo) l.PrimerFallo = *d.fallo;
@@ -187,11 +225,54 @@ bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono) {
   return !d.transitorio;
 }
 
+// A row in doubt is stored when the database holds as many rows equal to it
+// as there are lines before it, itself included, that wait in doubt with the
+// same row (or with the same text, their row not known yet): k identical
+// calls expect k rows. The others of those lines learn the answer too, so
+// that each later line is posted, or not, without being counted again.
+template <class Fila>
+captura::Resultado<bool> GestorPendientes::Resolver(
+    const LineaPendiente& linea, const Fila& fila, const captura::Resultado<int32_t>& cuenta,
+    AvanceRegistro::Paso AvanceRegistro::*paso,
+    std::optional<Fila> (*filaDe)(const RegistroLlamada&, const AvanceRegistro&)) {
+  if (!cuenta) return cuenta.Falla();
+  using Paso = AvanceRegistro::Paso;
+  std::vector<LineaPendiente> grupo;
+  std::size_t propia = 0;
+  for (const auto& [id, otra] : cola_.Lineas()) {
+    if (id == linea.Id) {
+      propia = grupo.size();
+      grupo.push_back(linea);
+      continue;
+    }
+    if (otra.Situacion != LineaPendiente::Estado::Pendiente || otra.Avance.*paso != Paso::Dudoso) {
+      continue;
+    }
+    const auto suya = filaDe(RegistroLlamada::Leer(otra.Linea), otra.Avance);
+    const bool desconocida = !otra.Avance.Tarifa_ || !otra.Avance.Habitacion_;
+    if (suya ? *suya == fila : desconocida && otra.Linea == linea.Linea) grupo.push_back(otra);
+  }
+  const auto guardadas = static_cast<std::size_t>(std::max(cuenta.Dato(), 0));
+  for (std::size_t i = 0; i < grupo.size(); ++i) {
+    if (i == propia) continue;
+    grupo[i].Avance.*paso = i < guardadas ? Paso::Hecho : Paso::Pendiente;
+    grupo[i].Avance = AGuardar(grupo[i].Avance);
+    cola_.Actualizar(grupo[i]);
+  }
+  return propia < guardadas;
+}
+
 // A queue file that cannot be written is told once, and again after it
 // recovered and failed anew.
 void GestorPendientes::VigilarArchivo() {
   const auto& estado = cola_.EstadoArchivo();
-  if (!estado && !archivoFallido_) bitacora_.ArchivoNoGuardado(estado.Falla());
+  if (!estado && !archivoFallido_) {
+    if (estado.Falla().Numero == EILSEQ) {
+      bitacora_.ArchivoDanado(estado.Falla());
+    } else {
+      bitacora_.ArchivoNoGuardado(estado.Falla());
+    }
+  }
   archivoFallido_ = !estado;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "captura/_Telefono.h"
 #include "llamadas/ReceptorLlamadas.h"
@@ -68,8 +69,14 @@ class GestorPendientes {
 
  private:
   void Guardar(std::string_view linea, const ResumenRegistro& resumen);
-  void Esperar(std::string_view linea, std::optional<captura::Fallo> fallo);
-  bool Reponer(LineaPendiente linea, captura::_Telefono& telefono);
+  void Esperar(std::string_view linea, AvanceRegistro avance);
+  bool Reponer(LineaPendiente linea, captura::_Telefono& telefono, std::vector<uint64_t>& hechas);
+  template <class Fila>
+  captura::Resultado<bool> Resolver(const LineaPendiente& linea, const Fila& fila,
+                                    const captura::Resultado<int32_t>& cuenta,
+                                    AvanceRegistro::Paso AvanceRegistro::*paso,
+                                    std::optional<Fila> (*filaDe)(const RegistroLlamada&,
+                                                                  const AvanceRegistro&));
   void VigilarArchivo();
   void Avisar();
 

@@ -16,6 +16,7 @@
 #include "prueba/LineaPrueba.h"
 #include "prueba/OdbcDePrueba.h"
 #include "prueba/PuertoFalso.h"
+#include "prueba/SalidaOrden.h"
 #include "prueba/SesionSqlite.h"
 #include "prueba/TelefonoPrestado.h"
 #include "prueba/VentanaFalsa.h"
@@ -49,7 +50,9 @@ class Estacion {
     gestor_.Conectar();
   }
 
-  void Recibir(int i) { receptor_.ProcesarRecuperado(Linea(i) + "\r\n", 0); }
+  void Recibir(int i) { Recibir(Linea(i)); }
+
+  void Recibir(const std::string& linea) { receptor_.ProcesarRecuperado(linea + "\r\n", 0); }
 
   // One due attempt, however long the back-off.
   void Reintentar() {
@@ -85,17 +88,22 @@ captura::Resultado<std::unique_ptr<captura::_Telefono>> TelefonoReal() {
   return std::unique_ptr<captura::_Telefono>(std::make_unique<captura::Telefono>());
 }
 
-void CargarHotel(OdbcDePrueba& odbc) {
-  odbc.Ejecutar(
-      "INSERT INTO Productos (ProductoID, CodigosTelefonicos, PrecioVenta, PrecioCosto, "
-      "MonedaId) VALUES (1, '0051', 2.5, 1.25, 1)");
+// The tariff and the rooms 100-109 (reservation 5000 + room).
+std::vector<std::string> Hotel() {
   std::string habitaciones;
   for (int h = 100; h < 110; ++h) {
     habitaciones += (h > 100 ? "," : "") + std::string("(") + std::to_string(h) + ", '" +
                     std::to_string(h) + "', " + std::to_string(5000 + h) + ")";
   }
-  odbc.Ejecutar("INSERT INTO Habitaciones (HabitacionId, NroHabitacion, ReservaId) VALUES " +
-                habitaciones);
+  return {
+      "INSERT INTO Productos (ProductoID, CodigosTelefonicos, PrecioVenta, PrecioCosto, "
+      "MonedaId) VALUES (1, '0051', 2.5, 1.25, 1);",
+      "INSERT INTO Habitaciones (HabitacionId, NroHabitacion, ReservaId) VALUES " + habitaciones +
+          ";"};
+}
+
+void CargarHotel(OdbcDePrueba& odbc) {
+  for (const auto& sql : Hotel()) odbc.Ejecutar(sql);
 }
 
 // Rows per dialled number in a table.
@@ -182,6 +190,88 @@ TEST_F(BaseSqlite, BaseBloqueadaDuranteUnaRafaga) {
   EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
   EXPECT_EQ(estacion.Gestor().Aparcadas(), 0u);
   CadaLlamadaYCadaCargoUnaVez(*odbc_, kLineas);
+}
+
+// The file is moved away and a fresh one put in its place while the station
+// idles longer than the idle time-out: the next calls go to the new file
+// only, the old one keeps what it had.
+TEST_F(BaseSqlite, ArchivoReemplazadoEnReposoRecibeSoloLasLlamadasNuevas) {
+  captura::ConexionCompartida::FijarTiempos(std::chrono::milliseconds(300),
+                                            std::chrono::seconds(30));
+  Estacion estacion(TelefonoReal);
+  estacion.Recibir(0);
+  odbc_->SoltarPropia();
+  const std::string nueva = base_ + ".nueva";
+  std::string sql =
+      "sqlite3 -bail " + nueva + " <" + SENTREL_RAIZ + "/captura/sql/esquema-sqlite.sql";
+  for (const auto& s : Hotel()) sql += " && sqlite3 -bail " + nueva + " \"" + s + "\"";
+  ASSERT_TRUE(SalidaOrden(sql + " >/dev/null"));
+  std::filesystem::rename(base_, base_ + ".vieja");
+  std::filesystem::rename(nueva, base_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  estacion.Recibir(1);
+  estacion.Recibir(2);
+  captura::ConexionCompartida::FijarTiempos(captura::ConexionCompartida::kInactividadMaxima,
+                                            std::chrono::seconds(30));
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  auto discados = [](const std::string& base) {
+    return SalidaOrden("sqlite3 " + base + " 'SELECT Discado FROM telefonos ORDER BY Discado'");
+  };
+  EXPECT_EQ(discados(base_ + ".vieja"), "00514000\n");
+  EXPECT_EQ(discados(base_), "00514001\n00514002\n");
+}
+
+// Fails Crea without applying it, a given number of times (a connection
+// lost before the statement reached the server).
+class TelefonoSinCrea : public TelefonoPrestado {
+ public:
+  TelefonoSinCrea(captura::Telefono& real, int& fallos, int& vivos)
+      : TelefonoPrestado(real, vivos), fallos_(fallos) {}
+  captura::Estado Crea(const std::string& a, const std::string& b, captura::Fecha c,
+                       captura::Fecha d, const std::string& e, const std::string& f, int32_t g,
+                       int32_t h, float i, float j, int32_t k, uint8_t l,
+                       float m) noexcept override {
+    if (fallos_-- > 0) return Fallo{captura::kErrorConexion, "08S01: connection lost"};
+    return TelefonoPrestado::Crea(a, b, c, d, e, f, g, h, i, j, k, l, m);
+  }
+
+ private:
+  int& fallos_;
+};
+
+long Contar(OdbcDePrueba& odbc, const std::string& sql) {
+  return odbc.Consultar(sql)->Campo("n").Dato().ALong().Dato();
+}
+
+// The charge went in, the call did not; the room then changed guests before
+// the re-post: one charge, to the first reservation, and the call with it.
+// Then two real calls alike (one room, one number, one minute, one length)
+// both wait and are both charged.
+TEST_F(BaseSqlite, LaReposicionCargaAlPrimerHuespedYDosLlamadasIgualesSonDos) {
+  captura::Telefono real;
+  int fallos = 1, vivos = 0;
+  Estacion estacion([&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
+    return std::unique_ptr<captura::_Telefono>(
+        std::make_unique<TelefonoSinCrea>(real, fallos, vivos));
+  });
+  estacion.Recibir(0);
+  ASSERT_EQ(estacion.Gestor().Pendientes(), 1u);
+  odbc_->Ejecutar("UPDATE Habitaciones SET ReservaId = 9100 WHERE NroHabitacion = '100'");
+  estacion.Vaciar();
+  EXPECT_EQ(Contar(*odbc_, "SELECT COUNT(*) AS n FROM CuentasCorrientes WHERE ReservaId = 5100"),
+            1);
+  EXPECT_EQ(Contar(*odbc_, "SELECT COUNT(*) AS n FROM CuentasCorrientes"), 1);
+  EXPECT_EQ(Contar(*odbc_, "SELECT COUNT(*) AS n FROM telefonos WHERE Reservaid = 5100"), 1);
+
+  fallos = 1;
+  const std::string igual = LineaPrueba(" 101", "00519999", "07/12/26", "11:00", "000:02:10");
+  estacion.Recibir(igual);
+  estacion.Recibir(igual);
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 2u);
+  estacion.Vaciar();
+  EXPECT_EQ(
+      Contar(*odbc_, "SELECT COUNT(*) AS n FROM CuentasCorrientes WHERE Discado = '00519999'"), 2);
+  EXPECT_EQ(Contar(*odbc_, "SELECT COUNT(*) AS n FROM telefonos WHERE Discado = '00519999'"), 2);
 }
 
 // A posting the server applied but whose answer never came (a time-out
@@ -273,6 +363,13 @@ class ClusterPropio {
   bool Listo() const { return !puerto_.empty() && !dir_.empty(); }
   bool Detener() { return Orden("detener"); }
   bool Reanudar() { return Orden("reanudar"); }
+  // Every process of the server stops, or goes on: alive but silent.
+  bool Senal(const char* senal) {
+    const std::string pid = "$(head -1 " + dir_ + "/datos/postmaster.pid)";
+    return std::system(
+               ("kill -" + std::string(senal) + " " + pid + " $(pgrep -P " + pid + ")").c_str()) ==
+           0;
+  }
 
  private:
   static std::string Script() { return std::string(SENTREL_RAIZ) + "/scripts/postgres-prueba.sh"; }
@@ -283,35 +380,81 @@ class ClusterPropio {
   std::string puerto_, dir_;
 };
 
+// A PostgreSQL cluster of the test's own with the hotel's database.
+class BasePostgres : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (OdbcDePrueba::PuertoPostgres().empty()) {
+      GTEST_SKIP() << "no PostgreSQL test cluster (SENTREL_PG_PORT): run scripts/probar.sh";
+    }
+    ASSERT_TRUE(locale_.ok());
+    SOLO_EN_PROCESO_PROPIO();
+    cluster_ = std::make_unique<ClusterPropio>();
+    ASSERT_TRUE(cluster_->Listo());
+    odbc_ = std::make_unique<OdbcDePrueba>();
+    odbc_->Crear(Motor::PostgreSQL);
+    CargarHotel(*odbc_);
+  }
+
+  LocalePeruano locale_;
+  std::unique_ptr<ClusterPropio> cluster_;
+  std::unique_ptr<OdbcDePrueba> odbc_;
+};
+
 // The server is stopped in the middle of a burst (a restart for an update)
 // and started again: the kept connection breaks, new ones are refused, and
 // once it answers every line is posted.
-TEST(BasePostgres, ServidorDetenidoYArrancadoDuranteUnaRafaga) {
-  if (OdbcDePrueba::PuertoPostgres().empty()) {
-    GTEST_SKIP() << "no PostgreSQL test cluster (SENTREL_PG_PORT): run scripts/probar.sh";
-  }
-  LocalePeruano locale;
-  ASSERT_TRUE(locale.ok());
-  SOLO_EN_PROCESO_PROPIO();
-  ClusterPropio cluster;
-  ASSERT_TRUE(cluster.Listo());
-  OdbcDePrueba odbc;
-  odbc.Crear(Motor::PostgreSQL);
-  CargarHotel(odbc);
-
+TEST_F(BasePostgres, ServidorDetenidoYArrancadoDuranteUnaRafaga) {
   Estacion estacion(TelefonoReal);
   for (int i = 0; i < 10; ++i) estacion.Recibir(i);
-  ASSERT_TRUE(cluster.Detener());
+  ASSERT_TRUE(cluster_->Detener());
   for (int i = 10; i < 30; ++i) estacion.Recibir(i);
   estacion.Reintentar();
   EXPECT_EQ(estacion.Gestor().Pendientes(), 20u);
   EXPECT_EQ(estacion.Gestor().Aparcadas(), 0u);
-  ASSERT_TRUE(cluster.Reanudar());
+  ASSERT_TRUE(cluster_->Reanudar());
   for (int i = 30; i < kLineas; ++i) estacion.Recibir(i);
   estacion.Vaciar();
   EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
-  odbc.CortarConexiones();  // the test's own connection died with the server too
-  CadaLlamadaYCadaCargoUnaVez(odbc, kLineas);
+  odbc_->CortarConexiones();  // the test's own connection died with the server too
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, kLineas);
+}
+
+// Restarted while the station idles: the kept connection is dead, and the
+// next burst is priced, charged and stored as if nothing had happened.
+TEST_F(BasePostgres, ReinicioEnReposoYLuegoUnaRafaga) {
+  Estacion estacion(TelefonoReal);
+  for (int i = 0; i < 5; ++i) estacion.Recibir(i);
+  ASSERT_TRUE(cluster_->Detener());
+  ASSERT_TRUE(cluster_->Reanudar());
+  for (int i = 5; i < kLineas; ++i) estacion.Recibir(i);
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  EXPECT_TRUE(estacion.Mensajes().empty());
+  odbc_->CortarConexiones();
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, kLineas);
+}
+
+// The server stops answering in the middle of a lookup (SIGSTOP): the call
+// waits no longer than the query time-out, whole, and is stored once when
+// the server goes on.
+TEST_F(BasePostgres, ServidorMudoDuranteUnaConsulta) {
+  const auto consulta = std::chrono::seconds(2);
+  captura::ConexionCompartida::FijarTiempos(captura::ConexionCompartida::kInactividadMaxima,
+                                            consulta);
+  Estacion estacion(TelefonoReal);
+  estacion.Recibir(0);
+  ASSERT_TRUE(cluster_->Senal("STOP"));
+  const auto inicio = std::chrono::steady_clock::now();
+  estacion.Recibir(1);
+  const auto espera = std::chrono::steady_clock::now() - inicio;
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 1u);
+  ASSERT_TRUE(cluster_->Senal("CONT"));
+  EXPECT_LT(espera, consulta + std::chrono::seconds(1));
+  estacion.Vaciar();
+  captura::ConexionCompartida::FijarTiempos(captura::ConexionCompartida::kInactividadMaxima,
+                                            std::chrono::seconds(30));
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, 2);
 }
 
 }  // namespace

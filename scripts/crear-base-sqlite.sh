@@ -50,12 +50,16 @@ fi
 
 mkdir -p "$(dirname "$ini")"
 touch "$ini"
-tmp=$(mktemp "$ini.XXXXXX")
+# The file is edited in place (through a symlink too), so it keeps its mode
+# and owner: a system odbc.ini stays readable by the station's user.
+destino=$(readlink -f "$ini")
+tmp=$(mktemp)
+trap 'rm -f "$tmp"' EXIT
 # Drop any previous [Tavro_Datos] section, keep everything else.
 awk '
   /^[[:space:]]*\[/ { fuera = ($0 ~ /^[[:space:]]*\[Tavro_Datos\][[:space:]]*$/) }
   !fuera { print }
-' "$ini" >"$tmp"
+' "$destino" >"$tmp"
 # Timeout: a database locked by another program fails the statement after
 # 2 s (the call is kept and re-posted later) instead of freezing the station.
 cat >>"$tmp" <<INI
@@ -67,5 +71,5 @@ NoCreat=1
 JournalMode=WAL
 Timeout=2000
 INI
-mv "$tmp" "$ini"
+cat "$tmp" >"$destino"
 echo "Created $base; data source Tavro_Datos registered in $ini"

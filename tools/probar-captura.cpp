@@ -33,8 +33,7 @@ constexpr char kUso[] =
     "  Crea ANEXO DISCADO FECHA HORA TIEMPO CODIGO RESERVA HABITACION PRECIO_VENTA\n"
     "       PRECIO_COSTO PRODUCTO MONEDA TIPO_CAMBIO\n"
     "  CreaLLamda ANEXO DISCADO FECHA HORA\n"
-    "  ContarRegistrados TIPO RESERVA ANEXO DISCADO FECHA HORA TIEMPO\n"
-    "                    (TIPO 0 = call in telefonos, 1 = charge in CuentasCorrientes)\n"
+
     "\n"
     "Numbers with \".\" as decimal separator; FECHA in the locale's short date\n"
     "(e.g. 07/12/2026 under es_PE), optionally followed by \" hh:mm:ss\"; HORA\n"
@@ -150,14 +149,6 @@ int CreaLLamda(captura::_Telefono& t, const Argumentos& a) {
   return Informar(t.CreaLLamda(a[0], a[1], LeerFecha(a[2], "FECHA"), LeerHora(a[3], "HORA")));
 }
 
-int ContarRegistrados(captura::_Telefono& t, const Argumentos& a) {
-  auto n = t.ContarRegistrados(Byte(a[0], "TIPO"), Long(a[1], "RESERVA"), a[2], a[3],
-                               LeerFecha(a[4], "FECHA"), LeerHora(a[5], "HORA"), a[6]);
-  if (!n) return Informar(n.Falla());
-  std::printf("%d row(s)\n", n.Dato());
-  return 0;
-}
-
 struct Metodo {
   std::size_t argumentos;
   std::function<int(captura::_Telefono&, const Argumentos&)> llamar;
@@ -170,7 +161,6 @@ const std::map<std::string, Metodo> kMetodos = {
     {"CrearDetalle", {19, CrearDetalle}},
     {"Crea", {13, Crea}},
     {"CreaLLamda", {4, CreaLLamda}},
-    {"ContarRegistrados", {7, ContarRegistrados}},
 };
 
 }  // namespace

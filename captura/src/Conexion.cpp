@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "Diagnostico.h"
 
@@ -145,7 +146,12 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
   const bool enlazar = SQL_SUCCEEDED(SQLGetInfo(h, SQL_GETDATA_EXTENSIONS, &extensiones,
                                                 sizeof extensiones, nullptr)) &&
                        (extensiones & SQL_GD_BOUND) != 0;
-  return std::make_unique<Conexion>(std::move(dbc), enlazar);
+  std::array<SQLCHAR, 64> motor{};
+  const bool sqlite =
+      SQL_SUCCEEDED(SQLGetInfo(h, SQL_DBMS_NAME, motor.data(),
+                               static_cast<SQLSMALLINT>(motor.size()), nullptr)) &&
+      std::string_view(reinterpret_cast<const char*>(motor.data())).starts_with("SQLite");
+  return std::make_unique<Conexion>(std::move(dbc), enlazar, sqlite);
 }
 
 void Conexion::Observar(Observador o) noexcept { observador = o; }
@@ -202,6 +208,27 @@ Resultado<Conexion::Cursor> Conexion::EjecutarDirecto(const std::string& sql) {
 Estado Conexion::Ejecutar(const std::string& sql) {
   auto stmt = EjecutarDirecto(sql);
   if (!stmt) return stmt.Falla();
+  return {};
+}
+
+Estado Conexion::Asegurar(bool vaciar) {
+  if (!sqlite_) return {};
+  auto rs =
+      Consultar(vaciar ? "PRAGMA wal_checkpoint(TRUNCATE)" : "PRAGMA wal_checkpoint(PASSIVE)");
+  if (!rs) return rs.Falla();
+  // busy, frames in the log, frames written back (-1 and -1 outside WAL).
+  std::array<int32_t, 3> v{};
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    auto campo = rs.Dato()->Campo(i);
+    auto n = campo ? campo.Dato().ALong() : Resultado<int32_t>(campo.Falla());
+    if (!n) return n.Falla();
+    v[i] = n.Dato();
+  }
+  if (v[0] != 0 || v[2] < v[1]) {
+    return Fallo{kErrorSentencia,
+                 "HY000: the database file was not flushed: " + std::to_string(v[2]) + " of " +
+                     std::to_string(v[1]) + " log frames written back"};
+  }
   return {};
 }
 

@@ -17,7 +17,8 @@ class Conexion {
   static constexpr SQLULEN kTiempoConsulta = 30;  // seconds
 
   static Resultado<std::unique_ptr<Conexion>> Abrir(SQLHENV entorno, const std::string& cadena);
-  Conexion(ManejadorConexion dbc, bool enlazar) : dbc_(std::move(dbc)), enlazar_(enlazar) {}
+  Conexion(ManejadorConexion dbc, bool enlazar, bool sqlite)
+      : dbc_(std::move(dbc)), enlazar_(enlazar), sqlite_(sqlite) {}
 
   // Runs a select and fetches its whole result: the row set needs no
   // connection afterwards.
@@ -26,9 +27,22 @@ class Conexion {
   // Runs one statement that returns no rows.
   Estado Ejecutar(const std::string& sql);
 
+  // Makes what was committed durable: an SQLite file in WAL mode commits
+  // without waiting for the disk (synchronous NORMAL) until a checkpoint,
+  // which flushes the log first. Other engines commit durably already.
+  // Vaciar also empties the log file: a connection about to close leaves no
+  // log behind for a file put in place of its own (SQLite does not write
+  // back on close a file that was moved, and the next file at that path
+  // would take the log as its own).
+  Estado Asegurar(bool vaciar = false);
+
   // Sees every statement text just before it goes to the driver (tests).
   using Observador = void (*)(const std::string& sql);
   static void Observar(Observador observador) noexcept;
+
+  // An embedded database file: it answers or fails within its own busy
+  // time-out, and has no server that can stop answering.
+  bool Embebida() const noexcept { return sqlite_; }
 
   // The driver reported the connection itself as broken: it must not be
   // used again.
@@ -53,6 +67,7 @@ class Conexion {
   // Rows are fetched into bound buffers: the driver can read a bound field
   // again, for a text longer than its buffer.
   bool enlazar_;
+  bool sqlite_;
   bool rota_ = false;
 };
 

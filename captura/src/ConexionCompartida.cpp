@@ -5,16 +5,28 @@
 #include <mutex>
 
 #include "Diagnostico.h"
+#include "HiloConexion.h"
+#include "captura/FalloTransitorio.h"
 
 namespace captura {
 namespace {
 
+using Reloj = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Threads still held by a silent server beyond which a new call does not
+// wait its own time-out: the server has not answered for minutes.
+constexpr int kMaximoAbandonados = 4;
+
 struct Compartido {
   std::mutex mutex;
-  ManejadorEntorno entorno;  // declared first: outlives the connection
-  std::unique_ptr<Conexion> conexion;
-  std::string cadena;
+  std::shared_ptr<ManejadorEntorno> entorno;
+  std::unique_ptr<HiloConexion> hilo;
+  Reloj::time_point ultimoUso;
+  bool sinAsegurar = false;  // rows posted on the kept connection since its last flush
   bool reutilizar = true;
+  milliseconds inactividad = ConexionCompartida::kInactividadMaxima;
+  milliseconds consulta = std::chrono::seconds(Conexion::kTiempoConsulta);
 };
 
 Compartido& Guardado() {
@@ -27,7 +39,7 @@ Estado AbrirEntorno(Compartido& c) {
   SQLHENV h = SQL_NULL_HENV;
   const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h);
   if (!SQL_SUCCEEDED(rc)) return Fallo{kErrorConexion, "ODBC: cannot allocate the environment"};
-  ManejadorEntorno entorno(h);
+  auto entorno = std::make_shared<ManejadorEntorno>(h);
   if (auto e = Verificar(
           SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
           SQL_HANDLE_ENV, h);
@@ -38,29 +50,89 @@ Estado AbrirEntorno(Compartido& c) {
   return {};
 }
 
-Estado AbrirConexion(Compartido& c, const std::string& cadena) {
-  if (c.conexion && c.cadena == cadena) return {};
-  c.conexion.reset();
+Fallo SinRespuesta(milliseconds limite) {
+  return Fallo{kErrorTiempo, "HYT00: the database did not answer within " +
+                                 std::to_string(limite.count()) + " ms"};
+}
+
+// One run of the work on the kept connection, opened when there is none.
+// The connection is closed after any failure that leaves its state in doubt.
+// Closes the kept connection, its database file written back first.
+void Cerrar(Compartido& c) {
+  if (c.hilo && c.hilo->Abierta()) {
+    static_cast<void>(
+        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(true); }, c.consulta));
+  }
+  c.hilo.reset();
+}
+
+Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& t,
+                bool& reusada) {
+  if (c.hilo && (c.hilo->Cadena() != cadena || Reloj::now() - c.ultimoUso > c.inactividad)) {
+    Cerrar(c);
+  }
+  if (HiloConexion::Abandonados() >= kMaximoAbandonados) return SinRespuesta(c.consulta);
   if (auto e = AbrirEntorno(c); !e) return e;
-  auto abierta = Conexion::Abrir(c.entorno.get(), cadena);
-  if (!abierta) return abierta.Falla();
-  c.conexion = std::move(abierta.Dato());
-  c.cadena = cadena;
-  return {};
+  reusada = c.hilo && c.hilo->Abierta();
+  if (!c.hilo) c.hilo = std::make_unique<HiloConexion>(c.entorno, cadena);
+  // Opening a connection has its own login time-out.
+  const milliseconds limite =
+      c.consulta + (reusada ? milliseconds(0) : std::chrono::seconds(Conexion::kTiempoLogin));
+  auto hecho = c.hilo->Ejecutar(t, limite);
+  if (!hecho) {
+    c.hilo.reset();  // its thread goes on alone
+    return SinRespuesta(limite);
+  }
+  c.ultimoUso = Reloj::now();
+  if (c.hilo->Rota() || !c.reutilizar || (!*hecho && EsFalloTransitorio(hecho->Falla()))) {
+    c.hilo.reset();
+  }
+  return *hecho;
 }
 
 }  // namespace
 
-Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabajo) {
+Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabajo,
+                                Repetir repetir) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
   try {
-    if (auto e = AbrirConexion(c, cadena); !e) return e;
-    Estado resultado = trabajo(*c.conexion);
-    if (c.conexion->Rota() || !c.reutilizar) c.conexion.reset();
-    return resultado;
+    bool reusada = false;
+    Estado e = Ejecutar(c, cadena, trabajo, reusada);
+    if (e && repetir == Repetir::No && c.hilo) c.sinAsegurar = true;
+    // A kept connection found dead: a lookup runs once more on a new one. A
+    // time-out is not retried: the server is there but does not answer.
+    if (!e && reusada && repetir == Repetir::Si && e.Falla().Numero != kErrorTiempo &&
+        EsFalloTransitorio(e.Falla())) {
+      e = Ejecutar(c, cadena, trabajo, reusada);
+    }
+    return e;
   } catch (const std::exception& ex) {
-    c.conexion.reset();
+    c.hilo.reset();
+    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+  }
+}
+
+// A connection closed since is flushed by its close.
+Estado ConexionCompartida::Asegurar() {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  if (!c.hilo || !c.hilo->Abierta() || !c.sinAsegurar) return {};
+  try {
+    auto hecho =
+        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(); }, c.consulta);
+    if (!hecho) {
+      c.hilo.reset();
+      return SinRespuesta(c.consulta);
+    }
+    if (*hecho) {
+      c.sinAsegurar = false;
+    } else if (c.hilo->Rota() || EsFalloTransitorio(hecho->Falla())) {
+      c.hilo.reset();
+    }
+    return *hecho;
+  } catch (const std::exception& ex) {
+    c.hilo.reset();
     return Fallo{7, std::string("Out of memory: ") + ex.what()};
   }
 }
@@ -68,7 +140,7 @@ Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabaj
 void ConexionCompartida::Descartar() {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
-  c.conexion.reset();
+  c.hilo.reset();
   c.entorno.reset();
 }
 
@@ -76,7 +148,14 @@ void ConexionCompartida::FijarReutilizar(bool reutilizar) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
   c.reutilizar = reutilizar;
-  if (!reutilizar) c.conexion.reset();
+  if (!reutilizar) c.hilo.reset();
+}
+
+void ConexionCompartida::FijarTiempos(milliseconds inactividad, milliseconds consulta) {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  c.inactividad = inactividad;
+  c.consulta = consulta;
 }
 
 }  // namespace captura

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -10,20 +11,43 @@ namespace captura {
 // The process-wide kept connection. The program creates a new Telefono for
 // every receive event, so the connection must outlive the objects; opening
 // one per statement costs more than the statement on a server.
+//
+// The kept connection is never worse than a connection per call: a failure
+// that leaves its state in doubt closes it, a lookup that finds it dead runs
+// once more on a new one, and one left unused for a while is closed, so a
+// restarted server or a replaced database file is picked up. The work runs on
+// a thread of the connection's own: a server that stops answering holds the
+// caller no longer than the query time-out, after which that thread and its
+// connection are left to finish alone.
 class ConexionCompartida {
  public:
+  // The work gets the open connection. It may outlive the call (after a
+  // time-out), so it holds what it uses, never references to the caller's.
   using Trabajo = std::function<Estado(Conexion&)>;
 
-  // Runs the work on the kept connection, opening it first when there is
-  // none. A connection found broken is dropped afterwards, so the next call
-  // opens a fresh one; the work itself is never run twice.
-  static Estado Usar(const std::string& cadena, const Trabajo& trabajo);
+  enum class Repetir {
+    No,  // a posting: never run twice
+    Si,  // a lookup: run once more on a new connection when the kept one was dead
+  };
+
+  // The idle time after which the kept connection is closed, as the idle
+  // time-out of ODBC connection pooling.
+  static constexpr std::chrono::milliseconds kInactividadMaxima = std::chrono::seconds(60);
+
+  // Runs the work on the kept connection, opening it first when there is none.
+  static Estado Usar(const std::string& cadena, const Trabajo& trabajo, Repetir repetir);
+
+  // Makes the rows posted so far durable, on the connection that posted them.
+  static Estado Asegurar();
 
   // Drops the kept connection and the environment (the next call starts anew).
   static void Descartar();
 
   // Off: every call opens and closes a connection of its own.
   static void FijarReutilizar(bool reutilizar);
+  // Tests: shorter idle and query time-outs.
+  static void FijarTiempos(std::chrono::milliseconds inactividad,
+                           std::chrono::milliseconds consulta);
 };
 
 }  // namespace captura

@@ -11,11 +11,13 @@ constexpr int32_t kSinMemoria = static_cast<int32_t>(0x8007000E);
 constexpr int32_t kMemoriaInsuficiente = 7;
 
 // SQLSTATEs, whole or by class, of a database that cannot serve now: lost or
-// refused connections, login failures, time-outs, a server shutting down or
-// starting, exhausted resources, deadlocks, driver manager set-up.
-constexpr std::array<std::string_view, 13> kEstados = {"08",    "28",    "HYT00", "HYT01", "57P01",
-                                                       "57P02", "57P03", "53",    "40001", "40P01",
-                                                       "HY001", "IM",    "S1T00"};
+// refused connections, login failures, time-outs (the driver's own, a
+// statement cancelled by the server's time-out, an operation cancelled), a
+// server shutting down or starting, exhausted resources, deadlocks, driver
+// manager set-up.
+constexpr std::array<std::string_view, 15> kEstados = {"08",    "28",    "HYT00", "HYT01", "57014",
+                                                       "HY008", "57P01", "57P02", "57P03", "53",
+                                                       "40001", "40P01", "HY001", "IM",    "S1T00"};
 
 // SQLite reports everything as HY000: its messages tell a busy or
 // unreachable file from a rejected statement.

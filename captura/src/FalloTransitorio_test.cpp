@@ -17,6 +17,8 @@ TEST(FalloTransitorio, LaBaseQueNoRespondeSeReintenta) {
                  "command / 08S01: server closed the connection"},
            Fallo{kErrorSentencia, "01000: a warning / 57P03: the database system is starting up"},
            Fallo{kErrorSentencia, "53300: sorry, too many clients already"},
+           Fallo{kErrorSentencia, "57014: ERROR: canceling statement due to statement timeout"},
+           Fallo{kErrorSentencia, "HY008: Operation canceled"},
            Fallo{kErrorSentencia, "40P01: deadlock detected"},
            Fallo{kErrorSentencia, "HY000: [SQLite]database is locked (5)"},
            Fallo{kErrorSentencia, "HY000: [SQLite]disk I/O error (10)"},

@@ -3,21 +3,60 @@
 #include "captura/Fallo.h"
 
 namespace captura {
+namespace {
 
-InsercionSql& InsercionSql::Agregar(std::optional<std::string> valor) {
+std::string_view SinBlancos(std::string_view t) {
+  const auto inicio = t.find_first_not_of(' ');
+  if (inicio == std::string_view::npos) return {};
+  return t.substr(inicio, t.find_last_not_of(' ') - inicio + 1);
+}
+
+}  // namespace
+
+InsercionSql::InsercionSql(std::string_view cabeza) : cabeza_(cabeza) {
+  static constexpr std::string_view kInsertar = "INSERT INTO ";
+  const auto abre = cabeza.find('(');
+  const auto cierra = cabeza.find(')', abre);
+  if (abre == std::string_view::npos || cierra == std::string_view::npos) return;
+  tabla_ = SinBlancos(cabeza.substr(kInsertar.size(), abre - kInsertar.size()));
+  std::string_view lista = cabeza.substr(abre + 1, cierra - abre - 1);
+  while (!lista.empty()) {
+    const auto coma = lista.find(',');
+    columnas_.emplace_back(SinBlancos(lista.substr(0, coma)));
+    lista = coma == std::string_view::npos ? std::string_view() : lista.substr(coma + 1);
+  }
+}
+
+InsercionSql& InsercionSql::Agregar(std::optional<std::string> valor, bool real) {
   if (!valor) {
     desbordado_ = true;
     return *this;
   }
-  if (!primero_) sql_ += ',';
-  sql_ += *valor;
-  primero_ = false;
+  valores_.push_back({std::move(*valor), real});
   return *this;
 }
 
 Resultado<std::string> InsercionSql::Terminar() const {
   if (desbordado_) return Fallo{kErrorDesbordamiento, "Overflow"};
-  return sql_ + ")";
+  std::string sql = cabeza_;
+  for (std::size_t i = 0; i < valores_.size(); ++i) {
+    if (i > 0) sql += ',';
+    sql += valores_[i].texto;
+  }
+  return sql + ")";
+}
+
+Resultado<std::string> InsercionSql::Contar() const {
+  if (desbordado_) return Fallo{kErrorDesbordamiento, "Overflow"};
+  if (columnas_.size() != valores_.size())
+    return Fallo{kErrorArgumento, "Invalid procedure call or argument"};
+  std::string sql = "Select Count(*) As Cuantos From " + tabla_ + " Where ";
+  for (std::size_t i = 0; i < valores_.size(); ++i) {
+    const Valor& v = valores_[i];
+    if (i > 0) sql += " And ";
+    sql += columnas_[i] + "=" + (v.real ? "CAST(" + v.texto + " AS REAL)" : v.texto);
+  }
+  return sql + ";";
 }
 
 }  // namespace captura

@@ -1,6 +1,7 @@
 #include "Telefono.h"
 
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -33,22 +34,6 @@ Resultado<float> LeerCosto(const Recordset& rs, std::string_view campo) {
   return v.Dato().AFloat();
 }
 
-using Condicion = std::pair<std::string_view, std::optional<std::string>>;
-
-// "columna=valor" conditions joined by " And "; an overflow failure when a
-// value has no SQL form.
-Resultado<std::string> Donde(std::initializer_list<Condicion> condiciones) {
-  std::string sql = " Where ";
-  bool primera = true;
-  for (const auto& [columna, valor] : condiciones) {
-    if (!valor) return Fallo{kErrorDesbordamiento, "Overflow"};
-    if (!primera) sql += " And ";
-    sql.append(columna).append("=").append(*valor);
-    primera = false;
-  }
-  return sql;
-}
-
 }  // namespace
 
 std::atomic<int> Telefono::vivos_{0};
@@ -60,21 +45,26 @@ Telefono::~Telefono() { --vivos_; }
 int Telefono::Vivos() noexcept { return vivos_.load(); }
 
 Resultado<std::unique_ptr<Recordset>> Telefono::Consultar(const std::string& sql) {
-  std::unique_ptr<Recordset> rs;
-  Estado e = ConexionCompartida::Usar(kCadenaConexion, [&](Conexion& c) -> Estado {
-    auto r = c.Consultar(sql);
-    if (!r) return r.Falla();
-    rs = std::move(r.Dato());
-    return {};
-  });
+  // Held apart from this frame: after a time-out the work may end later.
+  auto rs = std::make_shared<std::unique_ptr<Recordset>>();
+  Estado e = ConexionCompartida::Usar(
+      kCadenaConexion,
+      [sql, rs](Conexion& c) -> Estado {
+        auto r = c.Consultar(sql);
+        if (!r) return r.Falla();
+        *rs = std::move(r.Dato());
+        return {};
+      },
+      ConexionCompartida::Repetir::Si);
   if (!e) return e.Falla();
-  return rs;
+  return std::move(*rs);
 }
 
 Estado Telefono::Ejecutar(const Resultado<std::string>& sql) {
   if (!sql) return sql.Falla();
-  return ConexionCompartida::Usar(kCadenaConexion,
-                                  [&](Conexion& c) { return c.Ejecutar(sql.Dato()); });
+  return ConexionCompartida::Usar(
+      kCadenaConexion, [texto = sql.Dato()](Conexion& c) { return c.Ejecutar(texto); },
+      ConexionCompartida::Repetir::No);
 }
 
 Resultado<std::unique_ptr<Recordset>> Telefono::ListarTodo(const std::string& vDiscado) noexcept {
@@ -133,6 +123,65 @@ Estado Telefono::ReservaHabitacion(int32_t& vReserva, int32_t& vHabitacion,
   return {};
 }
 
+// The row CrearDetalle writes.
+InsercionSql Telefono::FilaDetalle(const ArgsCrearDetalle& a) {
+  const auto& [vComandaId, vReservaId, vHabitacionId, vProductoId, vPrecioUnitario, vCantidad,
+               vComandaManual, vPuntoVentaId, vFacturable, vPagoPor, vEstado, vTransaccionDocumento,
+               vIgv, vServicio, vDiscado, vMonedaId, vTipoCambio, vFecha, vHora] = a;
+  return InsercionSql(
+             "INSERT INTO CuentasCorrientes(ComandaId,ReservaId,HabitacionId, "
+             "ProductoID,PrecioUnitario,Cantidad,"
+             "Estado,TransacciondocumentoId,fecha,hora,puntoventaId,"
+             "comandamanual,Facturable,PagoPor,Igv,Servicio,Discado,automatico,MonedaId,TipoCambio)"
+             " "
+             "VALUES(")
+      .Entero(vComandaId)
+      .Entero(vReservaId)
+      .Entero(vHabitacionId)
+      .Entero(vProductoId)
+      .Float(vPrecioUnitario)
+      .Float(vCantidad)
+      .Entero(vEstado)
+      .Texto(vTransaccionDocumento)
+      .Fecha(vFecha)
+      .Hora(vHora)
+      .Entero(vPuntoVentaId)
+      .Texto(vComandaManual)
+      .Entero(vFacturable)
+      .Entero(vPagoPor)
+      .Float(vIgv)
+      .Float(vServicio)
+      .Texto(vDiscado)
+      .Entero(0)  // automatico
+      .Entero(vMonedaId)
+      .Float(vTipoCambio);
+}
+
+// The row Crea writes.
+InsercionSql Telefono::FilaLlamada(const ArgsCrea& a) {
+  const auto& [vAnexo, vDiscado, vFecha, vHora, vTiempo, vCodigo, vReservaId, vHabitacionId,
+               vPrecioVenta, vPrecioCosto, vProductodId, vMonedaId, vTipoCambio] = a;
+  return InsercionSql(
+             "INSERT INTO telefonos(Anexo,Discado,Fecha,Hora, "
+             "Tiempo,Codigo,Reservaid,"
+             "HabitacionId,PrecioVenta,"
+             "PrecioCosto,ProductoId,MonedaId,TipoCambio) "
+             "VALUES(")
+      .Texto(vAnexo)
+      .Texto(vDiscado)
+      .Fecha(vFecha)
+      .Hora(vHora)
+      .Texto(vTiempo)
+      .Texto(vCodigo)
+      .Entero(vReservaId)
+      .Entero(vHabitacionId)
+      .Float(vPrecioVenta)
+      .Float(vPrecioCosto)
+      .Entero(vProductodId)
+      .Entero(vMonedaId)
+      .Float(vTipoCambio);
+}
+
 Estado Telefono::CrearDetalle(int32_t vComandaId, int32_t vReservaId, int32_t vHabitacionId,
                               int32_t vProductoId, float vPrecioUnitario, float vCantidad,
                               const std::string& vComandaManual, int32_t vPuntoVentaId,
@@ -140,34 +189,11 @@ Estado Telefono::CrearDetalle(int32_t vComandaId, int32_t vReservaId, int32_t vH
                               const std::string& vTransaccionDocumento, float vIgv, float vServicio,
                               const std::string& vDiscado, int32_t vMonedaId, float vTipoCambio,
                               Fecha vFecha, Fecha vHora) noexcept {
-  return Ejecutar(
-      InsercionSql(
-          "INSERT INTO CuentasCorrientes(ComandaId,ReservaId,HabitacionId, "
-          "ProductoID,PrecioUnitario,Cantidad,"
-          "Estado,TransacciondocumentoId,fecha,hora,puntoventaId,"
-          "comandamanual,Facturable,PagoPor,Igv,Servicio,Discado,automatico,MonedaId,TipoCambio) "
-          "VALUES(")
-          .Entero(vComandaId)
-          .Entero(vReservaId)
-          .Entero(vHabitacionId)
-          .Entero(vProductoId)
-          .Float(vPrecioUnitario)
-          .Float(vCantidad)
-          .Entero(vEstado)
-          .Texto(vTransaccionDocumento)
-          .Fecha(vFecha)
-          .Hora(vHora)
-          .Entero(vPuntoVentaId)
-          .Texto(vComandaManual)
-          .Entero(vFacturable)
-          .Entero(vPagoPor)
-          .Float(vIgv)
-          .Float(vServicio)
-          .Texto(vDiscado)
-          .Entero(0)  // automatico
-          .Entero(vMonedaId)
-          .Float(vTipoCambio)
-          .Terminar());
+  return Ejecutar(FilaDetalle({vComandaId, vReservaId, vHabitacionId, vProductoId, vPrecioUnitario,
+                               vCantidad, vComandaManual, vPuntoVentaId, vFacturable, vPagoPor,
+                               vEstado, vTransaccionDocumento, vIgv, vServicio, vDiscado, vMonedaId,
+                               vTipoCambio, vFecha, vHora})
+                      .Terminar());
 }
 
 Estado Telefono::Crea(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
@@ -175,25 +201,10 @@ Estado Telefono::Crea(const std::string& vAnexo, const std::string& vDiscado, Fe
                       int32_t vReservaId, int32_t vHabitacionId, float vPrecioVenta,
                       float vPrecioCosto, int32_t vProductodId, uint8_t vMonedaId,
                       float vTipoCambio) noexcept {
-  return Ejecutar(InsercionSql("INSERT INTO telefonos(Anexo,Discado,Fecha,Hora, "
-                               "Tiempo,Codigo,Reservaid,"
-                               "HabitacionId,PrecioVenta,"
-                               "PrecioCosto,ProductoId,MonedaId,TipoCambio) "
-                               "VALUES(")
-                      .Texto(vAnexo)
-                      .Texto(vDiscado)
-                      .Fecha(vFecha)
-                      .Hora(vHora)
-                      .Texto(vTiempo)
-                      .Texto(vCodigo)
-                      .Entero(vReservaId)
-                      .Entero(vHabitacionId)
-                      .Float(vPrecioVenta)
-                      .Float(vPrecioCosto)
-                      .Entero(vProductodId)
-                      .Entero(vMonedaId)
-                      .Float(vTipoCambio)
-                      .Terminar());
+  return Ejecutar(
+      FilaLlamada({vAnexo, vDiscado, vFecha, vHora, vTiempo, vCodigo, vReservaId, vHabitacionId,
+                   vPrecioVenta, vPrecioCosto, vProductodId, vMonedaId, vTipoCambio})
+          .Terminar());
 }
 
 Estado Telefono::CreaLLamda(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
@@ -205,30 +216,20 @@ Estado Telefono::CreaLLamda(const std::string& vAnexo, const std::string& vDisca
                       .Terminar());
 }
 
-Resultado<int32_t> Telefono::ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
-                                               const std::string& vAnexo,
-                                               const std::string& vDiscado, Fecha vFecha,
-                                               Fecha vHora, const std::string& vTiempo) noexcept {
-  // The same text forms as the INSERTs, so a stored row compares equal.
-  Resultado<std::string> donde = Fallo{kErrorArgumento, "Invalid procedure call or argument"};
-  const char* tabla = "";
-  if (vTipo == kRegistroLlamada) {
-    tabla = "telefonos";
-    donde = Donde({{"Anexo", TextoSql::Texto(vAnexo)},
-                   {"Discado", TextoSql::Texto(vDiscado)},
-                   {"Fecha", TextoSql::Fecha(vFecha)},
-                   {"Hora", TextoSql::Hora(vHora)},
-                   {"Tiempo", TextoSql::Texto(vTiempo)}});
-  } else if (vTipo == kRegistroCargo) {
-    tabla = "CuentasCorrientes";
-    donde = Donde({{"ReservaId", TextoSql::Entero(vReservaId)},
-                   {"Discado", TextoSql::Texto(vDiscado)},
-                   {"fecha", TextoSql::Fecha(vFecha)},
-                   {"hora", TextoSql::Hora(vHora)}});
-  }
-  if (!donde) return donde.Falla();
-  auto consulta =
-      Consultar(std::string("Select Count(*) As Cuantos From ") + tabla + donde.Dato() + ";");
+Resultado<int32_t> Telefono::ContarDetalles(const ArgsCrearDetalle& fila) noexcept {
+  return Contar(FilaDetalle(fila).Contar());
+}
+
+Resultado<int32_t> Telefono::ContarLlamadas(const ArgsCrea& fila) noexcept {
+  return Contar(FilaLlamada(fila).Contar());
+}
+
+Estado Telefono::Asegurar() noexcept { return ConexionCompartida::Asegurar(); }
+
+// The same text forms as the INSERTs, so a stored row compares equal.
+Resultado<int32_t> Telefono::Contar(const Resultado<std::string>& sql) {
+  if (!sql) return sql.Falla();
+  auto consulta = Consultar(sql.Dato());
   if (!consulta) return consulta.Falla();
   return LeerLong(*consulta.Dato(), "Cuantos");
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "InsercionSql.h"
 #include "captura/_Telefono.h"
 
 namespace captura {
@@ -51,15 +52,19 @@ class Telefono final : public _Telefono {
   Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
                     Fecha vHora) noexcept override;
 
-  Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId, const std::string& vAnexo,
-                                       const std::string& vDiscado, Fecha vFecha, Fecha vHora,
-                                       const std::string& vTiempo) noexcept override;
+  Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept override;
+  Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept override;
+  Estado Asegurar() noexcept override;
 
  private:
   // Opens a lookup: the whole result, disconnected.
   static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql);
   // Posts one row.
   static Estado Ejecutar(const Resultado<std::string>& sql);
+  // Runs a count of rows.
+  static Resultado<int32_t> Contar(const Resultado<std::string>& sql);
+  static InsercionSql FilaDetalle(const ArgsCrearDetalle& a);
+  static InsercionSql FilaLlamada(const ArgsCrea& a);
 
   static std::atomic<int> vivos_;
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 #include "ConexionCompartida.h"
 #include "Diagnostico.h"
@@ -269,58 +270,56 @@ TEST_P(TelefonoEnBase, LaConexionSeConservaEntreObjetos) {
   EXPECT_EQ(odbc_->Conexiones(), 3);
 }
 
-// A posting that may have been applied is looked up with the values written
-// exactly as the INSERTs wrote them: quotes, day-first dates, hh:mm, blanks.
-TEST_P(TelefonoEnBase, ContarRegistradosHallaLoQueSeGuardo) {
+// A posting that may have been applied is looked up on every column it
+// wrote, with the values written exactly as the INSERT wrote them: quotes,
+// day-first dates, hh:mm, blanks, single precision reals.
+TEST_P(TelefonoEnBase, ContarHallaLasFilasIgualesEnCadaColumna) {
   const Fecha dia = *Regional::DesdeCalendario(2026, 12, 7);
   const Fecha hora = Regional::DesdeReloj(8, 5, 9);
-  const Fecha mismoMinuto = Regional::DesdeReloj(8, 5, 40);
-  auto contar = [&](uint8_t tipo, int32_t reserva, const std::string& anexo,
-                    const std::string& discado, Fecha d, Fecha h, const std::string& tiempo) {
-    auto n = tel_.ContarRegistrados(tipo, reserva, anexo, discado, d, h, tiempo);
+  const ArgsCrea llamada{"101", "O'Brien  ", dia,  hora, "00:02:10", "C", 5001,
+                         11,    0.3f,        0.1f, 3,    1,          3.5f};
+  const ArgsCrearDetalle cargo{0, 5001, 11, 3, 0.3f,      3, "",   6,   0,   0,
+                               0, "",   0,  0, "0051234", 1, 3.5f, dia, hora};
+  auto contar = [&](auto fila) {
+    Resultado<int32_t> n = 0;
+    if constexpr (std::is_same_v<decltype(fila), ArgsCrea>) {
+      n = tel_.ContarLlamadas(fila);
+    } else {
+      n = tel_.ContarDetalles(fila);
+    }
     EXPECT_TRUE(n) << n.Falla().Descripcion;
     return n ? n.Dato() : -1;
   };
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "O'Brien  ", dia, hora, "00:02:10"), 0);
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(
-        tel_.Crea("101", "O'Brien  ", dia, hora, "00:02:10", "C", 5001, 11, 1, 0, 3, 1, 3.5f));
-  }
-  ASSERT_TRUE(tel_.Crea("102", "0051234", dia, hora, "00:00:40", "", 0, 12, 1, 0, 3, 1, 3.5f));
+  EXPECT_EQ(contar(llamada), 0);
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(Crea(tel_, llamada));
+  ASSERT_TRUE(CrearDetalle(tel_, cargo));
   odbc_->SentenciasNuevas();
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "O'Brien  ", dia, mismoMinuto, "00:02:10"), 2);
-  EXPECT_EQ(
-      odbc_->SentenciasNuevas(),
-      (std::vector<std::string>{"Select Count(*) As Cuantos From telefonos Where Anexo='101' And "
-                                "Discado='O''Brien  ' And Fecha='07/12/2026' And Hora='08:05' "
-                                "And Tiempo='00:02:10';"}));
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora, "00:00:40"), 1);
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora, "00:00:41"), 0);
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia + 1, hora, "00:00:40"), 0);
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "102", "0051234", dia, hora + 1.0 / 1440, "00:00:40"), 0);
-  EXPECT_EQ(contar(kRegistroLlamada, 0, "101", "0051234", dia, hora, "00:00:40"), 0);
-  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "O'Brien  ", dia, hora, ""), 0);
-
-  ASSERT_TRUE(tel_.CrearDetalle(0, 5001, 11, 3, 2.5f, 3, "", 6, 0, 0, 0, "", 0, 0, "0051234", 1,
-                                3.5f, dia, hora));
-  odbc_->SentenciasNuevas();
-  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "0051234", dia, mismoMinuto, ""), 1);
+  EXPECT_EQ(contar(llamada), 2);
   EXPECT_EQ(odbc_->SentenciasNuevas(),
             (std::vector<std::string>{
-                "Select Count(*) As Cuantos From CuentasCorrientes Where ReservaId=5001 And "
-                "Discado='0051234' And fecha='07/12/2026' And hora='08:05';"}));
-  EXPECT_EQ(contar(kRegistroCargo, 5002, "", "0051234", dia, hora, ""), 0);
-  EXPECT_EQ(contar(kRegistroCargo, 5001, "", "0051234 ", dia, hora, ""), 0);
-  // A charge is not a call and the other way round.
-  EXPECT_EQ(contar(kRegistroLlamada, 5001, "", "0051234", dia, hora, ""), 0);
+                "Select Count(*) As Cuantos From telefonos Where Anexo='101' And "
+                "Discado='O''Brien  ' And Fecha='07/12/2026' And Hora='08:05' And "
+                "Tiempo='00:02:10' And Codigo='C' And Reservaid=5001 And HabitacionId=11 And "
+                "PrecioVenta=CAST(0.3 AS REAL) And PrecioCosto=CAST(0.1 AS REAL) And ProductoId=3 "
+                "And MonedaId=1 And TipoCambio=CAST(3.5 AS REAL);"}));
+  EXPECT_EQ(contar(cargo), 1);
+  // Any one column apart makes another row.
+  auto otraLlamada = llamada;
+  otraLlamada.vCodigo = "D";
+  EXPECT_EQ(contar(otraLlamada), 0);
+  otraLlamada = llamada;
+  otraLlamada.vReservaId = 5002;
+  EXPECT_EQ(contar(otraLlamada), 0);
+  auto otroCargo = cargo;
+  otroCargo.vCantidad = 4;
+  EXPECT_EQ(contar(otroCargo), 0);
+  otroCargo = cargo;
+  otroCargo.vHora = Regional::DesdeReloj(8, 6, 0);
+  EXPECT_EQ(contar(otroCargo), 0);
 
   odbc_->SentenciasNuevas();
-  auto otro = tel_.ContarRegistrados(7, 0, "", "", dia, hora, "");
-  ASSERT_FALSE(otro);
-  EXPECT_EQ(otro.Falla().Numero, kErrorArgumento);
-  EXPECT_EQ(
-      tel_.ContarRegistrados(kRegistroLlamada, 0, "", "", std::nan(""), hora, "").Falla().Numero,
-      kErrorDesbordamiento);
+  otroCargo.vFecha = std::nan("");
+  EXPECT_EQ(tel_.ContarDetalles(otroCargo).Falla().Numero, kErrorDesbordamiento);
   EXPECT_TRUE(odbc_->SentenciasNuevas().empty());
 }
 

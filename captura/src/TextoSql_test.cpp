@@ -50,14 +50,15 @@ TEST(TextoSql, TextosEnterosYFechas) {
   EXPECT_FALSE(TextoSql::Hora(std::nan("")));
 }
 
-TEST(InsercionSql, ValoresSeparadosPorComaSinBlancos) {
-  auto sql =
-      InsercionSql("INSERT INTO t(a,b,c) VALUES(").Entero(-1).Texto("x").Float(2.5f).Terminar();
-  ASSERT_TRUE(sql);
-  EXPECT_EQ(sql.Dato(), "INSERT INTO t(a,b,c) VALUES(-1,'x',2.5)");
-  auto malo = InsercionSql("INSERT INTO t(a) VALUES(").Float(INFINITY).Texto("x").Terminar();
-  ASSERT_FALSE(malo);
-  EXPECT_EQ(malo.Falla().Numero, kErrorDesbordamiento);
+TEST(InsercionSql, ValoresSeparadosPorComaSinBlancosOContados) {
+  InsercionSql fila("INSERT INTO t(a,b, c) VALUES(");
+  fila.Entero(-1).Texto("x").Float(2.5f);
+  EXPECT_EQ(fila.Terminar().Dato(), "INSERT INTO t(a,b, c) VALUES(-1,'x',2.5)");
+  EXPECT_EQ(fila.Contar().Dato(),
+            "Select Count(*) As Cuantos From t Where a=-1 And b='x' And c=CAST(2.5 AS REAL);");
+  auto malo = InsercionSql("INSERT INTO t(a,b) VALUES(").Float(INFINITY).Texto("x");
+  EXPECT_EQ(malo.Terminar().Falla().Numero, kErrorDesbordamiento);
+  EXPECT_EQ(malo.Contar().Falla().Numero, kErrorDesbordamiento);
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ void ResguardoCaptura::AbrirDiario() {
     bitacora_.DiarioNoGuardado(unido.Falla());
     return;
   }
+  if (diario->Dano()) bitacora_.ArchivoDanado(*diario->Dano());
   diario_ = std::move(diario);
   receptor_.AlCompletarLinea([d = diario_.get()](uint64_t posicion) { d->Completado(posicion); });
 }
@@ -72,16 +73,23 @@ std::optional<GestorPendientes::Instante> ResguardoCaptura::ProximoIntento() con
   return gestor_.ProximoIntento();
 }
 
+// A journal that cannot write is told once, not once per receive event, and
+// again only after it has written everything it held and failed anew.
 void ResguardoCaptura::VigilarDiario() {
-  if (!diario_ || diario_->Fallos() == fallosVistos_) return;
+  if (!diario_) return;
+  const bool fallando = diario_->Fallos() != fallosVistos_ || diario_->SinAsegurar() > 0;
   fallosVistos_ = diario_->Fallos();
-  bitacora_.DiarioNoGuardado(diario_->UltimoFallo());
+  if (fallando == diarioFallando_) return;
+  diarioFallando_ = fallando;
+  if (fallando) bitacora_.DiarioNoGuardado(diario_->UltimoFallo());
   if (alCambiar_) alCambiar_();
 }
 
 std::string ResguardoCaptura::Resumen() const {
   std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
                       "   Apartadas: " + std::to_string(Aparcadas());
+  if (!gestor_.Cola().EstadoArchivo())
+    texto += "   Archivo de pendientes: ver registro del sistema";
   if (!diario_) {
     texto += "   Diario de recepcion inactivo";
   } else if (diario_->SinAsegurar() > 0) {

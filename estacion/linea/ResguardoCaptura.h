@@ -58,5 +58,6 @@ class ResguardoCaptura {
   GestorPendientes gestor_;
   std::unique_ptr<DiarioRecepcion> diario_;
   uint64_t fallosVistos_ = 0;
+  bool diarioFallando_ = false;
   std::function<void()> alCambiar_;
 };

@@ -15,6 +15,9 @@ using Fecha = double;
 // The one class identifier by which the program creates a Telefono.
 inline constexpr char kClaseTelefono[] = "{5E0C3A71-2B9D-4F86-A1C4-7D3B90E2F615}";
 
+struct ArgsCrearDetalle;
+struct ArgsCrea;
+
 // The contract between the program and the component libcaptura.so. Methods
 // in slot order. Text arguments are UTF-8; an argument taken by reference is
 // in/out and written by the method. No method throws: a failure comes back
@@ -49,22 +52,62 @@ class _Telefono {
   virtual Estado CreaLLamda(const std::string& vAnexo, const std::string& vDiscado, Fecha vFecha,
                             Fecha vHora) noexcept = 0;
 
-  // How many rows of the kind vTipo are already stored, so that a posting
-  // that may have been applied before it failed is not posted twice. A call
-  // (kRegistroLlamada) is matched in telefonos by vAnexo, vDiscado, vFecha,
-  // vHora and vTiempo; a charge (kRegistroCargo) in CuentasCorrientes by
-  // vReservaId, vDiscado, vFecha and vHora. The values are written as Crea
-  // and CrearDetalle write them.
-  virtual Resultado<int32_t> ContarRegistrados(uint8_t vTipo, int32_t vReservaId,
-                                               const std::string& vAnexo,
-                                               const std::string& vDiscado, Fecha vFecha,
-                                               Fecha vHora,
-                                               const std::string& vTiempo) noexcept = 0;
+  // How many rows equal to the one CrearDetalle (Crea) writes with these
+  // arguments are stored already, compared on every column it writes, so
+  // that a posting that may have been applied before it failed is not posted
+  // twice, and two real calls alike are both posted.
+  virtual Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept = 0;
+  virtual Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept = 0;
+
+  // Makes every row this process has posted survive a power cut (a database
+  // file that commits without waiting for the disk is flushed). The caller
+  // takes its input as done only once this succeeds.
+  virtual Estado Asegurar() noexcept = 0;
 };
 
-// The kinds of row ContarRegistrados looks for.
-inline constexpr uint8_t kRegistroLlamada = 0;
-inline constexpr uint8_t kRegistroCargo = 1;
+// The arguments of one CrearDetalle, in its order.
+struct ArgsCrearDetalle {
+  int32_t vComandaId = 0, vReservaId = 0, vHabitacionId = 0, vProductoId = 0;
+  float vPrecioUnitario = 0, vCantidad = 0;
+  std::string vComandaManual;
+  int32_t vPuntoVentaId = 0, vFacturable = 0;
+  uint8_t vPagoPor = 0, vEstado = 0;
+  std::string vTransaccionDocumento;
+  float vIgv = 0, vServicio = 0;
+  std::string vDiscado;
+  int32_t vMonedaId = 0;
+  float vTipoCambio = 0;
+  Fecha vFecha = 0, vHora = 0;
+
+  bool operator==(const ArgsCrearDetalle&) const = default;
+};
+
+// The arguments of one Crea, in its order.
+struct ArgsCrea {
+  std::string vAnexo, vDiscado;
+  Fecha vFecha = 0, vHora = 0;
+  std::string vTiempo, vCodigo;
+  int32_t vReservaId = 0, vHabitacionId = 0;
+  float vPrecioVenta = 0, vPrecioCosto = 0;
+  int32_t vProductodId = 0;
+  uint8_t vMonedaId = 0;
+  float vTipoCambio = 0;
+
+  bool operator==(const ArgsCrea&) const = default;
+};
+
+// One posting made from its arguments.
+inline Estado CrearDetalle(_Telefono& t, const ArgsCrearDetalle& a) {
+  return t.CrearDetalle(a.vComandaId, a.vReservaId, a.vHabitacionId, a.vProductoId,
+                        a.vPrecioUnitario, a.vCantidad, a.vComandaManual, a.vPuntoVentaId,
+                        a.vFacturable, a.vPagoPor, a.vEstado, a.vTransaccionDocumento, a.vIgv,
+                        a.vServicio, a.vDiscado, a.vMonedaId, a.vTipoCambio, a.vFecha, a.vHora);
+}
+inline Estado Crea(_Telefono& t, const ArgsCrea& a) {
+  return t.Crea(a.vAnexo, a.vDiscado, a.vFecha, a.vHora, a.vTiempo, a.vCodigo, a.vReservaId,
+                a.vHabitacionId, a.vPrecioVenta, a.vPrecioCosto, a.vProductodId, a.vMonedaId,
+                a.vTipoCambio);
+}
 
 // Entry points exported by libcaptura.so with C linkage (looked up by name).
 //
