@@ -56,15 +56,28 @@ void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posic
 void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const auto telefono = CrearTelefonoDelEvento();
   enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
-    if (!linea.empty()) {
-      if (manejarLinea_) {
-        manejarLinea_(linea, *telefono);
-      } else {
-        ProcesarLinea(linea, *telefono);
-      }
-    }
+    if (!linea.empty()) Manejar(linea, *telefono);
     if (alCompletar_) alCompletar_(posicion + trasRetorno);
   });
+}
+
+// No SQL text carries a NUL, and line noise may bring one: control bytes
+// become blanks in the fields; the screen and the journal keep them.
+void ReceptorLlamadas::Manejar(std::string_view recibida, captura::_Telefono& telefono) {
+  std::string limpia;
+  std::string_view linea = recibida;
+  if (TieneControles(recibida)) {
+    limpia = SinControles(recibida);
+    linea = limpia;
+    if (alQuitarControles_ && RegistroLlamada::Leer(linea).EsValido()) {
+      alQuitarControles_(recibida);
+    }
+  }
+  if (manejarLinea_) {
+    manejarLinea_(linea, telefono);
+  } else {
+    ProcesarLinea(linea, telefono);
+  }
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,

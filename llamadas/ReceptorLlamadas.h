@@ -26,6 +26,8 @@ class ReceptorLlamadas {
   // Told, after each carriage return has been dealt with, of the stream
   // position right after it: everything before it is done.
   using AlCompletar = std::function<void(uint64_t posicion)>;
+  // Told of a call line, as received, that held control bytes.
+  using AvisoLinea = std::function<void(std::string_view linea)>;
 
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoInactivo[] = "   : Inactivo.";
@@ -58,6 +60,7 @@ class ReceptorLlamadas {
 
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
+  void AlQuitarControles(AvisoLinea aviso) { alQuitarControles_ = std::move(aviso); }
 
   // Frames text received before a restart and never completed (no header
   // rule, no burst state, no display); the text after its last carriage
@@ -74,6 +77,7 @@ class ReceptorLlamadas {
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
   static std::string_view TextoDeTrabajo(std::string_view recibido);
   void Enmarcar(std::string_view trabajo, uint64_t posicion);
+  void Manejar(std::string_view recibida, captura::_Telefono& telefono);
 
   VentanaCaptura& ventana_;
   PuertoCaptura& puerto_;
@@ -81,6 +85,7 @@ class ReceptorLlamadas {
   Reloj reloj_;
   ManejarLinea manejarLinea_;
   AlCompletar alCompletar_;
+  AvisoLinea alQuitarControles_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
   EnmarcadorLineas enmarcador_;      // the line carried between events
   bool atendiendo_ = false;          // an event is being handled

@@ -71,6 +71,12 @@ void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
   Escribir(LOG_CRIT, "No se pudo guardar el diario de recepcion: " + TextoFallo(fallo));
 }
 
+void Bitacora::LineaConControles(std::string_view linea) {
+  Escribir(LOG_WARNING,
+           "Llamada con bytes de control, registrada con blancos en su lugar | línea: " +
+               TextoLinea(linea));
+}
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

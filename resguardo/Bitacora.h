@@ -33,6 +33,8 @@ class Bitacora {
   // The receive journal could not be opened or written: received bytes are
   // only in memory until it works again.
   void DiarioNoGuardado(const captura::Fallo& fallo);
+  // A call line held control bytes (line noise): posted with blanks for them.
+  void LineaConControles(std::string_view linea);
 
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".
