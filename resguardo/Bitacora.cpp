@@ -77,6 +77,14 @@ void Bitacora::LineaConControles(std::string_view linea) {
                TextoLinea(linea));
 }
 
+void Bitacora::LineaPerdida(const std::string& puerto, const captura::Fallo& fallo) {
+  Escribir(LOG_ERR, puerto + ": línea perdida, se reintenta abrirla: " + TextoFallo(fallo));
+}
+
+void Bitacora::LineaRecuperada(const std::string& puerto) {
+  Escribir(LOG_NOTICE, puerto + ": línea recuperada");
+}
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

@@ -35,6 +35,9 @@ class Bitacora {
   void DiarioNoGuardado(const captura::Fallo& fallo);
   // A call line held control bytes (line noise): posted with blanks for them.
   void LineaConControles(std::string_view linea);
+  // The exchange's line went away, and came back.
+  void LineaPerdida(const std::string& puerto, const captura::Fallo& fallo);
+  void LineaRecuperada(const std::string& puerto);
 
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".

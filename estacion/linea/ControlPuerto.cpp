@@ -1,6 +1,7 @@
 #include "estacion/linea/ControlPuerto.h"
 
 #include <cctype>
+#include <iostream>
 #include <limits>
 #include <string>
 
@@ -11,8 +12,8 @@
 using mdlMain::Intentar;
 using mdlMain::LeerIni;
 
-ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm)
-    : ventana_(ventana), comm_(comm) {}
+ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero)
+    : ventana_(ventana), comm_(comm), bitacora_(std::move(sumidero)) {}
 
 void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
   ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, sufijo));
@@ -66,7 +67,7 @@ void ControlPuerto::TimerCheck_Timer() {
   // At the top of its range the counter stays where it is.
   if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
 
-  MostrarSufijo(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
+  MostrarRafaga(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
 
   // A receive event waiting now resets the counter before the test below.
   ventana_.ProcesarEventos(std::chrono::milliseconds::zero());
@@ -74,8 +75,29 @@ void ControlPuerto::TimerCheck_Timer() {
   if (estado.ContadorEspera == mdlMain::TiempoConexion && estado.Recibiendo == 1) {
     ventana_.HabilitarTimerCheck(false);
     ventana_.MostrarLlegada({});
-    MostrarSufijo(kSufijoFinRafaga);
+    MostrarRafaga(kSufijoFinRafaga);
     estado.Recibiendo = 0;
     estado.ContadorEspera = 1;
   }
+}
+
+void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
+  MostrarSufijo(comm_.LineaPerdida() ? kSufijoPerdida : sufijo);
+}
+
+void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, "");
+  MostrarSufijo(kSufijoPerdida);
+  Intentar([&] {
+    std::cerr << puerto << ": línea perdida (" << motivo.Descripcion
+              << "), se reintenta abrirla cada 2 s" << std::endl;
+  });
+  bitacora_.LineaPerdida(puerto, motivo);
+}
+
+void ControlPuerto::LineaRecuperada() {
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, "");
+  MostrarSufijo(kSufijoAbierto);
+  Intentar([&] { std::cerr << puerto << ": línea recuperada" << std::endl; });
+  bitacora_.LineaRecuperada(puerto);
 }

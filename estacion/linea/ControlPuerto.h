@@ -5,12 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Fallo.h"
 #include "llamadas/VentanaCaptura.h"
+#include "resguardo/Bitacora.h"
 
 class Comm;
 
 // Opens and closes the exchange's serial port from the settings and ends a
-// burst once the line has been quiet for the configured number of ticks.
+// burst once the line has been quiet for the configured number of ticks. A
+// line lost while open is told on the status line (kept there while it
+// lasts), on standard error and in the system log, and so is its return.
 class ControlPuerto {
  public:
   static constexpr char kSufijoAbierto[] = "  : Abierto.";
@@ -19,14 +23,18 @@ class ControlPuerto {
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
   static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
+  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta cada 2 s.";
 
-  ControlPuerto(VentanaCaptura& ventana, Comm& comm);
+  ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
 
   // True when the port is open on return.
   bool AbrirPuerto();
   void CerrarPuerto();
   // The one-second tick of TimerCheck.
   void TimerCheck_Timer();
+  // Comm1's device went away while open, or came back.
+  void LineaPerdida(const captura::Fallo& motivo);
+  void LineaRecuperada();
 
   // Shows "Puerto COM n" with the given suffix.
   void MostrarSufijo(std::string_view sufijo);
@@ -38,8 +46,11 @@ class ControlPuerto {
 
  private:
   std::string TextoAjustesLinea();
+  // A burst's suffix, unless the line is lost.
+  void MostrarRafaga(std::string_view sufijo);
 
   VentanaCaptura& ventana_;
   Comm& comm_;
+  Bitacora bitacora_;
   std::function<void(uint64_t)> alDescartar_;
 };

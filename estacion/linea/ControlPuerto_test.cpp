@@ -174,6 +174,57 @@ TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
   EXPECT_EQ(ventana.estados.back(), Estado(1, "  : Esperando el tiempo de termino del envio."));
 }
 
+// The device behind the open port goes away, or its name comes to lead to
+// another one: told on the status line (kept there through the ticks), on
+// standard error and in the log, and the port comes back by itself.
+TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
+  std::vector<std::string> bitacora;
+  ControlPuerto vigilado{ventana, comm, [&](int, const std::string& m) { bitacora.push_back(m); }};
+  std::string recibido;
+  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
+  QObject::connect(&comm, &Comm::OnLineaPerdida,
+                   [&](const captura::Fallo& motivo) { vigilado.LineaPerdida(motivo); });
+  QObject::connect(&comm, &Comm::OnLineaRecuperada, [&] { vigilado.LineaRecuperada(); });
+  auto esperar = [](const std::function<bool()>& condicion) {
+    QElapsedTimer reloj;
+    reloj.start();
+    while (!condicion() && reloj.elapsed() < 8000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return condicion();
+  };
+  auto central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);
+  Ini(k8N1, "TimeConexion=9\n");
+  ASSERT_TRUE(vigilado.AbrirPuerto());
+  ASSERT_TRUE(central->Enviar("antes|"));
+  ASSERT_TRUE(esperar([&] { return recibido == "antes|"; }));
+
+  testing::internal::CaptureStderr();
+  central.reset();  // unplugged
+  ASSERT_TRUE(esperar([&] { return comm.LineaPerdida(); }));
+  central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);  // plugged in again
+  EXPECT_EQ(ventana.estados.back(), Estado(3, ControlPuerto::kSufijoPerdida));
+  ventana.estado = {1, 0, 3};
+  EXPECT_EQ(Ticks(vigilado, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
+  ASSERT_TRUE(central->Enviar("despues|"));  // sent before the reopening: kept
+  ASSERT_TRUE(esperar([&] { return recibido == "antes|despues|"; })) << recibido;
+  EXPECT_FALSE(comm.LineaPerdida());
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(ventana.estados.back(), Estado(3, "  : Abierto."));
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("Puerto COM 3: línea perdida"), std::string::npos) << error;
+  EXPECT_NE(error.find("Puerto COM 3: línea recuperada"), std::string::npos) << error;
+  ASSERT_EQ(bitacora.size(), 2u);
+  EXPECT_TRUE(bitacora[0].starts_with("Puerto COM 3: línea perdida")) << bitacora[0];
+  EXPECT_EQ(bitacora[1], "Puerto COM 3: línea recuperada");
+
+  // COM3 relinked to another device while the first one still works.
+  PuertoSimulado otro(dir.Ruta(), 3);
+  ASSERT_TRUE(esperar([&] { return bitacora.size() == 4 && !comm.LineaPerdida(); }));
+  ASSERT_TRUE(otro.Enviar("otro"));
+  ASSERT_TRUE(esperar([&] { return recibido.ends_with("otro"); })) << recibido;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

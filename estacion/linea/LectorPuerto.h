@@ -1,20 +1,27 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "captura/Descriptor.h"
+#include "captura/Resultado.h"
 
 class DiarioRecepcion;
 
 // Drains an open serial device on a thread of its own into a receive buffer,
-// so nothing is lost while the window's thread is busy. Closing (the
-// destructor) stops and joins the thread and closes the device.
+// so nothing is lost while the window's thread is busy. A device that is
+// gone (hung up, unplugged, or its name now leading to another device) is
+// closed and opened again every kReintento until it comes back; the buffer
+// and the stream positions go on across it. Closing (the destructor) stops
+// and joins the thread and closes the device.
 class LectorPuerto {
  public:
   struct Opciones {
@@ -25,6 +32,15 @@ class LectorPuerto {
     uint64_t Inicio = 0;
     // When set, every byte read is written there before anyone can take it.
     DiarioRecepcion* Diario = nullptr;
+    // Opens the device anew by its name; without it a lost device stays lost.
+    std::function<captura::Resultado<Descriptor>()> Reabrir;
+    // The path the device's name leads to now, and the directory whose
+    // changes may make it lead elsewhere.
+    std::function<std::filesystem::path()> Ruta;
+    std::filesystem::path Vigilado;
+    // Told on the reader's thread: the device was lost (and why), or is back
+    // (no failure).
+    std::function<void(std::optional<captura::Fallo>)> AlCambiar;
   };
 
   struct Tomado {
@@ -48,19 +64,23 @@ class LectorPuerto {
 
   // About 24 minutes of a 115,200-baud line.
   static constexpr size_t kLimitePorDefecto = size_t{16} << 20;
+  static constexpr std::chrono::milliseconds kReintento{2000};
 
  private:
   void Leer();
   bool BufferLleno() const;
-  // Returns false when the device gave end-of-file or an error.
-  bool Vaciar();
+  // Nothing while the device reads; why it is gone otherwise.
+  std::optional<captura::Fallo> Vaciar(short eventos);
+  std::optional<captura::Fallo> CambioDeNombre();
+  void Perder(captura::Fallo motivo);
+  void Reabrir();
   void Despertar();
 
   Descriptor dispositivo_;
   Descriptor aviso_;  // eventfd: stop, or room made in the buffer
+  Descriptor vigia_;  // inotify on the directory of the device's name
   std::function<void()> hayDatos_;
-  const size_t limite_;
-  DiarioRecepcion* const diario_;
+  Opciones opciones_;
   mutable std::mutex mutex_;
   std::string recibido_;
   uint64_t posicion_;  // stream position of recibido_'s first byte

@@ -58,6 +58,9 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   CrearMenu();
   connect(Comm1, &Comm::OnComm, this, [this] { receptor_.Comm1_OnComm(); });
   connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+  connect(Comm1, &Comm::OnLineaPerdida, this,
+          [this](const captura::Fallo& motivo) { control_.LineaPerdida(motivo); });
+  connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
     MostrarPendientes();
