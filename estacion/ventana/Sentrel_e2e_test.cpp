@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,25 +79,29 @@ class SentrelTest : public ::testing::Test {
                                    std::to_string(tiempo) + "\n");
   }
 
-  void Iniciar() {
-    pid = ::fork();
-    if (pid != 0) return;
+  void Iniciar() { pid = Lanzar("errores.txt"); }
+
+  // The program in a process of its own, its standard error to a file.
+  pid_t Lanzar(const std::string& errores) {
+    const pid_t hijo = ::fork();
+    if (hijo != 0) return hijo;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("ODBCINI", odbcIni.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
     ::setenv("LC_ALL", "es_PE.UTF-8", 1);  // the hotel's day-first dates
-    std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
+    std::freopen(dir.Ruta(errores).c_str(), "w", stderr);
     ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
     ::_exit(127);
   }
 
   // The wait status once the program has ended, nothing when it is still running.
-  std::optional<int> Fin(std::chrono::milliseconds limite) {
+  std::optional<int> Fin(std::chrono::milliseconds limite) { return Fin(pid, limite); }
+  static std::optional<int> Fin(pid_t& proceso, std::chrono::milliseconds limite) {
     const auto hasta = std::chrono::steady_clock::now() + limite;
     do {
       int estado = 0;
-      if (::waitpid(pid, &estado, WNOHANG) == pid) {
-        pid = -1;
+      if (::waitpid(proceso, &estado, WNOHANG) == proceso) {
+        proceso = -1;
         return estado;
       }
       std::this_thread::sleep_for(20ms);
@@ -312,6 +317,87 @@ TEST_F(SentrelMuertoTest, EnvioEnormeNoDetieneLaEstacion) {
   ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
   EsperarUnaVezCada(5, 15s);
   EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
+}
+
+// The USB adapter unplugged and plugged in again: the calls sent after it
+// are stored without a restart, one with line noise in its number as well.
+TEST_F(SentrelMuertoTest, LaLineaDesenchufadaVuelveSola) {
+  Ini("1", 2);
+  Arrancar();
+  for (const char* archivo : {"recepcion.diario", "recepcion.completado", "sentrel.bloqueo"}) {
+    EXPECT_EQ(fs::status(programa + "/" + archivo).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write)
+        << archivo;
+  }
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 20s);
+  central.reset();  // the terminal closed, its link gone
+  std::this_thread::sleep_for(300ms);
+  central.emplace(programa, 1);
+  // Room 102 has no stay: no charge; a NUL where the fifth digit was.
+  std::string ruido = LlamadaPrueba(" 102", "0034610000010", 130, 10).Texto();
+  ruido[11] = '\0';
+  ASSERT_TRUE(central->Enviar(Rafaga(5, 5) + ruido + "\r\n"));
+  EsperarUnaVezCada(11, 20s);
+  EXPECT_EQ(Sql("SELECT Codigo FROM telefonos WHERE rtrim(Discado) = '0034 10000010'"), "0010\n");
+  const std::string errores = DirectorioPrueba::Leer(dir.Ruta("errores.txt"));
+  EXPECT_NE(errores.find("Puerto COM 1: línea perdida"), std::string::npos) << errores;
+  EXPECT_NE(errores.find("Puerto COM 1: línea recuperada"), std::string::npos) << errores;
+}
+
+// A file's identity and mode on disk: a rewrite by rename changes them.
+std::string Identidad(const std::string& ruta) {
+  struct stat st {};
+  if (::stat(ruta.c_str(), &st) != 0) return "falta";
+  return std::to_string(st.st_ino) + " " + std::to_string(st.st_mode & 07777);
+}
+
+// With calls waiting for the database a second start on the same directory
+// ends at once, touching nothing: the first station's queue (a log it only
+// appends to) stays whole and every call is stored once when the database
+// is back.
+TEST_F(SentrelMuertoTest, UnSegundoInicioNoTocaLaColaDelPrimero) {
+  Ini("1", 2);
+  Arrancar();
+  fs::rename(base, base + ".fuera");
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  const std::string cola = programa + "/pendientes.dat";
+  std::string antes;
+  for (auto hasta = std::chrono::steady_clock::now() + 20s;
+       std::chrono::steady_clock::now() < hasta &&
+       (antes.empty() || DirectorioPrueba::Leer(cola) != antes);) {
+    antes = DirectorioPrueba::Leer(cola);
+    std::this_thread::sleep_for(1500ms);
+  }
+  const std::string identidad = Identidad(cola);
+  EXPECT_TRUE(identidad.ends_with(" 384")) << "the queue is not 0600: " << identidad;
+
+  pid_t segundo = Lanzar("errores2.txt");
+  const auto estado = Fin(segundo, 15s);
+  ASSERT_TRUE(estado) << "the second start did not end";
+  EXPECT_TRUE(WIFEXITED(*estado) && WEXITSTATUS(*estado) != 0);
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("errores2.txt")).find("Sentrel ya está en marcha en"),
+            std::string::npos);
+  EXPECT_EQ(Identidad(cola), identidad);
+  EXPECT_TRUE(DirectorioPrueba::Leer(cola).starts_with(antes));
+
+  fs::rename(base + ".fuera", base);
+  EsperarUnaVezCada(5);
+}
+
+// Offscreen with no settings file: nobody could fill the dialog in.
+TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {
+  Iniciar();
+  const auto estado = Fin(15s);
+  ASSERT_TRUE(estado) << "Sentrel kept running with neither settings nor screen";
+  EXPECT_TRUE(WIFEXITED(*estado) && WEXITSTATUS(*estado) != 0);
+  EXPECT_NE(
+      DirectorioPrueba::Leer(dir.Ruta("errores.txt")).find("Falta CAPTURA.INI en " + programa),
+      std::string::npos);
+  std::vector<std::string> archivos;
+  for (const auto& e : fs::directory_iterator(programa)) archivos.push_back(e.path().filename());
+  std::sort(archivos.begin(), archivos.end());
+  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so"}));
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {

@@ -20,6 +20,7 @@
 #include "estacion/ajustes/Twips.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
+#include "estacion/ventana/UnicaEstacion.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;
@@ -37,6 +38,19 @@ void PintarTexto(QWidget* control, const QColor& color) {
   control->setPalette(paleta);
 }
 
+// Offscreen nobody could answer a dialog or a box.
+bool HayPantalla() {
+  const QString plataforma = QGuiApplication::platformName();
+  return plataforma != QLatin1String("offscreen") && plataforma != QLatin1String("minimal");
+}
+
+std::string TextoSinAjustes(const std::string& directorio) {
+  return "Falta " + std::string(mdlMain::kNombreArchivoIni) + " en " + directorio +
+         ". Sin pantalla no se puede abrir el diálogo de configuración: inicie Sentrel una vez "
+         "con pantalla y grabe el diálogo, o escriba el archivo con las claves que lista el "
+         "README (sección \"CAPTURA.INI\").";
+}
+
 QIcon IconoPrograma() {
   QIcon icono;
   icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
@@ -50,6 +64,7 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
                                            QWidget* padre)
     : QWidget(padre),
       Comm1(new Comm(this)),
+      unica_(new UnicaEstacion(this)),
       control_(*this, *Comm1),
       receptor_(*this, *Comm1, crearTelefono),
       crearTelefono_(std::move(crearTelefono)),
@@ -61,6 +76,7 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   connect(Comm1, &Comm::OnLineaPerdida, this,
           [this](const captura::Fallo& motivo) { control_.LineaPerdida(motivo); });
   connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
+  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
     MostrarPendientes();
@@ -176,9 +192,15 @@ bool frmCentralTelefonica::Form_Load() {
     ini = mdlMain::UbicarArchivoIni(directorio_);
     mdlMain::ArchivoIni = ini.ruta;
   });
+  // Nothing in the program directory is touched before the lock is held.
+  if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
+  if (const auto tomada = unica_->Tomar(directorio_); !tomada) {
+    return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+  }
   Intentar([&] {
     if (!ini.existe) mnuConfiguracion_Click();
   });
+  if (saliendo_) return Abandonar("");  // asked to end while the dialog was open
   Intentar([&] { IniciarResguardo(); });
   if (!control_.AbrirPuerto()) {
     Intentar([] { QApplication::restoreOverrideCursor(); });
@@ -193,6 +215,24 @@ bool frmCentralTelefonica::Form_Load() {
   estado_.ContadorEspera = 0;
   Intentar([] { QApplication::restoreOverrideCursor(); });
   return true;
+}
+
+bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
+  Intentar([] { QApplication::restoreOverrideCursor(); });
+  if (!motivo.empty()) Intentar([&] { std::cerr << motivo << std::endl; });
+  return false;
+}
+
+// A second start: the running station shows its window where there is a screen.
+std::string frmCentralTelefonica::OtraEstacion(const std::string& motivo) {
+  if (!HayPantalla()) return motivo + "; este inicio termina sin tocar nada.";
+  return motivo + (UnicaEstacion::PedirPresentar(directorio_) ? "; se muestra su ventana."
+                                                              : "; no respondió.");
+}
+
+void frmCentralTelefonica::Presentar() {
+  QuitarDeBandeja();
+  Intentar([&] { raise(); });
 }
 
 // The journal and the kept calls, before the port opens: what a crash left
@@ -236,8 +276,7 @@ void frmCentralTelefonica::AvisarPuertoNoAbre() {
   std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
   // With no screen nobody could close the box, and the station would hang
   // instead of ending; the message above is all it can give then.
-  const QString plataforma = QGuiApplication::platformName();
-  if (plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal")) return;
+  if (!HayPantalla()) return;
   QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
                         QString::fromUtf8(kMensajeNoAbre));
 }
@@ -326,6 +365,10 @@ void frmCentralTelefonica::TerminarPorSistema() {
   // The port stays open until the event loop has unwound: a receive event
   // under way still reads and posts what it was given.
   saliendo_ = true;
+  for (QWidget* ventana : QApplication::topLevelWidgets()) {
+    auto* dialogo = qobject_cast<FrmConfigura*>(ventana);
+    if (dialogo && dialogo->isVisible()) Intentar([&] { dialogo->reject(); });
+  }
   QCoreApplication::exit(0);
 }
 

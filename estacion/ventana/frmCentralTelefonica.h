@@ -18,6 +18,7 @@ class QMenu;
 class QPlainTextEdit;
 class QSystemTrayIcon;
 class QTimer;
+class UnicaEstacion;
 
 // The station's one window: port state on the status line, the text of the
 // current burst, and the notification-area icon with its menu.
@@ -37,10 +38,14 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // the directory of the running executable unless set.
   void DirectorioPrograma(const std::string& directorio);
 
-  // Start-up; false when the port could not be opened and the program must end.
+  // Start-up; false when the program must end: the port could not be opened,
+  // another station holds the directory, there is neither a settings file
+  // nor a screen to make one, or the system asked the station to end.
   bool Form_Load();
-  // The system asked the station to end: no question, the port is closed.
+  // The system asked the station to end: no question, an open settings
+  // dialog closes as every close does (saving), the port is closed.
   void TerminarPorSistema();
+  bool Terminando() const { return saliendo_; }
   // After the event loop has ended: closes the port if still open, removes the icon.
   void Finalizar();
 
@@ -78,6 +83,10 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
   void AvisarPuertoNoAbre();
+  // Ends the start-up: the reason on standard error.
+  bool Abandonar(const std::string& motivo);
+  std::string OtraEstacion(const std::string& motivo);
+  void Presentar();
   void IniciarResguardo();
   void ProgramarReintento();
   void MostrarPendientes();
@@ -98,6 +107,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QAction* mnuConfiguracion = nullptr;
   QAction* mnuSalirSistema = nullptr;
   QSystemTrayIcon* IconoBandeja = nullptr;
+  UnicaEstacion* unica_ = nullptr;
   ControlPuerto control_;
   ReceptorLlamadas receptor_;
   ReceptorLlamadas::CrearTelefono crearTelefono_;

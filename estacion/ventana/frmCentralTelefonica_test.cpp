@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
@@ -172,23 +173,36 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
   EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
 }
 
-TEST_F(VentanaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
-  bool puertoAbiertoEnDialogo = true;
-  bool eraElDialogo = false;
-  RespuestaModal respuesta([&](QWidget* modal) {
-    eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
-    puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
-    RespuestaModal::Pulsar(modal, QMessageBox::Cancel);
-  });
+// Offscreen nobody could fill the dialog in: the start ends, saying how to
+// make the file, and leaves the directory as it was.
+TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
+  RespuestaModal respuesta([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Cancel); });
   testing::internal::CaptureStderr();
-  // The dialog is left without a port: the opening fails afterwards.
   EXPECT_FALSE(ventana.Form_Load());
-  testing::internal::GetCapturedStderr();
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(respuesta.vistas, 0);
+  EXPECT_NE(error.find("Falta CAPTURA.INI en " + dir.Ruta().string()), std::string::npos) << error;
+  EXPECT_NE(error.find("README"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Ruta()));
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A termination request while the settings dialog is open closes it the way
+// every close does: what it holds is saved.
+TEST_F(VentanaTest, TerminarConElDialogoAbiertoLoGraba) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  RespuestaModal respuesta([&](QWidget* modal) {
+    modal->findChild<QLineEdit*>(QStringLiteral("txtTimeConexion"))->setText(QStringLiteral("7"));
+    ventana.TerminarPorSistema();
+  });
+  EXPECT_EQ(SalirDelMenu(ventana, 10s, &frmCentralTelefonica::mnuConfiguracion_Click), 0);
   EXPECT_EQ(respuesta.vistas, 1);
-  EXPECT_TRUE(eraElDialogo);
-  EXPECT_FALSE(puertoAbiertoEnDialogo);
-  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
-  EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
+  EXPECT_TRUE(ventana.Terminando());
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("CAPTURA.INI")).find("TimeConexion=7"),
+            std::string::npos);
 }
 
 TEST_F(VentanaTest, UnPuertoQueNoAbreTerminaSinQuedarEsperando) {
