@@ -12,6 +12,11 @@ std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufij
   return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
 }
 
+std::string ReceptorLlamadas::TextoEstado(const EstadoCaptura& estado, std::string_view sufijo) {
+  if (estado.Origen.empty()) return TextoEstado(estado.NumeroPuerto, sufijo);
+  return estado.Origen + std::string(sufijo);
+}
+
 ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto,
                                    CrearTelefono crearTelefono, Reloj reloj)
     : ventana_(ventana),
@@ -94,14 +99,14 @@ void ReceptorLlamadas::CerrarRafagaVencida() {
   if (!(estado.ContadorEspera > 1 && estado.Recibiendo == 1)) return;
   ventana_.HabilitarTimerCheck(false);
   ventana_.MostrarLlegada("");
-  ventana_.MostrarEstado(TextoEstado(estado.NumeroPuerto, kSufijoInactivo));
+  ventana_.MostrarEstado(TextoEstado(estado, kSufijoInactivo));
   estado.Recibiendo = 0;
   estado.ContadorEspera = 0;
 }
 
 // The exchange sends a burst in pieces: give the rest of it time to arrive.
 void ReceptorLlamadas::AbrirRafaga() {
-  ventana_.MostrarEstado(TextoEstado(ventana_.Estado().NumeroPuerto, kSufijoActivo));
+  ventana_.MostrarEstado(TextoEstado(ventana_.Estado(), kSufijoActivo));
   Esperar(kEsperaInicio, ventana_, reloj_);
   ventana_.Estado().Recibiendo = 1;
   ventana_.HabilitarTimerCheck(true);

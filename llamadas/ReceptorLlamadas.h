@@ -44,6 +44,8 @@ class ReceptorLlamadas {
 
   // "Puerto COM " + port number + suffix.
   static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
+  // The same, or the network source's name and the suffix.
+  static std::string TextoEstado(const EstadoCaptura& estado, std::string_view sufijo);
 
   ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
                    Reloj reloj = SegundosDesdeMedianoche);

@@ -102,23 +102,10 @@ captura::Resultado<Descriptor> Comm::AbrirDispositivo(const std::filesystem::pat
 }
 
 captura::Estado Comm::Abrir() {
-  auto abierto = AbrirDispositivo(RutaDispositivo(puerto_, directorio_), ajustes_);
-  if (!abierto) return abierto.Falla();
-  // What sat in the device before the opening belongs to no burst we can
-  // place; the station throws it away, so it must not trickle in later. A
-  // device opened again after a loss keeps what it holds: sent since.
-  ::tcflush(abierto.Dato().fd(), TCIFLUSH);
   LectorPuerto::Opciones opciones;
   opciones.Limite = limite_;
   opciones.Inicio = PosicionFin();
   opciones.Diario = diario_;
-  opciones.Ruta = [puerto = puerto_, directorio = directorio_] {
-    return RutaDispositivo(puerto, directorio);
-  };
-  opciones.Reabrir = [ruta = opciones.Ruta, ajustes = ajustes_] {
-    return AbrirDispositivo(ruta(), ajustes);
-  };
-  opciones.Vigilado = directorio_;
   opciones.AlCambiar = [this, apertura = ++aperturas_](std::optional<captura::Fallo> perdida) {
     QMetaObject::invokeMethod(
         this,
@@ -127,13 +114,43 @@ captura::Estado Comm::Abrir() {
         },
         Qt::QueuedConnection);
   };
+  if (red_) {
+    // The reader connects at once, and again after each loss.
+    opciones.Reabrir = [cliente = *red_](int parar) { return cliente.Conectar(parar); };
+    opciones.ReintentoInicial = kReintentoRed;
+    opciones.ReintentoMaximo = kReintentoRedMaximo;
+    return Leer(Descriptor(), std::move(opciones));
+  }
+  auto abierto = AbrirDispositivo(RutaDispositivo(puerto_, directorio_), ajustes_);
+  if (!abierto) return abierto.Falla();
+  // What sat in the device before the opening belongs to no burst we can
+  // place; the station throws it away, so it must not trickle in later. A
+  // device opened again after a loss keeps what it holds: sent since.
+  ::tcflush(abierto.Dato().fd(), TCIFLUSH);
+  opciones.Ruta = [puerto = puerto_, directorio = directorio_] {
+    return RutaDispositivo(puerto, directorio);
+  };
+  opciones.Reabrir = [ruta = opciones.Ruta, ajustes = ajustes_](int) {
+    return AbrirDispositivo(ruta(), ajustes);
+  };
+  opciones.Vigilado = directorio_;
+  return Leer(std::move(abierto.Dato()), std::move(opciones));
+}
+
+captura::Estado Comm::Leer(Descriptor dispositivo, LectorPuerto::Opciones opciones) {
   try {
     lector_ = std::make_unique<LectorPuerto>(
-        std::move(abierto.Dato()), [this] { PedirAviso(); }, std::move(opciones));
+        std::move(dispositivo), [this] { PedirAviso(); }, std::move(opciones));
   } catch (const std::system_error& e) {
     return captura::Fallo{e.code().value(), e.what()};
   }
   perdida_ = false;
+  return {};
+}
+
+captura::Estado Comm::Red(std::optional<ClienteTcp> cliente) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  red_ = std::move(cliente);
   return {};
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "captura/Resultado.h"
+#include "estacion/linea/ClienteTcp.h"
 #include "estacion/linea/LectorPuerto.h"
 #include "llamadas/PuertoCaptura.h"
 #include "resguardo/DiarioRecepcion.h"
@@ -48,6 +50,14 @@ class Comm : public QObject, public PuertoCaptura {
   bool PortOpen() const { return lector_ != nullptr; }
   // True opens the port, false closes it (closing never fails).
   captura::Estado PortOpen(bool abierto);
+  // The exchange over the network instead of the serial line: the port
+  // then connects to it, at once and again after each loss (1 s, doubling
+  // to 60 s); set while closed, nothing for the serial line.
+  captura::Estado Red(std::optional<ClienteTcp> cliente);
+  const std::optional<ClienteTcp>& Red() const { return red_; }
+  static constexpr std::chrono::milliseconds kReintentoRed{1000};
+  static constexpr std::chrono::milliseconds kReintentoRedMaximo{60000};
+
   // True while the open port's device is gone and being waited for.
   bool LineaPerdida() const { return perdida_; }
 
@@ -74,6 +84,7 @@ class Comm : public QObject, public PuertoCaptura {
 
  private:
   captura::Estado Abrir();
+  captura::Estado Leer(Descriptor dispositivo, LectorPuerto::Opciones opciones);
   void EntregarAviso();
   void PedirAviso();
   void CambioDeLinea(std::optional<captura::Fallo> perdida);
@@ -90,5 +101,6 @@ class Comm : public QObject, public PuertoCaptura {
   bool entregando_ = false;  // OnComm is running
   bool perdida_ = false;
   uint64_t aperturas_ = 0;  // tells a notice from an earlier opening
+  std::optional<ClienteTcp> red_;
   std::unique_ptr<LectorPuerto> lector_;
 };

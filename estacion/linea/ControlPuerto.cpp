@@ -1,10 +1,12 @@
 #include "estacion/linea/ControlPuerto.h"
 
 #include <cctype>
+#include <charconv>
 #include <iostream>
 #include <limits>
 #include <string>
 
+#include "estacion/ajustes/PerfilIni.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
 #include "llamadas/ReceptorLlamadas.h"
@@ -16,7 +18,7 @@ ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumi
     : ventana_(ventana), comm_(comm), bitacora_(std::move(sumidero)) {}
 
 void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
-  ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, sufijo));
+  ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado(), sufijo));
 }
 
 // bseg, the parity letter, bdat and bpar as read, each step on its own.
@@ -39,6 +41,9 @@ bool ControlPuerto::AbrirPuerto() {
   if (comm_.PortOpen()) return true;
 
   Intentar([] { mdlMain::ConvertirTiempoConexion(LeerIni("App", "TimeConexion")); });
+  if (PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Origen"), "Red")) return AbrirRed();
+  ventana_.Estado().Origen.clear();
+  if (!comm_.Red(std::nullopt)) return false;
   const std::string ajustes = TextoAjustesLinea();
 
   // From here the first failure ends the opening.
@@ -51,6 +56,25 @@ bool ControlPuerto::AbrirPuerto() {
   // What arrived before the opening is thrown away.
   const std::string descartado = comm_.Input();
   if (alDescartar_) alDescartar_(comm_.PosicionEntrada() + descartado.size());
+  MostrarSufijo(kSufijoAbierto);
+  return true;
+}
+
+// The exchange on the network. Only settings that name nowhere to connect
+// to make the opening fail: the port connects, and connects again, by itself.
+bool ControlPuerto::AbrirRed() {
+  const std::string direccion = LeerIni(kSeccionCentral, "Direccion");
+  const std::string texto = LeerIni(kSeccionCentral, "Puerto");
+  unsigned puerto = 0;
+  const auto [fin, error] = std::from_chars(texto.data(), texto.data() + texto.size(), puerto);
+  if (!PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Modo"), "Cliente") || direccion.empty() ||
+      error != std::errc() || fin != texto.data() + texto.size() || puerto == 0 || puerto > 65535) {
+    return false;
+  }
+  const ClienteTcp cliente(direccion, static_cast<uint16_t>(puerto));
+  ventana_.Estado().Origen = "Central " + cliente.Nombre();
+  if (!comm_.Red(cliente)) return false;
+  if (!comm_.PortOpen(true)) return false;
   MostrarSufijo(kSufijoAbierto);
   return true;
 }
@@ -86,17 +110,17 @@ void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
 }
 
 void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
-  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, "");
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
   MostrarSufijo(kSufijoPerdida);
   Intentar([&] {
-    std::cerr << puerto << ": línea perdida (" << motivo.Descripcion
-              << "), se reintenta abrirla cada 2 s" << std::endl;
+    std::cerr << puerto << ": línea perdida (" << motivo.Descripcion << "), se reintenta abrirla"
+              << std::endl;
   });
   bitacora_.LineaPerdida(puerto, motivo);
 }
 
 void ControlPuerto::LineaRecuperada() {
-  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, "");
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
   MostrarSufijo(kSufijoAbierto);
   Intentar([&] { std::cerr << puerto << ": línea recuperada" << std::endl; });
   bitacora_.LineaRecuperada(puerto);

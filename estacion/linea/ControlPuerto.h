@@ -12,7 +12,8 @@
 class Comm;
 
 // Opens and closes the exchange's serial port from the settings and ends a
-// burst once the line has been quiet for the configured number of ticks. A
+// burst once the line has been quiet for the configured number of ticks. The
+// exchange may be reached over the network instead (section Central). A
 // line lost while open is told on the status line (kept there while it
 // lasts), on standard error and in the system log, and so is its return.
 class ControlPuerto {
@@ -23,7 +24,9 @@ class ControlPuerto {
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
   static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
-  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta cada 2 s.";
+  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
+  // The settings of an exchange reached over the network.
+  static constexpr char kSeccionCentral[] = "Central";
 
   ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
 
@@ -46,6 +49,7 @@ class ControlPuerto {
 
  private:
   std::string TextoAjustesLinea();
+  bool AbrirRed();
   // A burst's suffix, unless the line is lost.
   void MostrarRafaga(std::string_view sufijo);
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "estacion/linea/Comm.h"
 #include "llamadas/ReceptorLlamadas.h"
 #include "prueba/DirectorioPrueba.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/PuertoSimulado.h"
 
 using namespace std::chrono_literals;
@@ -129,7 +131,7 @@ std::vector<std::string> Ticks(ControlPuerto& control, VentanaPrueba& v, int n) 
 }
 
 TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
-  ventana.estado = {1, 0, 2};
+  ventana.estado = {1, 0, 2, ""};
   ventana.timer = true;
   mdlMain::TiempoConexion = 3;
   EXPECT_EQ(Ticks(control, ventana, 3),
@@ -142,14 +144,14 @@ TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
   EXPECT_EQ(ventana.estado.Recibiendo, 0);
   EXPECT_EQ(ventana.estado.ContadorEspera, 1);
 
-  ventana.estado = {1, 0, 2};
+  ventana.estado = {1, 0, 2, ""};
   mdlMain::TiempoConexion = 1;
   EXPECT_EQ(Ticks(control, ventana, 1),
             (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
 }
 
 TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
-  ventana.estado = {1, 0, 1};
+  ventana.estado = {1, 0, 1, ""};
   mdlMain::TiempoConexion = 0;
   Ticks(control, ventana, 5);
   EXPECT_EQ(ventana.estado.Recibiendo, 1);
@@ -166,7 +168,7 @@ TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
 }
 
 TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
-  ventana.estado = {1, 1, 1};
+  ventana.estado = {1, 1, 1, ""};
   mdlMain::TiempoConexion = 2;
   ventana.alProcesar = [&] { ventana.estado.ContadorEspera = 0; };
   control.TimerCheck_Timer();
@@ -204,7 +206,7 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   ASSERT_TRUE(esperar([&] { return comm.LineaPerdida(); }));
   central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);  // plugged in again
   EXPECT_EQ(ventana.estados.back(), Estado(3, ControlPuerto::kSufijoPerdida));
-  ventana.estado = {1, 0, 3};
+  ventana.estado = {1, 0, 3, ""};
   EXPECT_EQ(Ticks(vigilado, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
   ASSERT_TRUE(central->Enviar("despues|"));  // sent before the reopening: kept
   ASSERT_TRUE(esperar([&] { return recibido == "antes|despues|"; })) << recibido;
@@ -223,6 +225,46 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   ASSERT_TRUE(esperar([&] { return bitacora.size() == 4 && !comm.LineaPerdida(); }));
   ASSERT_TRUE(otro.Enviar("otro"));
   ASSERT_TRUE(esperar([&] { return recibido.ends_with("otro"); })) << recibido;
+}
+
+// The exchange on the network: the opening stands while nobody listens, the
+// status names it, and the port connects by itself once it listens.
+TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
+  uint16_t libre = 0;
+  {
+    CentralTcp sondeo;
+    libre = sondeo.Puerto();
+  }
+  std::string recibido;
+  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
+  QObject::connect(&comm, &Comm::OnLineaPerdida,
+                   [&](const captura::Fallo& motivo) { control.LineaPerdida(motivo); });
+  QObject::connect(&comm, &Comm::OnLineaRecuperada, [&] { control.LineaRecuperada(); });
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                             "[central]\norigen=red\nmodo=cliente\ndireccion=127.0.0.1\npuerto=" +
+                                 std::to_string(libre) + "\n");
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(control.AbrirPuerto());
+  const std::string nombre = "Central 127.0.0.1:" + std::to_string(libre);
+  EXPECT_EQ(ventana.estados.front(), nombre + "  : Abierto.");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return comm.LineaPerdida(); }, 5000));  // refused
+  EXPECT_EQ(ventana.estados.back(), nombre + ControlPuerto::kSufijoPerdida);
+
+  CentralTcp central(libre);
+  ASSERT_TRUE(central.EsperarConexion(10s));
+  ASSERT_TRUE(central.Enviar("por la red"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return recibido == "por la red"; }, 5000));
+  EXPECT_EQ(ventana.estados.back(), nombre + "  : Abierto.");
+  testing::internal::GetCapturedStderr();
+
+  // Settings that name nowhere to connect to, or a mode not known.
+  control.CerrarPuerto();
+  for (const char* central : {"origen=Red\nmodo=Cliente\npuerto=2300\n",
+                              "origen=Red\nmodo=Cliente\ndireccion=h\npuerto=70000\n",
+                              "origen=Red\nmodo=Otro\ndireccion=h\npuerto=2300\n"}) {
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, std::string("[Central]\n") + central);
+    EXPECT_FALSE(control.AbrirPuerto()) << central;
+  }
 }
 
 }  // namespace

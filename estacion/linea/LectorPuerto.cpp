@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -34,6 +35,7 @@ LectorPuerto::LectorPuerto(Descriptor dispositivo, std::function<void()> hayDato
       aviso_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       hayDatos_(std::move(hayDatos)),
       opciones_(std::move(opciones)),
+      espera_(opciones_.ReintentoInicial),
       posicion_(opciones_.Inicio) {
   if (!aviso_.Valido()) throw std::system_error(errno, std::generic_category(), "eventfd");
   if (!opciones_.Vigilado.empty()) {
@@ -130,7 +132,7 @@ std::optional<captura::Fallo> LectorPuerto::Vaciar(short eventos) {
   }
   // A hung-up terminal gives end-of-file or EIO for ever: retrying the same
   // descriptor would never bring the line back.
-  if (n == 0) return FalloDe(EIO);
+  if (n == 0) return captura::Fallo{EIO, "fin de datos: la línea se cortó"};
   if (errno != EAGAIN && errno != EINTR) return FalloDe(errno);
   if (eventos & kColgado) return FalloDe(EIO);
   return std::nullopt;
@@ -154,21 +156,35 @@ std::optional<captura::Fallo> LectorPuerto::CambioDeNombre() {
 
 void LectorPuerto::Perder(captura::Fallo motivo) {
   dispositivo_.Cerrar();
+  esperar_ = true;
+  espera_ = opciones_.ReintentoInicial;
+  caida_ = true;
   if (opciones_.AlCambiar) opciones_.AlCambiar(std::move(motivo));
 }
 
-// One try every kReintento: asleep in between, awake only to stop.
+// One try per wait: asleep in between, awake only to stop.
 void LectorPuerto::Reabrir() {
-  pollfd fd{aviso_.fd(), POLLIN, 0};
-  const int listos = ::poll(&fd, 1, static_cast<int>(kReintento.count()));
-  if (listos != 0) {
-    Drenar(aviso_);
+  if (esperar_) {
+    pollfd fd{aviso_.fd(), POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(espera_.count())) != 0) {
+      Drenar(aviso_);
+      return;
+    }
+  }
+  esperar_ = true;
+  if (!opciones_.Reabrir) return;
+  auto abierto = opciones_.Reabrir(aviso_.fd());
+  if (detener_) return;
+  if (!abierto) {
+    espera_ = std::min(espera_ * 2, opciones_.ReintentoMaximo);
+    if (caida_) return;
+    caida_ = true;
+    if (opciones_.AlCambiar) opciones_.AlCambiar(abierto.Falla());
     return;
   }
-  if (!opciones_.Reabrir) return;
-  auto abierto = opciones_.Reabrir();
-  if (!abierto) return;
   dispositivo_ = std::move(abierto.Dato());
+  espera_ = opciones_.ReintentoInicial;
   Drenar(vigia_);
+  if (!std::exchange(caida_, false)) return;
   if (opciones_.AlCambiar) opciones_.AlCambiar(std::nullopt);
 }

@@ -16,14 +16,20 @@
 
 class DiarioRecepcion;
 
-// Drains an open serial device on a thread of its own into a receive buffer,
-// so nothing is lost while the window's thread is busy. A device that is
-// gone (hung up, unplugged, or its name now leading to another device) is
-// closed and opened again every kReintento until it comes back; the buffer
-// and the stream positions go on across it. Closing (the destructor) stops
-// and joins the thread and closes the device.
+// Drains a serial device or a network connection on a thread of its own into
+// a receive buffer, so nothing is lost while the window's thread is busy. A
+// device that is gone (hung up, unplugged, its name now leading to another
+// device, a connection closed or dead) is closed and opened again until it
+// comes back, waiting ReintentoInicial after the loss and twice as long after
+// each failed try, up to ReintentoMaximo; the buffer and the stream positions
+// go on across it. Given no device, it opens one at once the same way.
+// Closing (the destructor) stops and joins the thread and closes the device.
 class LectorPuerto {
  public:
+  // About 24 minutes of a 115,200-baud line.
+  static constexpr size_t kLimitePorDefecto = size_t{16} << 20;
+  static constexpr std::chrono::milliseconds kReintento{2000};
+
   struct Opciones {
     // Past this many bytes waiting the device is left unread (the line then
     // holds the sender back) until Tomar makes room.
@@ -32,14 +38,17 @@ class LectorPuerto {
     uint64_t Inicio = 0;
     // When set, every byte read is written there before anyone can take it.
     DiarioRecepcion* Diario = nullptr;
-    // Opens the device anew by its name; without it a lost device stays lost.
-    std::function<captura::Resultado<Descriptor>()> Reabrir;
+    // Opens the device anew; without it a lost device stays lost. It gives
+    // up when the descriptor parar becomes readable (the reader is stopping).
+    std::function<captura::Resultado<Descriptor>(int parar)> Reabrir;
+    std::chrono::milliseconds ReintentoInicial = kReintento;
+    std::chrono::milliseconds ReintentoMaximo = kReintento;
     // The path the device's name leads to now, and the directory whose
     // changes may make it lead elsewhere.
     std::function<std::filesystem::path()> Ruta;
     std::filesystem::path Vigilado;
-    // Told on the reader's thread: the device was lost (and why), or is back
-    // (no failure).
+    // Told on the reader's thread: the device was lost or could not be
+    // opened (and why), or is back (no failure); once each, not per try.
     std::function<void(std::optional<captura::Fallo>)> AlCambiar;
   };
 
@@ -62,10 +71,6 @@ class LectorPuerto {
   // Stream position after the last byte read.
   uint64_t Fin() const;
 
-  // About 24 minutes of a 115,200-baud line.
-  static constexpr size_t kLimitePorDefecto = size_t{16} << 20;
-  static constexpr std::chrono::milliseconds kReintento{2000};
-
  private:
   void Leer();
   bool BufferLleno() const;
@@ -81,6 +86,11 @@ class LectorPuerto {
   Descriptor vigia_;  // inotify on the directory of the device's name
   std::function<void()> hayDatos_;
   Opciones opciones_;
+  // The reader's own: whether to wait before the next opening, for how
+  // long, and whether the loss was told.
+  bool esperar_ = false;
+  std::chrono::milliseconds espera_;
+  bool caida_ = false;
   mutable std::mutex mutex_;
   std::string recibido_;
   uint64_t posicion_;  // stream position of recibido_'s first byte

@@ -19,6 +19,7 @@
 
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/SalidaOrden.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
@@ -383,6 +384,51 @@ TEST_F(SentrelMuertoTest, UnSegundoInicioNoTocaLaColaDelPrimero) {
 
   fs::rename(base + ".fuera", base);
   EsperarUnaVezCada(5);
+}
+
+// The exchange on the network, listening on 127.0.0.1; the station connects.
+class SentrelRedTest : public SentrelMuertoTest {
+ protected:
+  void IniRed() {
+    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+                               "[Central]\nOrigen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=" +
+                                   std::to_string(red.Puerto()) + "\n[App]\nTimeConexion=2\n");
+  }
+
+  void Conectar() {
+    Iniciar();
+    ASSERT_TRUE(red.EsperarConexion(15s));
+  }
+
+  CentralTcp red;
+};
+
+// A burst, a connection dropped in the middle of a line (the exchange sends
+// the line again whole), the station restarted while the exchange keeps its
+// lines: every call stored once.
+TEST_F(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
+  IniRed();
+  Conectar();
+  ASSERT_TRUE(red.Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 20s);
+
+  const std::string cortada = Rafaga(5, 1);
+  ASSERT_TRUE(red.Enviar(cortada.substr(0, 40)));
+  std::this_thread::sleep_for(300ms);
+  red.Cortar();
+  ASSERT_TRUE(red.EsperarConexion(15s));
+  ASSERT_TRUE(red.Enviar(cortada + Rafaga(6, 4)));
+  EsperarUnaVezCada(10, 20s);
+  const std::string errores = DirectorioPrueba::Leer(dir.Ruta("errores.txt"));
+  const std::string nombre = "Central 127.0.0.1:" + std::to_string(red.Puerto());
+  EXPECT_NE(errores.find(nombre + ": línea perdida"), std::string::npos) << errores;
+  EXPECT_NE(errores.find(nombre + ": línea recuperada"), std::string::npos) << errores;
+
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  ASSERT_TRUE(Fin(10s));
+  Conectar();
+  ASSERT_TRUE(red.Enviar(Rafaga(10, 5)));
+  EsperarUnaVezCada(15, 20s);
 }
 
 // Offscreen with no settings file: nobody could fill the dialog in.

@@ -209,7 +209,11 @@ bool frmCentralTelefonica::Form_Load() {
     return false;
   }
   Intentar([&] {
-    frameInfo->setTitle(QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto));
+    frameInfo->setTitle(estado_.Origen.empty()
+                            ? QStringLiteral("Información COM ") +
+                                  QString::number(estado_.NumeroPuerto)
+                            : QStringLiteral("Información ") +
+                                  QString::fromStdString(estado_.Origen));
   });
   estado_.Recibiendo = 0;
   estado_.ContadorEspera = 0;
