@@ -85,6 +85,8 @@ void Bitacora::LineaRecuperada(const std::string& puerto) {
   Escribir(LOG_NOTICE, puerto + ": línea recuperada");
 }
 
+void Bitacora::ConexionRechazada(const std::string& texto) { Escribir(LOG_WARNING, texto); }
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

@@ -38,6 +38,8 @@ class Bitacora {
   // The exchange's line went away, and came back.
   void LineaPerdida(const std::string& puerto, const captura::Fallo& fallo);
   void LineaRecuperada(const std::string& puerto);
+  // A connection to the listening station was refused.
+  void ConexionRechazada(const std::string& texto);
 
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".

@@ -15,15 +15,15 @@ namespace {
 // Idle seconds before the first probe, seconds between probes, probes lost.
 constexpr int kSondeo[] = {60, 10, 3};
 
-void MantenerViva(int fd) {
+}  // namespace
+
+void ClienteTcp::MantenerViva(int fd) {
   const int si = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &si, sizeof si);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kSondeo[0], sizeof kSondeo[0]);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kSondeo[1], sizeof kSondeo[1]);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kSondeo[2], sizeof kSondeo[2]);
 }
-
-}  // namespace
 
 captura::Resultado<Descriptor> ClienteTcp::Conectar(int parar) const {
   addrinfo pista{};

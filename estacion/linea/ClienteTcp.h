@@ -20,6 +20,9 @@ class ClienteTcp {
   // when the descriptor parar (if any) becomes readable.
   captura::Resultado<Descriptor> Conectar(int parar = -1) const;
 
+  // Keep-alive on a connected socket: a dead peer is noticed in about 90 s.
+  static void MantenerViva(int fd);
+
   // "host:port", as the status line names the source.
   std::string Nombre() const { return host_ + ":" + std::to_string(puerto_); }
 

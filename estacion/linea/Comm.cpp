@@ -63,6 +63,7 @@ captura::Estado Comm::PortOpen(bool abierto) {
     lector_->Detener();
     fin_ = lector_->Fin();
     lector_.reset();
+    servidor_.reset();
     perdida_ = false;
     return {};
   }
@@ -114,11 +115,22 @@ captura::Estado Comm::Abrir() {
         },
         Qt::QueuedConnection);
   };
-  if (red_) {
-    // The reader connects at once, and again after each loss.
-    opciones.Reabrir = [cliente = *red_](int parar) { return cliente.Conectar(parar); };
+  if (red_ || servidor_) {
+    // The reader connects (or waits for the exchange) at once, and again
+    // after each loss.
     opciones.ReintentoInicial = kReintentoRed;
     opciones.ReintentoMaximo = kReintentoRedMaximo;
+    if (red_) {
+      opciones.Reabrir = [cliente = *red_](int parar) { return cliente.Conectar(parar); };
+    } else {
+      servidor_->AlRechazar([this](const std::string& texto) {
+        QMetaObject::invokeMethod(
+            this, [this, texto] { emit OnAviso(texto); }, Qt::QueuedConnection);
+      });
+      opciones.Reabrir = [servidor = servidor_](int parar) { return servidor->Aceptar(parar); };
+      opciones.Puerta = servidor_->Escucha();
+      opciones.AlLlamar = [servidor = servidor_] { servidor->Rechazar(); };
+    }
     return Leer(Descriptor(), std::move(opciones));
   }
   auto abierto = AbrirDispositivo(RutaDispositivo(puerto_, directorio_), ajustes_);
@@ -151,6 +163,14 @@ captura::Estado Comm::Leer(Descriptor dispositivo, LectorPuerto::Opciones opcion
 captura::Estado Comm::Red(std::optional<ClienteTcp> cliente) {
   if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
   red_ = std::move(cliente);
+  servidor_.reset();
+  return {};
+}
+
+captura::Estado Comm::Escuchar(std::unique_ptr<ServidorTcp> servidor) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  red_.reset();
+  servidor_ = std::move(servidor);
   return {};
 }
 

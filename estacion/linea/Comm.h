@@ -13,6 +13,7 @@
 #include "captura/Resultado.h"
 #include "estacion/linea/ClienteTcp.h"
 #include "estacion/linea/LectorPuerto.h"
+#include "estacion/linea/ServidorTcp.h"
 #include "llamadas/PuertoCaptura.h"
 #include "resguardo/DiarioRecepcion.h"
 
@@ -55,6 +56,10 @@ class Comm : public QObject, public PuertoCaptura {
   // to 60 s); set while closed, nothing for the serial line.
   captura::Estado Red(std::optional<ClienteTcp> cliente);
   const std::optional<ClienteTcp>& Red() const { return red_; }
+  // The station listening for the exchange instead: the port takes one
+  // connection at a time, again after each loss, and refuses the others
+  // (OnAviso tells of them). The listening socket goes with the port's closing.
+  captura::Estado Escuchar(std::unique_ptr<ServidorTcp> servidor);
   static constexpr std::chrono::milliseconds kReintentoRed{1000};
   static constexpr std::chrono::milliseconds kReintentoRedMaximo{60000};
 
@@ -81,6 +86,7 @@ class Comm : public QObject, public PuertoCaptura {
   void OnComm();
   void OnLineaPerdida(const captura::Fallo& motivo);
   void OnLineaRecuperada();
+  void OnAviso(const std::string& texto);
 
  private:
   captura::Estado Abrir();
@@ -102,5 +108,6 @@ class Comm : public QObject, public PuertoCaptura {
   bool perdida_ = false;
   uint64_t aperturas_ = 0;  // tells a notice from an earlier opening
   std::optional<ClienteTcp> red_;
+  std::shared_ptr<ServidorTcp> servidor_;
   std::unique_ptr<LectorPuerto> lector_;
 };

@@ -61,19 +61,33 @@ bool ControlPuerto::AbrirPuerto() {
 }
 
 // The exchange on the network. Only settings that name nowhere to connect
-// to make the opening fail: the port connects, and connects again, by itself.
+// to (or a port that cannot be listened on) make the opening fail: the port
+// connects, or takes the exchange's connection, by itself.
 bool ControlPuerto::AbrirRed() {
+  const std::string modo = LeerIni(kSeccionCentral, "Modo");
   const std::string direccion = LeerIni(kSeccionCentral, "Direccion");
   const std::string texto = LeerIni(kSeccionCentral, "Puerto");
   unsigned puerto = 0;
   const auto [fin, error] = std::from_chars(texto.data(), texto.data() + texto.size(), puerto);
-  if (!PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Modo"), "Cliente") || direccion.empty() ||
-      error != std::errc() || fin != texto.data() + texto.size() || puerto == 0 || puerto > 65535) {
+  if (error != std::errc() || fin != texto.data() + texto.size() || puerto == 0 || puerto > 65535) {
     return false;
   }
-  const ClienteTcp cliente(direccion, static_cast<uint16_t>(puerto));
-  ventana_.Estado().Origen = "Central " + cliente.Nombre();
-  if (!comm_.Red(cliente)) return false;
+  const auto numero = static_cast<uint16_t>(puerto);
+  if (PerfilIni::MismoNombre(modo, "Servidor")) {
+    auto servidor = ServidorTcp::Escuchar(direccion, numero, LeerIni(kSeccionCentral, "Permitida"));
+    if (!servidor) {
+      Intentar([&] { std::cerr << servidor.Falla().Descripcion << std::endl; });
+      return false;
+    }
+    ventana_.Estado().Origen = "Central " + servidor.Dato().Nombre();
+    if (!comm_.Escuchar(std::make_unique<ServidorTcp>(std::move(servidor.Dato())))) return false;
+  } else if (PerfilIni::MismoNombre(modo, "Cliente") && !direccion.empty()) {
+    const ClienteTcp cliente(direccion, numero);
+    ventana_.Estado().Origen = "Central " + cliente.Nombre();
+    if (!comm_.Red(cliente)) return false;
+  } else {
+    return false;
+  }
   if (!comm_.PortOpen(true)) return false;
   MostrarSufijo(kSufijoAbierto);
   return true;
@@ -124,4 +138,9 @@ void ControlPuerto::LineaRecuperada() {
   MostrarSufijo(kSufijoAbierto);
   Intentar([&] { std::cerr << puerto << ": línea recuperada" << std::endl; });
   bitacora_.LineaRecuperada(puerto);
+}
+
+void ControlPuerto::ConexionRechazada(const std::string& texto) {
+  Intentar([&] { std::cerr << texto << std::endl; });
+  bitacora_.ConexionRechazada(texto);
 }

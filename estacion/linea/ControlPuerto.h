@@ -38,6 +38,8 @@ class ControlPuerto {
   // Comm1's device went away while open, or came back.
   void LineaPerdida(const captura::Fallo& motivo);
   void LineaRecuperada();
+  // A connection refused by the listening port (already told at most once a minute).
+  void ConexionRechazada(const std::string& texto);
 
   // Shows "Puerto COM n" with the given suffix.
   void MostrarSufijo(std::string_view sufijo);

@@ -267,6 +267,52 @@ TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
   }
 }
 
+// Listening for the exchange: one connection at a time, only from the
+// address let in; each refusal told.
+TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
+  uint16_t libre = 0;
+  {
+    CentralTcp sondeo;
+    libre = sondeo.Puerto();
+  }
+  std::vector<std::string> avisos;
+  ControlPuerto escucha{ventana, comm, [&](int, const std::string& m) { avisos.push_back(m); }};
+  std::string recibido;
+  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
+  QObject::connect(&comm, &Comm::OnAviso,
+                   [&](const std::string& texto) { escucha.ConexionRechazada(texto); });
+  auto ini = [&](const std::string& permitida) {
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                               "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"
+                               "Puerto=" +
+                                   std::to_string(libre) + "\nPermitida=" + permitida + "\n");
+  };
+  testing::internal::CaptureStderr();
+  ini("127.0.0.2");
+  ASSERT_TRUE(escucha.AbrirPuerto());
+  EXPECT_EQ(ventana.estados.back(), "Central 127.0.0.1:" + std::to_string(libre) + "  : Abierto.");
+  CentralTcp ajena;
+  ASSERT_TRUE(ajena.Conectar("127.0.0.1", libre, 5s));
+  EXPECT_TRUE(ajena.Cerrada(5s));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return avisos.size() == 1; }, 5000));
+  EXPECT_NE(avisos[0].find("rechazada: solo se admite 127.0.0.2"), std::string::npos) << avisos[0];
+
+  escucha.CerrarPuerto();
+  ini("127.0.0.1");
+  ASSERT_TRUE(escucha.AbrirPuerto());
+  CentralTcp central, segunda;
+  ASSERT_TRUE(central.Conectar("127.0.0.1", libre, 5s));
+  ASSERT_TRUE(central.Enviar("una "));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return recibido == "una "; }, 5000));
+  ASSERT_TRUE(segunda.Conectar("127.0.0.1", libre, 5s));
+  EXPECT_TRUE(segunda.Cerrada(5s));
+  ASSERT_TRUE(central.Enviar("sola"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return recibido == "una sola"; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return avisos.size() == 2; }, 5000));
+  EXPECT_NE(avisos[1].find("rechazada: ya hay una central conectada"), std::string::npos);
+  testing::internal::GetCapturedStderr();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -98,18 +98,21 @@ void LectorPuerto::Leer() {
       Reabrir();
       continue;
     }
-    // A negative descriptor (no watch) is skipped by poll.
-    pollfd fds[3] = {
-        {aviso_.fd(), POLLIN, 0}, {vigia_.fd(), POLLIN, 0}, {dispositivo_.fd(), POLLIN, 0}};
+    // A negative descriptor (no watch, no door) is skipped by poll.
+    pollfd fds[4] = {{aviso_.fd(), POLLIN, 0},
+                     {vigia_.fd(), POLLIN, 0},
+                     {opciones_.Puerta, POLLIN, 0},
+                     {dispositivo_.fd(), POLLIN, 0}};
     const bool leerDispositivo = !BufferLleno();
-    if (::poll(fds, leerDispositivo ? 3 : 2, -1) < 0) {
+    if (::poll(fds, leerDispositivo ? 4 : 3, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (fds[0].revents & POLLIN) Drenar(aviso_);
     std::optional<captura::Fallo> perdida;
     if (fds[1].revents != 0) perdida = CambioDeNombre();
-    if (!perdida && leerDispositivo && fds[2].revents != 0) perdida = Vaciar(fds[2].revents);
+    if (!perdida && leerDispositivo && fds[3].revents != 0) perdida = Vaciar(fds[3].revents);
+    if (!perdida && fds[2].revents != 0) perdida = Llamada();
     if (perdida) Perder(std::move(*perdida));
   }
 }
@@ -152,6 +155,19 @@ std::optional<captura::Fallo> LectorPuerto::CambioDeNombre() {
     return std::nullopt;
   }
   return captura::Fallo{ENODEV, ruta.string() + " ya no lleva al dispositivo abierto"};
+}
+
+// Someone knocks while the device is open. An exchange that connects again
+// at once may be the one whose connection just ended: what that connection
+// still holds is read first, and its end makes room for the new one.
+std::optional<captura::Fallo> LectorPuerto::Llamada() {
+  for (;;) {
+    pollfd fd{dispositivo_.fd(), POLLIN, 0};
+    if (BufferLleno() || ::poll(&fd, 1, 0) <= 0) break;
+    if (auto perdida = Vaciar(fd.revents)) return perdida;
+  }
+  if (opciones_.AlLlamar) opciones_.AlLlamar();
+  return std::nullopt;
 }
 
 void LectorPuerto::Perder(captura::Fallo motivo) {

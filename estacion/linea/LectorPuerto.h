@@ -47,6 +47,10 @@ class LectorPuerto {
     // changes may make it lead elsewhere.
     std::function<std::filesystem::path()> Ruta;
     std::filesystem::path Vigilado;
+    // A descriptor watched while the device is open, and what to do when it
+    // becomes readable (a second exchange knocking: it is refused).
+    int Puerta = -1;
+    std::function<void()> AlLlamar;
     // Told on the reader's thread: the device was lost or could not be
     // opened (and why), or is back (no failure); once each, not per try.
     std::function<void(std::optional<captura::Fallo>)> AlCambiar;
@@ -77,6 +81,7 @@ class LectorPuerto {
   // Nothing while the device reads; why it is gone otherwise.
   std::optional<captura::Fallo> Vaciar(short eventos);
   std::optional<captura::Fallo> CambioDeNombre();
+  std::optional<captura::Fallo> Llamada();
   void Perder(captura::Fallo motivo);
   void Reabrir();
   void Despertar();

@@ -386,27 +386,42 @@ TEST_F(SentrelMuertoTest, UnSegundoInicioNoTocaLaColaDelPrimero) {
   EsperarUnaVezCada(5);
 }
 
-// The exchange on the network, listening on 127.0.0.1; the station connects.
-class SentrelRedTest : public SentrelMuertoTest {
+// The exchange on the network, in both ways: listening on 127.0.0.1 for the
+// station to connect (Cliente), or connecting to the station (Servidor).
+class SentrelRedTest : public SentrelMuertoTest, public ::testing::WithParamInterface<const char*> {
  protected:
+  bool Escucha() const { return std::string(GetParam()) == "Servidor"; }
+
   void IniRed() {
+    if (Escucha()) {
+      CentralTcp sondeo;  // a free port for the station
+      puerto = sondeo.Puerto();
+    } else {
+      puerto = red.Puerto();
+    }
     DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
-                               "[Central]\nOrigen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=" +
-                                   std::to_string(red.Puerto()) + "\n[App]\nTimeConexion=2\n");
+                               "[Central]\nOrigen=Red\nModo=" + std::string(GetParam()) +
+                                   "\nDireccion=127.0.0.1\nPermitida=127.0.0.1\nPuerto=" +
+                                   std::to_string(puerto) + "\n[App]\nTimeConexion=2\n");
+  }
+
+  bool Enlazar() {
+    return Escucha() ? red.Conectar("127.0.0.1", puerto, 15s) : red.EsperarConexion(15s);
   }
 
   void Conectar() {
     Iniciar();
-    ASSERT_TRUE(red.EsperarConexion(15s));
+    ASSERT_TRUE(Enlazar());
   }
 
   CentralTcp red;
+  uint16_t puerto = 0;
 };
 
 // A burst, a connection dropped in the middle of a line (the exchange sends
 // the line again whole), the station restarted while the exchange keeps its
 // lines: every call stored once.
-TEST_F(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
+TEST_P(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
   IniRed();
   Conectar();
   ASSERT_TRUE(red.Enviar(Rafaga(0, 5)));
@@ -416,11 +431,11 @@ TEST_F(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
   ASSERT_TRUE(red.Enviar(cortada.substr(0, 40)));
   std::this_thread::sleep_for(300ms);
   red.Cortar();
-  ASSERT_TRUE(red.EsperarConexion(15s));
+  ASSERT_TRUE(Enlazar());
   ASSERT_TRUE(red.Enviar(cortada + Rafaga(6, 4)));
   EsperarUnaVezCada(10, 20s);
   const std::string errores = DirectorioPrueba::Leer(dir.Ruta("errores.txt"));
-  const std::string nombre = "Central 127.0.0.1:" + std::to_string(red.Puerto());
+  const std::string nombre = "Central 127.0.0.1:" + std::to_string(puerto);
   EXPECT_NE(errores.find(nombre + ": línea perdida"), std::string::npos) << errores;
   EXPECT_NE(errores.find(nombre + ": línea recuperada"), std::string::npos) << errores;
 
@@ -430,6 +445,8 @@ TEST_F(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
   ASSERT_TRUE(red.Enviar(Rafaga(10, 5)));
   EsperarUnaVezCada(15, 20s);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modos, SentrelRedTest, ::testing::Values("Cliente", "Servidor"));
 
 // Offscreen with no settings file: nobody could fill the dialog in.
 TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {

@@ -76,6 +76,8 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   connect(Comm1, &Comm::OnLineaPerdida, this,
           [this](const captura::Fallo& motivo) { control_.LineaPerdida(motivo); });
   connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
+  connect(Comm1, &Comm::OnAviso, this,
+          [this](const std::string& texto) { control_.ConexionRechazada(texto); });
   connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
@@ -209,11 +211,10 @@ bool frmCentralTelefonica::Form_Load() {
     return false;
   }
   Intentar([&] {
-    frameInfo->setTitle(estado_.Origen.empty()
-                            ? QStringLiteral("Información COM ") +
-                                  QString::number(estado_.NumeroPuerto)
-                            : QStringLiteral("Información ") +
-                                  QString::fromStdString(estado_.Origen));
+    frameInfo->setTitle(
+        estado_.Origen.empty()
+            ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
+            : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
   });
   estado_.Recibiendo = 0;
   estado_.ContadorEspera = 0;

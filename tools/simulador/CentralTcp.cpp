@@ -65,6 +65,36 @@ bool CentralTcp::EsperarConexion(std::chrono::milliseconds limite) {
   return true;
 }
 
+bool CentralTcp::Conectar(const std::string& direccion, uint16_t puerto,
+                          std::chrono::milliseconds limite) {
+  sockaddr_in dir{};
+  dir.sin_family = AF_INET;
+  dir.sin_port = htons(puerto);
+  if (::inet_pton(AF_INET, direccion.c_str(), &dir.sin_addr) != 1) return false;
+  const auto hasta = std::chrono::steady_clock::now() + limite;
+  for (;;) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0) {
+      Cortar();
+      conexion_ = fd;
+      return true;
+    }
+    ::close(fd);
+    if (std::chrono::steady_clock::now() >= hasta) return false;
+    // A pause that a stop ends at once: the listening socket never becomes readable here.
+    pollfd parar{parar_, POLLIN, 0};
+    if (::poll(&parar, parar_ >= 0 ? 1 : 0, 50) > 0) return false;
+  }
+}
+
+bool CentralTcp::Cerrada(std::chrono::milliseconds limite) {
+  if (conexion_ < 0) return true;
+  if (!Esperar(conexion_, POLLIN, parar_, limite)) return false;
+  char byte = 0;
+  return ::recv(conexion_, &byte, 1, MSG_DONTWAIT) <= 0;
+}
+
 bool CentralTcp::Enviar(std::string_view bytes) {
   while (!bytes.empty()) {
     if (conexion_ < 0) return false;

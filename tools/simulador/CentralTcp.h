@@ -6,8 +6,8 @@
 #include <string_view>
 
 // The exchange on the network, listening for the station to connect (on
-// 127.0.0.1 unless told). One connection at a time: a new one replaces the
-// old. Every wait also ends when the descriptor parar (if any) becomes
+// 127.0.0.1 unless told) or connecting to the station. One connection at a
+// time: a new one replaces the old. Every wait also ends when the descriptor parar (if any) becomes
 // readable; a negative time limit waits for ever.
 class CentralTcp {
  public:
@@ -22,6 +22,11 @@ class CentralTcp {
 
   // Waits for the station to connect. False when stopped or timed out.
   bool EsperarConexion(std::chrono::milliseconds limite);
+  // The other way round: connects to the station listening there, trying
+  // again until it answers. False when stopped or timed out.
+  bool Conectar(const std::string& direccion, uint16_t puerto, std::chrono::milliseconds limite);
+  // True when the station ended the connection (no data is expected from it).
+  bool Cerrada(std::chrono::milliseconds limite);
   // Writes every byte. False with no connection or when it broke.
   bool Enviar(std::string_view bytes);
   // Ends the connection, as an exchange restarting does.

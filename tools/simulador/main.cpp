@@ -43,6 +43,7 @@ struct Opciones {
   double Demora = 1;
   bool Mantener = false;
   std::optional<int> Red;  // TCP port to listen on, instead of the serial line
+  bool Conectar = false;   // connect to the station's port instead of listening
   std::string DireccionRed = "127.0.0.1";
 };
 
@@ -95,7 +96,10 @@ void Uso() {
   --red PUERTO      en vez del enlace COMn escucha en la red (0 = un puerto libre) a
                     que la estacion se conecte; si la conexion se corta espera otra
                     y vuelve a enviar la linea entera
-  --direccion IP    direccion en la que escucha con --red (127.0.0.1)
+  --conectar        con --red, se conecta a la estacion que escucha en ese puerto
+                    (reintenta hasta que responde) en vez de escuchar
+  --direccion IP    direccion en la que escucha, o a la que se conecta, con --red
+                    (127.0.0.1)
 )";
 }
 
@@ -132,6 +136,7 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
     kMantener,
     kRed,
     kDireccion,
+    kConectar,
     kAyuda
   };
   static const option kLargas[] = {{"dir", required_argument, nullptr, kDir},
@@ -150,6 +155,7 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
                                    {"mantener", no_argument, nullptr, kMantener},
                                    {"red", required_argument, nullptr, kRed},
                                    {"direccion", required_argument, nullptr, kDireccion},
+                                   {"conectar", no_argument, nullptr, kConectar},
                                    {"help", no_argument, nullptr, kAyuda},
                                    {nullptr, 0, nullptr, 0}};
   Opciones o;
@@ -206,6 +212,9 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
         case kDireccion:
           o.DireccionRed = valor;
           break;
+        case kConectar:
+          o.Conectar = true;
+          break;
         default:
           return std::nullopt;
       }
@@ -214,7 +223,8 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
     }
   }
   if (optind != argc || o.Puerto < 1 || o.Llamadas < 0 || o.Ritmo < 0 || o.Rafaga < 1 ||
-      o.Pausa < 0 || o.Demora < 0 || (o.Red && (*o.Red < 0 || *o.Red > 65535))) {
+      o.Pausa < 0 || o.Demora < 0 || (o.Red && (*o.Red < 0 || *o.Red > 65535)) ||
+      (o.Conectar && (!o.Red || *o.Red == 0))) {
     return std::nullopt;
   }
   return o;
@@ -261,14 +271,20 @@ bool Transmitir(const Opciones& o, const std::function<bool(const std::string&)>
 // The exchange on the network: like one with a buffer, a line the broken
 // connection may have lost is sent again, whole, on the next one.
 int PorLaRed(const Opciones& o, std::ostream* registro) {
-  CentralTcp central(static_cast<uint16_t>(*o.Red), o.DireccionRed, tuboParar[0]);
-  std::cerr << "simulador-central: escuchando en " << o.DireccionRed << ":" << central.Puerto()
-            << " (semilla " << o.Semilla << ")\n";
-  if (!central.EsperarConexion(Milisegundos(-1))) return 0;
+  const auto puerto = static_cast<uint16_t>(*o.Red);
+  CentralTcp central(o.Conectar ? 0 : puerto, o.DireccionRed, tuboParar[0]);
+  auto enlazar = [&] {
+    return o.Conectar ? central.Conectar(o.DireccionRed, puerto, std::chrono::hours(24))
+                      : central.EsperarConexion(Milisegundos(-1));
+  };
+  std::cerr << "simulador-central: " << (o.Conectar ? "conectando a " : "escuchando en ")
+            << o.DireccionRed << ":" << (o.Conectar ? puerto : central.Puerto()) << " (semilla "
+            << o.Semilla << ")\n";
+  if (!enlazar()) return 0;
   auto enviar = [&](const std::string& bytes) {
     while (!central.Enviar(bytes)) {
       std::cerr << "simulador-central: conexion cortada, esperando otra\n";
-      if (!central.EsperarConexion(Milisegundos(-1))) return false;
+      if (!enlazar()) return false;
     }
     return true;
   };
