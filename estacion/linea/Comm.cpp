@@ -123,6 +123,10 @@ captura::Estado Comm::Abrir() {
     if (red_) {
       opciones.Reabrir = [cliente = *red_](int parar) { return cliente.Conectar(parar); };
     } else {
+      // Waiting for the exchange is a sleep of its own: after a loss the
+      // next connection is taken at once, so a peer dropping in a loop
+      // costs the real exchange no waits.
+      opciones.ReintentoInicial = std::chrono::milliseconds::zero();
       servidor_->AlRechazar([this](const std::string& texto) {
         QMetaObject::invokeMethod(
             this, [this, texto] { emit OnAviso(texto); }, Qt::QueuedConnection);

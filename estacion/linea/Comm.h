@@ -57,7 +57,7 @@ class Comm : public QObject, public PuertoCaptura {
   captura::Estado Red(std::optional<ClienteTcp> cliente);
   const std::optional<ClienteTcp>& Red() const { return red_; }
   // The station listening for the exchange instead: the port takes one
-  // connection at a time, again after each loss, and refuses the others
+  // connection at a time, the next one at once after each loss, and refuses the others
   // (OnAviso tells of them). The listening socket goes with the port's closing.
   captura::Estado Escuchar(std::unique_ptr<ServidorTcp> servidor);
   static constexpr std::chrono::milliseconds kReintentoRed{1000};

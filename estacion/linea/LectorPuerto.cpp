@@ -17,6 +17,8 @@ namespace {
 
 constexpr size_t kTrozo = 64 * 1024;
 constexpr short kColgado = POLLHUP | POLLERR | POLLNVAL;
+// After a failed try, even with no wait asked for after a loss.
+constexpr std::chrono::milliseconds kEsperaMinima{500};
 
 // Reads a non-blocking descriptor until it is empty.
 void Drenar(const Descriptor& fd) {
@@ -192,7 +194,7 @@ void LectorPuerto::Reabrir() {
   auto abierto = opciones_.Reabrir(aviso_.fd());
   if (detener_) return;
   if (!abierto) {
-    espera_ = std::min(espera_ * 2, opciones_.ReintentoMaximo);
+    espera_ = std::min(std::max(espera_ * 2, kEsperaMinima), opciones_.ReintentoMaximo);
     if (caida_) return;
     caida_ = true;
     if (opciones_.AlCambiar) opciones_.AlCambiar(abierto.Falla());

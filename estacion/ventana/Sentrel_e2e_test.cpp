@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -444,6 +445,27 @@ TEST_P(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
   Conectar();
   ASSERT_TRUE(red.Enviar(Rafaga(10, 5)));
   EsperarUnaVezCada(15, 20s);
+}
+
+// Bad input from the network: megabytes without a line end, binary noise, a
+// connection made and dropped over and over. The station stays up in bounded
+// memory and the calls after it are stored.
+TEST_P(SentrelRedTest, RuidoYConexionesSueltasNoDetienenLaEstacion) {
+  IniRed();
+  Conectar();
+  std::mt19937 azar(5);
+  std::string ruido(4 << 20, 'x');
+  for (std::size_t i = ruido.size() / 2; i < ruido.size(); ++i)
+    ruido[i] = static_cast<char>(azar());
+  ASSERT_TRUE(red.Enviar(ruido));
+  for (int i = 0; i < 5; ++i) {
+    red.Cortar();
+    ASSERT_TRUE(Enlazar());
+  }
+  ASSERT_TRUE(red.Enviar("\r\n" + Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 30s);
+  EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
+  EXPECT_FALSE(Fin(0ms));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modos, SentrelRedTest, ::testing::Values("Cliente", "Servidor"));
