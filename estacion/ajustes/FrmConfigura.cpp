@@ -25,6 +25,9 @@ const QStringList kVelocidades = {"110",   "300",   "1200",   "2400",   "4800", 
 const QStringList kBitsDatos = {"4", "5", "6", "7", "8"};
 const QStringList kParidades = {"Even", "Odd", "None", "Mark", "Space"};
 const QStringList kBitsParada = {"1", "1.5", "2"};
+const QStringList kOrigenes = {"Serie", "Red"};
+const QStringList kModos = {"Cliente", "Servidor"};
+constexpr char kCentral[] = "Central";
 
 void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
   // A failed write goes unnoticed, as with the Windows call.
@@ -97,6 +100,16 @@ void FrmConfigura::CrearControles() {
   txtRutaFile = caja("txtRutaFile", {180, 2340, 5205, 315}, 5);
   Label7 = etiqueta("Label7", "Tiempo Conexión:", {150, 2760, 1275, 195});
   txtTimeConexion = caja("txtTimeConexion", {1650, 2700, 675, 315}, 14);
+  Label8 = etiqueta("Label8", "Central por", {180, 3270, 840, 195});
+  cboOrigen = lista("cboOrigen", {1680, 3240, 2445, 315}, 15);
+  Label9 = etiqueta("Label9", "Modo de red", {180, 3660, 915, 195});
+  cboModo = lista("cboModo", {1680, 3630, 2445, 315}, 16);
+  Label10 = etiqueta("Label10", "Dirección", {180, 4050, 690, 195});
+  txtDireccion = caja("txtDireccion", {1680, 4020, 2445, 315}, 17);
+  Label11 = etiqueta("Label11", "Puerto TCP", {180, 4440, 810, 195});
+  txtPuertoTcp = caja("txtPuertoTcp", {1680, 4410, 2445, 315}, 18);
+  Label12 = etiqueta("Label12", "Solo desde", {180, 4830, 780, 195});
+  txtPermitida = caja("txtPermitida", {1680, 4800, 2445, 315}, 19);
   cmdOK = boton("cmdOK", "&Grabar", {4440, 120, 1005, 345}, 6);
   cmdCancel = boton("cmdCancel", "&Cancelar", {4440, 540, 1005, 375}, 7);
   cmdOK->setDefault(true);
@@ -106,7 +119,7 @@ void FrmConfigura::CrearControles() {
   for (std::size_t i = 1; i < ordenTab.size(); ++i) {
     setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
   }
-  Twips::FijarTamano(this, 5595, 3360);
+  Twips::FijarTamano(this, 5595, 5310);
 }
 
 void FrmConfigura::showEvent(QShowEvent* evento) {
@@ -152,6 +165,19 @@ void FrmConfigura::CargarConfiguracion() {
   PonerTexto(Combo5, LeerIni("configura", "bpar"));
   PonerTexto(txtRutaFile, LeerIni("Rutas", "File"));
   PonerTexto(txtTimeConexion, LeerIni("App", "TimeConexion"));
+  Llenar(cboOrigen, kOrigenes);
+  Llenar(cboModo, kModos);
+  const auto origen = LeerIni(kCentral, "Origen");
+  const auto modo = LeerIni(kCentral, "Modo");
+  const auto direccion = LeerIni(kCentral, "Direccion");
+  const auto puertoTcp = LeerIni(kCentral, "Puerto");
+  const auto permitida = LeerIni(kCentral, "Permitida");
+  PonerTexto(cboOrigen, origen);
+  PonerTexto(cboModo, modo);
+  PonerTexto(txtDireccion, direccion);
+  PonerTexto(txtPuertoTcp, puertoTcp);
+  PonerTexto(txtPermitida, permitida);
+  centralLeida_ = !(origen + modo + direccion + puertoTcp + permitida).empty();
 }
 
 void FrmConfigura::Form_QueryUnload() {
@@ -172,6 +198,19 @@ void FrmConfigura::GuardarConfiguracion() {
   const auto tiempo = TextoDe(txtTimeConexion);
   mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
   Escribir("App", "TimeConexion", tiempo);
+  GuardarCentral();
+}
+
+// A file without the section keeps without it while the serial line is chosen.
+void FrmConfigura::GuardarCentral() {
+  using mdlMain::QuitarBlancos;
+  const auto origen = QuitarBlancos(TextoDe(cboOrigen));
+  if (!centralLeida_ && !PerfilIni::MismoNombre(origen, "Red")) return;
+  Escribir(kCentral, "Origen", origen);
+  Escribir(kCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
+  Escribir(kCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));
+  Escribir(kCentral, "Puerto", QuitarBlancos(TextoDe(txtPuertoTcp)));
+  Escribir(kCentral, "Permitida", QuitarBlancos(TextoDe(txtPermitida)));
 }
 
 void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {

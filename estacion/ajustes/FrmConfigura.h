@@ -10,8 +10,9 @@ class QLineEdit;
 class QPushButton;
 class QShowEvent;
 
-// The settings dialog: shows the serial line, the file to generate and the
-// idle time-out from the settings file and writes them back. Every opening
+// The settings dialog: shows the serial line (or the exchange on the
+// network), the file to generate and the idle time-out from the settings
+// file and writes them back. Every opening
 // starts again from the file; every close saves what the controls hold.
 class FrmConfigura : public QDialog {
   Q_OBJECT
@@ -33,6 +34,7 @@ class FrmConfigura : public QDialog {
   void Form_QueryUnload();
 
   void GuardarConfiguracion();
+  void GuardarCentral();
   void CrearControles();
 
   // Values cross between the file's bytes and the controls' text. A value
@@ -58,9 +60,21 @@ class FrmConfigura : public QDialog {
   QLineEdit* txtRutaFile = nullptr;
   QLabel* Label7 = nullptr;
   QLineEdit* txtTimeConexion = nullptr;
+  // The exchange on the network (section Central).
+  QLabel* Label8 = nullptr;
+  QComboBox* cboOrigen = nullptr;
+  QLabel* Label9 = nullptr;
+  QComboBox* cboModo = nullptr;
+  QLabel* Label10 = nullptr;
+  QLineEdit* txtDireccion = nullptr;
+  QLabel* Label11 = nullptr;
+  QLineEdit* txtPuertoTcp = nullptr;
+  QLabel* Label12 = nullptr;
+  QLineEdit* txtPermitida = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 
   std::map<const QWidget*, std::string> leidos_;
   bool cerrando_ = false;
+  bool centralLeida_ = false;  // the file has the section Central
 };
