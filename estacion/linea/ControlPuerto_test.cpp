@@ -57,10 +57,22 @@ class ControlPuertoTest : public ::testing::Test {
     DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\n" + configura + "[App]\n" + app);
   }
 
+  // The port's notices to the given control, as the window wires them; what
+  // is received piles up in recibido.
+  void Atender(ControlPuerto& destino) {
+    QObject::connect(&comm, &Comm::OnComm, [this] { recibido += comm.Input(); });
+    QObject::connect(&comm, &Comm::OnLineaPerdida,
+                     [&destino](const captura::Fallo& motivo) { destino.LineaPerdida(motivo); });
+    QObject::connect(&comm, &Comm::OnLineaRecuperada, [&destino] { destino.LineaRecuperada(); });
+    QObject::connect(&comm, &Comm::OnAviso,
+                     [&destino](const std::string& texto) { destino.ConexionRechazada(texto); });
+  }
+
   DirectorioPrueba dir;
   VentanaPrueba ventana;
   Comm comm;
   ControlPuerto control{ventana, comm};
+  std::string recibido;
 };
 
 const std::string k8N1 = "puerto=3\nbseg=9600\npari=None\nbdat=8\nbpar=1\n";
@@ -182,11 +194,7 @@ TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
 TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   std::vector<std::string> bitacora;
   ControlPuerto vigilado{ventana, comm, [&](int, const std::string& m) { bitacora.push_back(m); }};
-  std::string recibido;
-  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
-  QObject::connect(&comm, &Comm::OnLineaPerdida,
-                   [&](const captura::Fallo& motivo) { vigilado.LineaPerdida(motivo); });
-  QObject::connect(&comm, &Comm::OnLineaRecuperada, [&] { vigilado.LineaRecuperada(); });
+  Atender(vigilado);
   auto esperar = [](const std::function<bool()>& condicion) {
     QElapsedTimer reloj;
     reloj.start();
@@ -230,16 +238,8 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
 // The exchange on the network: the opening stands while nobody listens, the
 // status names it, and the port connects by itself once it listens.
 TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
-  uint16_t libre = 0;
-  {
-    CentralTcp sondeo;
-    libre = sondeo.Puerto();
-  }
-  std::string recibido;
-  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
-  QObject::connect(&comm, &Comm::OnLineaPerdida,
-                   [&](const captura::Fallo& motivo) { control.LineaPerdida(motivo); });
-  QObject::connect(&comm, &Comm::OnLineaRecuperada, [&] { control.LineaRecuperada(); });
+  const uint16_t libre = CentralTcp::PuertoLibre();
+  Atender(control);
   DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
                              "[central]\norigen=red\nmodo=cliente\ndireccion=127.0.0.1\npuerto=" +
                                  std::to_string(libre) + "\n");
@@ -270,17 +270,10 @@ TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
 // Listening for the exchange: one connection at a time, only from the
 // address let in; each refusal told.
 TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
-  uint16_t libre = 0;
-  {
-    CentralTcp sondeo;
-    libre = sondeo.Puerto();
-  }
+  const uint16_t libre = CentralTcp::PuertoLibre();
   std::vector<std::string> avisos;
   ControlPuerto escucha{ventana, comm, [&](int, const std::string& m) { avisos.push_back(m); }};
-  std::string recibido;
-  QObject::connect(&comm, &Comm::OnComm, [&] { recibido += comm.Input(); });
-  QObject::connect(&comm, &Comm::OnAviso,
-                   [&](const std::string& texto) { escucha.ConexionRechazada(texto); });
+  Atender(escucha);
   auto ini = [&](const std::string& permitida) {
     DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
                                "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"

@@ -394,12 +394,7 @@ class SentrelRedTest : public SentrelMuertoTest, public ::testing::WithParamInte
   bool Escucha() const { return std::string(GetParam()) == "Servidor"; }
 
   void IniRed() {
-    if (Escucha()) {
-      CentralTcp sondeo;  // a free port for the station
-      puerto = sondeo.Puerto();
-    } else {
-      puerto = red.Puerto();
-    }
+    puerto = Escucha() ? CentralTcp::PuertoLibre() : red.Puerto();
     DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
                                "[Central]\nOrigen=Red\nModo=" + std::string(GetParam()) +
                                    "\nDireccion=127.0.0.1\nPermitida=127.0.0.1\nPuerto=" +

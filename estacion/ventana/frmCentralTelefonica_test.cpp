@@ -176,16 +176,13 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
 // Offscreen nobody could fill the dialog in: the start ends, saying how to
 // make the file, and leaves the directory as it was.
 TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
-  RespuestaModal respuesta([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Cancel); });
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(ventana.Form_Load());
+  EXPECT_FALSE(Cargar());
   const std::string error = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(respuesta.vistas, 0);
+  EXPECT_EQ(modalesEnCarga, 0);  // no dialog, no box
   EXPECT_NE(error.find("Falta CAPTURA.INI en " + dir.Ruta().string()), std::string::npos) << error;
   EXPECT_NE(error.find("README"), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(dir.Ruta()));
-  EXPECT_FALSE(ventana.Puerto().PortOpen());
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 // A termination request while the settings dialog is open closes it the way

@@ -19,6 +19,8 @@ class CentralTcp {
   CentralTcp& operator=(const CentralTcp&) = delete;
 
   uint16_t Puerto() const { return puerto_; }
+  // A port of 127.0.0.1 free at the time of asking, for a station to listen on.
+  static uint16_t PuertoLibre() { return CentralTcp().Puerto(); }
 
   // Waits for the station to connect. False when stopped or timed out.
   bool EsperarConexion(std::chrono::milliseconds limite);
