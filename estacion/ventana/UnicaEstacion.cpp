@@ -26,6 +26,10 @@ captura::Estado UnicaEstacion::Tomar(const std::string& directorio) {
   if (Tomada()) return {};
   const auto ruta = (std::filesystem::path(directorio) / kArchivo).string();
   Descriptor archivo(::open(ruta.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  // A lock file left read-only (by whoever set the directory up) locks all the same.
+  if (!archivo.Valido() && (errno == EACCES || errno == EROFS)) {
+    archivo = Descriptor(::open(ruta.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  }
   if (!archivo.Valido()) return captura::Fallo{errno, ruta + ": " + std::strerror(errno)};
   if (::flock(archivo.fd(), LOCK_EX | LOCK_NB) != 0) {
     const int numero = errno;
