@@ -167,7 +167,9 @@ class Estacion {
         std::cerr << motor_ << ": Sentrel did not connect\n";
         return std::nullopt;
       }
-      return Segundos(Reloj::now() - inicio);
+      const double conexion = Segundos(Reloj::now() - inicio);
+      std::this_thread::sleep_for(1s);  // as below: the start-up over before the clock runs
+      return conexion;
     }
     while (!central_->EsperarApertura(0ms)) {
       if (Reloj::now() - inicio > 30s) {
