@@ -193,6 +193,12 @@ void LectorPuerto::Reabrir() {
   if (!opciones_.Reabrir) return;
   auto abierto = opciones_.Reabrir(aviso_.fd());
   if (detener_) return;
+  if (!abierto && abierto.Falla().Numero == ECANCELED) {
+    // Woken (room made in the buffer), not failed: try again at once.
+    Drenar(aviso_);
+    esperar_ = false;
+    return;
+  }
   if (!abierto) {
     espera_ = std::min(std::max(espera_ * 2, kEsperaMinima), opciones_.ReintentoMaximo);
     if (caida_) return;
