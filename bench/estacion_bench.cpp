@@ -1,6 +1,7 @@
-// The whole station: calls per second from the exchange's line into the
-// database, the time from start to the port opened, idle CPU and memory of
-// the installed Sentrel. Run by hand:
+// The whole station: calls per second from the exchange's line (a serial
+// line, then a TCP connection to an exchange listening on 127.0.0.1) into
+// the database, the time from start to the port opened, idle CPU and memory
+// of the installed Sentrel. Run by hand:
 //
 //   ninja -C build estacion_bench Sentrel captura
 //   eval "$(scripts/postgres-prueba.sh iniciar)"     # for PostgreSQL
@@ -29,6 +30,7 @@
 
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/SalidaOrden.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 
@@ -121,20 +123,26 @@ pid_t Lanzar(const fs::path& programa, const fs::path& dir) {
 }
 
 // Sentrel installed in a program directory of its own on a database of the
-// given engine, with the exchange's line linked as COM1; running once Abrir
-// has returned true.
+// given engine, with the exchange's line linked as COM1, or the exchange on
+// the network; running once Abrir has returned true.
 class Estacion {
  public:
-  explicit Estacion(const std::string& motor) : motor_(motor) {
+  Estacion(const std::string& motor, bool red) : motor_(motor) {
     fs::permissions(dir_.Ruta(), fs::perms::owner_all);
     fs::create_directory(programa_);
-    central_.emplace(programa_, 1);
     const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
     fs::copy_file(bin / "Sentrel", programa_ / "Sentrel");
     fs::copy_file(bin / "libcaptura.so", programa_ / "libcaptura.so");
+    std::string origen = "[configura]\npuerto=1\nbseg=9600\nbdat=8\npari=None\nbpar=1\n";
+    if (red) {
+      red_.emplace();
+      origen = "[Central]\nOrigen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=" +
+               std::to_string(red_->Puerto()) + "\n";
+    } else {
+      central_.emplace(programa_, 1);
+    }
     Escribir(programa_ / "CAPTURA.INI",
-             "[configura]\npuerto=1\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[App]\nTimeConexion=" +
-                 std::to_string(kTiempoConexion) + "\n");
+             origen + "[App]\nTimeConexion=" + std::to_string(kTiempoConexion) + "\n");
     base_ = motor == "SQLite" ? BaseSqlite(dir_.Ruta())
                               : BasePostgres(dir_.Ruta(), std::getenv("SENTREL_PG_PORT"));
   }
@@ -154,6 +162,15 @@ class Estacion {
     }
     const auto inicio = Reloj::now();
     pid_ = Lanzar(programa_, dir_.Ruta());
+    if (red_) {
+      if (!red_->EsperarConexion(30s)) {
+        std::cerr << motor_ << ": Sentrel did not connect\n";
+        return std::nullopt;
+      }
+      const double conexion = Segundos(Reloj::now() - inicio);
+      std::this_thread::sleep_for(1s);  // as below: the start-up over before the clock runs
+      return conexion;
+    }
     while (!central_->EsperarApertura(0ms)) {
       if (Reloj::now() - inicio > 30s) {
         std::cerr << motor_ << ": Sentrel did not open the port\n";
@@ -176,7 +193,9 @@ class Estacion {
   }
 
   long Guardadas() const { return Contar(*base_); }
-  PuertoSimulado& Central() { return *central_; }
+  bool Enviar(std::string_view bytes) {
+    return red_ ? red_->Enviar(bytes) : central_->Enviar(bytes);
+  }
   pid_t Pid() const { return pid_; }
 
  private:
@@ -185,6 +204,7 @@ class Estacion {
   fs::path programa_ = dir_.Ruta() / "programa";
   std::optional<Base> base_;
   std::optional<PuertoSimulado> central_;
+  std::optional<CentralTcp> red_;
   pid_t pid_ = -1;
 };
 
@@ -197,14 +217,14 @@ std::string Lineas(int llamadas) {
 }
 
 // All the calls at once; then the idle station.
-bool Medir(const std::string& motor, int llamadas) {
-  Estacion estacion(motor);
+bool Medir(const std::string& motor, bool red, int llamadas) {
+  Estacion estacion(motor, red);
   const std::string lineas = Lineas(llamadas);
   const auto apertura = estacion.Abrir();
   if (!apertura) return false;
 
   const auto desde = Reloj::now();
-  estacion.Central().Enviar(lineas);
+  estacion.Enviar(lineas);
   const double escrito = Segundos(Reloj::now() - desde);
   long guardadas = 0;
   while ((guardadas = estacion.Guardadas()) < llamadas && Reloj::now() - desde < 600s) {
@@ -219,25 +239,26 @@ bool Medir(const std::string& motor, int llamadas) {
   const std::string rss = Memoria(estacion.Pid(), "VmRSS"), pico = Memoria(estacion.Pid(), "VmHWM");
   const int salida = estacion.Terminar();
 
-  std::printf("%-10s calls %ld/%d  written in %.3f s  stored in %.3f s  => %.0f calls/s\n",
-              motor.c_str(), guardadas, llamadas, escrito, total, guardadas / total);
+  const std::string nombre = motor + (red ? " TCP" : " serie");
+  std::printf("%-16s calls %ld/%d  written in %.3f s  stored in %.3f s  => %.0f calls/s\n",
+              nombre.c_str(), guardadas, llamadas, escrito, total, guardadas / total);
   std::printf(
-      "%-10s start to port open %.0f ms; idle CPU over 10 s %.2f s; VmRSS%s (peak%s); "
+      "%-16s start to port open %.0f ms; idle CPU over 10 s %.2f s; VmRSS%s (peak%s); "
       "exit %d\n",
-      motor.c_str(), *apertura * 1000, cpuReposo, rss.c_str(), pico.c_str(), salida);
+      nombre.c_str(), *apertura * 1000, cpuReposo, rss.c_str(), pico.c_str(), salida);
   return guardadas == llamadas;
 }
 
 // A stream without a pause at the fastest exchange line (921,600 baud, ten
 // bits a byte), paced in 10 ms pieces: calls per second stored while it
 // streams, and the longest time from a line's end on the wire to its row.
-bool MedirFlujo(const std::string& motor, int segundos) {
+bool MedirFlujo(const std::string& motor, bool red, int segundos) {
   constexpr double kBytesPorSegundo = 92160;
   constexpr auto kPieza = 10ms;
   const auto porPieza = static_cast<std::size_t>(kBytesPorSegundo * 0.010);
   const std::string muestra = Lineas(1);
   const int llamadas = static_cast<int>(kBytesPorSegundo * segundos / muestra.size());
-  Estacion estacion(motor);
+  Estacion estacion(motor, red);
   const std::string lineas = Lineas(llamadas);
   if (!estacion.Abrir()) return false;
 
@@ -269,7 +290,7 @@ bool MedirFlujo(const std::string& motor, int segundos) {
     for (auto p = pieza.find('\r'); p != std::string_view::npos; p = pieza.find('\r', p + 1)) {
       enviada[linea++] = ahora;
     }
-    estacion.Central().Enviar(pieza);
+    estacion.Enviar(pieza);
     std::this_thread::sleep_until(desde + (i / porPieza + 1) * kPieza);
   }
   const double flujo = Segundos(Reloj::now() - desde);
@@ -281,10 +302,10 @@ bool MedirFlujo(const std::string& motor, int segundos) {
   estacion.Terminar();
 
   std::printf(
-      "%-10s stream of %d calls in %.1f s: %ld stored while streaming (%.0f calls/s), all in "
+      "%-16s stream of %d calls in %.1f s: %ld stored while streaming (%.0f calls/s), all in "
       "%.1f s; longest line end to row %.2f s; peak memory%s\n",
-      motor.c_str(), llamadas, flujo, alTerminar, alTerminar / flujo, total, peorAtraso,
-      pico.c_str());
+      (motor + (red ? " TCP" : " serie")).c_str(), llamadas, flujo, alTerminar, alTerminar / flujo,
+      total, peorAtraso, pico.c_str());
   return guardadas == llamadas;
 }
 
@@ -295,7 +316,11 @@ int main(int argc, char** argv) {
   if (flujo) --argc, ++argv;
   const int cantidad = argc > 1 ? std::atoi(argv[1]) : (flujo ? 30 : 20000);
   const auto medir = [&](const std::string& motor) {
-    return flujo ? MedirFlujo(motor, cantidad) : Medir(motor, cantidad);
+    bool bien = true;
+    for (const bool red : {false, true}) {
+      bien = (flujo ? MedirFlujo(motor, red, cantidad) : Medir(motor, red, cantidad)) && bien;
+    }
+    return bien;
   };
   bool bien = medir("SQLite");
   if (std::getenv("SENTREL_PG_PORT") != nullptr) {

@@ -12,6 +12,11 @@ std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufij
   return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
 }
 
+std::string ReceptorLlamadas::TextoEstado(const EstadoCaptura& estado, std::string_view sufijo) {
+  if (estado.Origen.empty()) return TextoEstado(estado.NumeroPuerto, sufijo);
+  return estado.Origen + std::string(sufijo);
+}
+
 ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto,
                                    CrearTelefono crearTelefono, Reloj reloj)
     : ventana_(ventana),
@@ -57,14 +62,7 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const auto telefono = CrearTelefonoDelEvento();
   std::optional<uint64_t> hecho;
   enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
-    if (!linea.empty()) {
-      VigilarFecha(linea);
-      if (manejarLinea_) {
-        manejarLinea_(linea, *telefono);
-      } else {
-        ProcesarLinea(linea, *telefono);
-      }
-    }
+    if (!linea.empty()) Manejar(linea, *telefono);
     hecho = posicion + trasRetorno;
   });
   // Done once the database holds the event's rows durably: one flush per
@@ -79,6 +77,26 @@ void ReceptorLlamadas::VigilarFecha(std::string_view linea) {
   if (!registro.EsValido() || !registro.FechaIlegible) return;
   fechaAvisada_ = true;
   alFechaIlegible_(linea);
+}
+
+// No SQL text carries a NUL, and line noise may bring one: control bytes
+// become blanks in the fields; the screen and the journal keep them.
+void ReceptorLlamadas::Manejar(std::string_view recibida, captura::_Telefono& telefono) {
+  std::string limpia;
+  std::string_view linea = recibida;
+  if (TieneControles(recibida)) {
+    limpia = SinControles(recibida);
+    linea = limpia;
+    if (alQuitarControles_ && RegistroLlamada::Leer(linea).EsValido()) {
+      alQuitarControles_(recibida);
+    }
+  }
+  VigilarFecha(linea);
+  if (manejarLinea_) {
+    manejarLinea_(linea, telefono);
+  } else {
+    ProcesarLinea(linea, telefono);
+  }
 }
 
 std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view linea,
@@ -97,7 +115,7 @@ void ReceptorLlamadas::CerrarRafagaVencida() {
   if (!(estado.ContadorEspera > 1 && estado.Recibiendo == 1)) return;
   ventana_.HabilitarTimerCheck(false);
   ventana_.MostrarLlegada("");
-  ventana_.MostrarEstado(TextoEstado(estado.NumeroPuerto, kSufijoInactivo));
+  ventana_.MostrarEstado(TextoEstado(estado, kSufijoInactivo));
   estado.Recibiendo = 0;
   estado.ContadorEspera = 0;
 }
@@ -105,7 +123,7 @@ void ReceptorLlamadas::CerrarRafagaVencida() {
 // The exchange sends a burst in pieces: give the rest of it time to arrive.
 void ReceptorLlamadas::AbrirRafaga() {
   fechaAvisada_ = false;
-  ventana_.MostrarEstado(TextoEstado(ventana_.Estado().NumeroPuerto, kSufijoActivo));
+  ventana_.MostrarEstado(TextoEstado(ventana_.Estado(), kSufijoActivo));
   Esperar(kEsperaInicio, ventana_, reloj_);
   ventana_.Estado().Recibiendo = 1;
   ventana_.HabilitarTimerCheck(true);

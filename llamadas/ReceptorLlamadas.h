@@ -29,6 +29,8 @@ class ReceptorLlamadas {
   using AlCompletar = std::function<void(uint64_t posicion)>;
   // Told of a call line whose date cannot be read in the order in force.
   using AlFechaIlegible = std::function<void(std::string_view linea)>;
+  // Told of a call line, as received, that held control bytes.
+  using AvisoLinea = std::function<void(std::string_view linea)>;
 
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoInactivo[] = "   : Inactivo.";
@@ -45,6 +47,8 @@ class ReceptorLlamadas {
 
   // "Puerto COM " + port number + suffix.
   static std::string TextoEstado(int16_t puerto, std::string_view sufijo);
+  // The same, or the network source's name and the suffix.
+  static std::string TextoEstado(const EstadoCaptura& estado, std::string_view sufijo);
 
   ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
                    Reloj reloj = SegundosDesdeMedianoche);
@@ -66,6 +70,7 @@ class ReceptorLlamadas {
   // At most once per burst, with the first such line: a wrong date order
   // shows on the first burst without flooding the log.
   void AvisarFechaIlegible(AlFechaIlegible aviso) { alFechaIlegible_ = std::move(aviso); }
+  void AlQuitarControles(AvisoLinea aviso) { alQuitarControles_ = std::move(aviso); }
 
   // Frames text received before a restart and never completed (no header
   // rule, no burst state, no display); the text after its last carriage
@@ -83,6 +88,7 @@ class ReceptorLlamadas {
   static std::string_view TextoDeTrabajo(std::string_view recibido);
   void Enmarcar(std::string_view trabajo, uint64_t posicion);
   void VigilarFecha(std::string_view linea);
+  void Manejar(std::string_view recibida, captura::_Telefono& telefono);
 
   VentanaCaptura& ventana_;
   PuertoCaptura& puerto_;
@@ -92,6 +98,7 @@ class ReceptorLlamadas {
   AlCompletar alCompletar_;
   AlFechaIlegible alFechaIlegible_;
   bool fechaAvisada_ = false;        // in this burst
+  AvisoLinea alQuitarControles_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
   EnmarcadorLineas enmarcador_;      // the line carried between events
   bool atendiendo_ = false;          // an event is being handled

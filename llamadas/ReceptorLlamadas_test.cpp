@@ -177,6 +177,32 @@ TEST_F(Receptor, LineaPartidaEntreDosEventosSeRegistraUnaVez) {
   EXPECT_EQ(ventana.Llegada, "\n");
 }
 
+// An exchange that right-aligns short extensions and ends lines with CR
+// alone: one call in a burst of its own is a whole line all the same.
+TEST_F(Receptor, LineaSolaQueEmpiezaConBlancos) {
+  // 78 characters once its three leading blanks are trimmed.
+  const std::string linea = LineaPrueba("  15", "0114000222");
+  Recibir(linea + "\r");
+  EXPECT_THAT(lineas, ElementsAre(linea));
+  Recibir(std::string(40, ' ') + "\r");  // a short fragment
+  Recibir("\r");                         // a lone line end
+  EXPECT_THAT(Anexos(), ElementsAre("15"));
+}
+
+// A NUL from line noise in the dialled number: a blank in what is posted,
+// the line as received on screen and to whoever is told.
+TEST_F(Receptor, BytesDeControlSonBlancosEnLosCampos) {
+  std::vector<std::string> avisadas;
+  receptor.AlQuitarControles([&](std::string_view l) { avisadas.emplace_back(l); });
+  std::string ruido = LineaPrueba(" 106", "0114000111");
+  ruido[12] = '\0';
+  Recibir(ruido + "\r\n" + L3 + "\r\n");
+  ASSERT_EQ(tel.Creas.size(), 2u);
+  EXPECT_EQ(tel.Creas[0].vDiscado, "01140 0111");
+  EXPECT_THAT(avisadas, ElementsAre(ruido));
+  EXPECT_EQ(ventana.Llegada, ruido + "\r\n" + L3 + "\r\n");
+}
+
 TEST_F(Receptor, SoloLaUltimaLineaSeArrastra) {
   // A line that begins with blanks and whose carriage return comes alone.
   const std::string blancos = LineaPrueba("  15", "0114000222");
@@ -269,11 +295,12 @@ TEST_F(Receptor, CadaEventoSeCompletaHastaSuUltimoRetornoAsegurado) {
   Recibir(a + L1.substr(0, 30));                  // 82 bytes, then a split line
   Recibir(L1.substr(30) + "\r\n" + "corta\r\n");  // the rest of it, then a short line
   EXPECT_THAT(completadas, ElementsAre(81u, 82 + 30 + 50 + 2 + 6));
-  // The short line takes in the end of the one before it, as any short line does.
+  // The short line takes in the end of the one before it, as any short line
+  // does; its line end is handled as blanks.
   ASSERT_EQ(manejadas.size(), 3u);
   EXPECT_EQ(manejadas[0], L1);
   EXPECT_EQ(manejadas[1], L1);
-  EXPECT_TRUE(manejadas[2].ends_with("\r\ncorta"));
+  EXPECT_TRUE(manejadas[2].ends_with("  corta"));
   EXPECT_TRUE(tel.Creas.empty());  // the handler took the lines
 
   completadas.clear();

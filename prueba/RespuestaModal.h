@@ -59,12 +59,13 @@ class RespuestaModal : public QObject {
   QPointer<QWidget> atendida_;  // a box that has gone no longer counts
 };
 
-// Chooses the exit from the menu and runs the event loop until the program
-// ends it (0), or the limit passes (2); a RespuestaModal answers the question.
-inline int SalirDelMenu(frmCentralTelefonica& ventana,
-                        std::chrono::milliseconds limite = std::chrono::seconds(10)) {
-  QTimer::singleShot(std::chrono::milliseconds(0), &ventana,
-                     &frmCentralTelefonica::mnuSalirSistema_Click);
+// Chooses a menu command (the exit unless told) and runs the event loop until
+// the program ends it (0), or the limit passes (2); a RespuestaModal answers
+// what it opens.
+inline int SalirDelMenu(
+    frmCentralTelefonica& ventana, std::chrono::milliseconds limite = std::chrono::seconds(10),
+    void (frmCentralTelefonica::*comando)() = &frmCentralTelefonica::mnuSalirSistema_Click) {
+  QTimer::singleShot(std::chrono::milliseconds(0), &ventana, comando);
   QTimer tope;
   tope.callOnTimeout([] { QCoreApplication::exit(2); });
   tope.start(limite);

@@ -109,6 +109,22 @@ void Bitacora::DatosDeNuevo(long minutos) {
            "Llegan datos de la central tras " + std::to_string(minutos) + " minutos sin datos");
 }
 
+void Bitacora::LineaConControles(std::string_view linea) {
+  Escribir(LOG_WARNING,
+           "Llamada con bytes de control, registrada con blancos en su lugar | línea: " +
+               TextoLinea(linea));
+}
+
+void Bitacora::LineaPerdida(const std::string& puerto, const captura::Fallo& fallo) {
+  Escribir(LOG_ERR, puerto + ": línea perdida, se reintenta abrirla: " + TextoFallo(fallo));
+}
+
+void Bitacora::LineaRecuperada(const std::string& puerto) {
+  Escribir(LOG_NOTICE, puerto + ": línea recuperada");
+}
+
+void Bitacora::ConexionRechazada(const std::string& texto) { Escribir(LOG_WARNING, texto); }
+
 void Bitacora::Escribir(int prioridad, const std::string& mensaje) {
   try {
     sumidero_(prioridad, mensaje);

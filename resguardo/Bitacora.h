@@ -52,6 +52,14 @@ class Bitacora {
   void SinDatos(long minutos);
   void DatosDeNuevo(long minutos);
 
+  // A call line held control bytes (line noise): posted with blanks for them.
+  void LineaConControles(std::string_view linea);
+  // The exchange's line went away, and came back.
+  void LineaPerdida(const std::string& puerto, const captura::Fallo& fallo);
+  void LineaRecuperada(const std::string& puerto);
+  // A connection to the listening station was refused.
+  void ConexionRechazada(const std::string& texto);
+
   // The line as readable UTF-8 text: trailing blanks dropped, control
   // characters as "?".
   static std::string TextoLinea(std::string_view linea);

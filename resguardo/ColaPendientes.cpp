@@ -378,7 +378,7 @@ Estado ColaPendientes::Escribir(const std::string& datos) {
 Estado ColaPendientes::Reescribir() {
   fd_.Cerrar();
   const std::string temporal = ruta_ + ".nuevo";
-  fd_ = Descriptor(::open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  fd_ = Descriptor(::open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (!fd_.Valido()) return FalloSistema("cannot create", temporal);
   std::string todo(kCabecera);
   for (const auto& [id, l] : lineas_) todo += Poner(l);

@@ -163,7 +163,7 @@ captura::Resultado<Descriptor> DiarioRecepcion::Reescribir(const std::filesystem
                                                            uint64_t base, std::string_view bytes) {
   const auto ruta = directorio / kArchivo;
   const auto nueva = ruta.string() + kSufijoNuevo;
-  Descriptor datos(::open(nueva.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  Descriptor datos(::open(nueva.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (!datos.Valido()) return FalloSistema(errno, nueva);
   auto escrito = archivo_disco::EscribirEn(datos, Cabecera(base), 0, nueva);
   if (escrito) escrito = archivo_disco::EscribirEn(datos, bytes, kCabecera, nueva);

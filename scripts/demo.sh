@@ -7,6 +7,8 @@
 #   scripts/demo.sh [CALLS]      (default 60 calls)
 #
 # SENTREL_DEMO names the demo directory (default: ./demo, replaced each run).
+# SENTREL_DEMO_RED=PORT puts the exchange on the network instead of COM1: the
+# simulator listens on 127.0.0.1:PORT and Sentrel connects to it.
 set -euo pipefail
 raiz=$(cd "$(dirname "$0")/.." && pwd)
 cd "$raiz"
@@ -28,6 +30,7 @@ export ODBCINI="$demo/odbc.ini"
 ./scripts/crear-base-sqlite.sh --ejemplo "$demo/tavro.db" "$ODBCINI" >/dev/null
 
 tiempo=2
+red=${SENTREL_DEMO_RED:-}
 cat >"$programa/CAPTURA.INI" <<INI
 [configura]
 puerto=1
@@ -42,6 +45,13 @@ TimeConexion=$tiempo
 [Central]
 OrdenFecha=DMA
 INI
+if [ -n "$red" ]; then
+  printf '[Central]\nOrigen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=%s\n' "$red" \
+    >>"$programa/CAPTURA.INI"
+  linea=(--red "$red")
+else
+  linea=(--dir "$programa" --puerto 1)
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=offscreen
@@ -49,11 +59,12 @@ fi
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/sentrel-xdg.XXXXXX)}
 chmod 0700 "$XDG_RUNTIME_DIR"
 
-# The simulator makes COM1 and waits until Sentrel opens it.
-"$build/bin/simulador-central" --dir "$programa" --puerto 1 --llamadas "$llamadas" \
+# The simulator makes COM1 (or listens) and waits until Sentrel opens it (or
+# connects; Sentrel tries again until it answers).
+"$build/bin/simulador-central" "${linea[@]}" --llamadas "$llamadas" \
   --rafaga 10 --pausa 3 --semilla 7 --registro "$demo/enviadas.txt" &
 simulador=$!
-for _ in $(seq 50); do [ -e "$programa/COM1" ] && break; sleep 0.1; done
+for _ in $(seq 50); do [ -n "$red" ] || [ -e "$programa/COM1" ] && break; sleep 0.1; done
 
 "$programa/Sentrel" &
 sentrel=$!

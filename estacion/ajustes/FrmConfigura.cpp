@@ -27,6 +27,9 @@ const QStringList kParidades = {"Even", "Odd", "None", "Mark", "Space"};
 const QStringList kBitsParada = {"1", "1.5", "2"};
 // Empty: the machine's regional order.
 const QStringList kOrdenesFecha = {"", "DMA", "MDA", "AMD"};
+const QStringList kOrigenes = {"Serie", "Red"};
+const QStringList kModos = {"Cliente", "Servidor"};
+constexpr char kCentral[] = "Central";
 
 void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
   // A failed write goes unnoticed, as with the Windows call.
@@ -104,14 +107,25 @@ void FrmConfigura::CrearControles() {
   txtTimeConexion = caja("txtTimeConexion", {1650, 2700, 675, 315}, 14);
   // One more row below the designed ones, for the exchange's own settings.
   Label8 = etiqueta("Label8", "Orden de fechas:", {150, 3150, 1275, 195});
-  cmbOrdenFecha = lista("cmbOrdenFecha", {1650, 3090, 1005, 315}, 16);
+  cmbOrdenFecha = lista("cmbOrdenFecha", {1650, 3090, 1005, 315}, 15);
   cmbOrdenFecha->setToolTip(QStringLiteral(
       "Orden en que la central escribe las fechas: DMA día/mes/año, MDA mes/día/año, "
       "AMD año/mes/día; vacío: el de la configuración regional"));
   Label9 = etiqueta("Label9", "Minutos sin datos:", {2880, 3150, 1335, 195});
-  txtMinutosSinDatos = caja("txtMinutosSinDatos", {4440, 3090, 945, 315}, 17);
+  txtMinutosSinDatos = caja("txtMinutosSinDatos", {4440, 3090, 945, 315}, 16);
   txtMinutosSinDatos->setToolTip(QStringLiteral(
       "Minutos sin ningún dato de la central que se avisan como falla; vacío o 0: sin aviso"));
+  // The exchange on the network (section Central).
+  Label10 = etiqueta("Label10", "Central por", {180, 3660, 840, 195});
+  cboOrigen = lista("cboOrigen", {1680, 3630, 2445, 315}, 17);
+  Label11 = etiqueta("Label11", "Modo de red", {180, 4050, 915, 195});
+  cboModo = lista("cboModo", {1680, 4020, 2445, 315}, 18);
+  Label12 = etiqueta("Label12", "Dirección", {180, 4440, 690, 195});
+  txtDireccion = caja("txtDireccion", {1680, 4410, 2445, 315}, 19);
+  Label13 = etiqueta("Label13", "Puerto TCP", {180, 4830, 810, 195});
+  txtPuertoTcp = caja("txtPuertoTcp", {1680, 4800, 2445, 315}, 20);
+  Label14 = etiqueta("Label14", "Solo desde", {180, 5220, 780, 195});
+  txtPermitida = caja("txtPermitida", {1680, 5190, 2445, 315}, 21);
   cmdOK = boton("cmdOK", "&Grabar", {4440, 120, 1005, 345}, 6);
   cmdCancel = boton("cmdCancel", "&Cancelar", {4440, 540, 1005, 375}, 7);
   cmdOK->setDefault(true);
@@ -121,7 +135,7 @@ void FrmConfigura::CrearControles() {
   for (std::size_t i = 1; i < ordenTab.size(); ++i) {
     setTabOrder(ordenTab[i - 1].second, ordenTab[i].second);
   }
-  Twips::FijarTamano(this, 5595, 3750);
+  Twips::FijarTamano(this, 5595, 5700);
   ApartarCajas({{Label1, Combo1},
                 {Label3, Combo2},
                 {Label4, Combo3},
@@ -129,7 +143,12 @@ void FrmConfigura::CrearControles() {
                 {Label6, Combo5},
                 {Label7, txtTimeConexion},
                 {Label8, cmbOrdenFecha},
-                {Label9, txtMinutosSinDatos}});
+                {Label9, txtMinutosSinDatos},
+                {Label10, cboOrigen},
+                {Label11, cboModo},
+                {Label12, txtDireccion},
+                {Label13, txtPuertoTcp},
+                {Label14, txtPermitida}});
 }
 
 // A caption wider than its designed place pushes its box, and all that
@@ -197,6 +216,19 @@ void FrmConfigura::CargarConfiguracion() {
   Llenar(cmbOrdenFecha, kOrdenesFecha);
   PonerTexto(cmbOrdenFecha, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha));
   PonerTexto(txtMinutosSinDatos, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos));
+  Llenar(cboOrigen, kOrigenes);
+  Llenar(cboModo, kModos);
+  const auto origen = LeerIni(kCentral, "Origen");
+  const auto modo = LeerIni(kCentral, "Modo");
+  const auto direccion = LeerIni(kCentral, "Direccion");
+  const auto puertoTcp = LeerIni(kCentral, "Puerto");
+  const auto permitida = LeerIni(kCentral, "Permitida");
+  PonerTexto(cboOrigen, origen);
+  PonerTexto(cboModo, modo);
+  PonerTexto(txtDireccion, direccion);
+  PonerTexto(txtPuertoTcp, puertoTcp);
+  PonerTexto(txtPermitida, permitida);
+  centralLeida_ = !(origen + modo + direccion + puertoTcp + permitida).empty();
 }
 
 void FrmConfigura::Form_QueryUnload() {
@@ -221,6 +253,19 @@ void FrmConfigura::GuardarConfiguracion() {
            QuitarBlancos(TextoDe(cmbOrdenFecha)));
   Escribir(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos,
            QuitarBlancos(TextoDe(txtMinutosSinDatos)));
+  GuardarCentral();
+}
+
+// A file without the section keeps without it while the serial line is chosen.
+void FrmConfigura::GuardarCentral() {
+  using mdlMain::QuitarBlancos;
+  const auto origen = QuitarBlancos(TextoDe(cboOrigen));
+  if (!centralLeida_ && !PerfilIni::MismoNombre(origen, "Red")) return;
+  Escribir(kCentral, "Origen", origen);
+  Escribir(kCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
+  Escribir(kCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));
+  Escribir(kCentral, "Puerto", QuitarBlancos(TextoDe(txtPuertoTcp)));
+  Escribir(kCentral, "Permitida", QuitarBlancos(TextoDe(txtPermitida)));
 }
 
 void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {

@@ -12,9 +12,10 @@ class QLineEdit;
 class QPushButton;
 class QShowEvent;
 
-// The settings dialog: shows the serial line, the file to generate and the
-// idle time-out, the exchange's date order and the silence alarm from the
-// settings file and writes them back. Every opening
+// The settings dialog: shows the serial line (or the exchange on the
+// network), the file to generate and the idle time-out, the exchange's date
+// order and the silence alarm from the settings file and writes them back.
+// Every opening
 // starts again from the file; every close saves what the controls hold.
 class FrmConfigura : public QDialog {
   Q_OBJECT
@@ -36,6 +37,7 @@ class FrmConfigura : public QDialog {
   void Form_QueryUnload();
 
   void GuardarConfiguracion();
+  void GuardarCentral();
   void CrearControles();
   void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
 
@@ -66,9 +68,21 @@ class FrmConfigura : public QDialog {
   QComboBox* cmbOrdenFecha = nullptr;
   QLabel* Label9 = nullptr;
   QLineEdit* txtMinutosSinDatos = nullptr;
+  // The exchange on the network (section Central).
+  QLabel* Label10 = nullptr;
+  QComboBox* cboOrigen = nullptr;
+  QLabel* Label11 = nullptr;
+  QComboBox* cboModo = nullptr;
+  QLabel* Label12 = nullptr;
+  QLineEdit* txtDireccion = nullptr;
+  QLabel* Label13 = nullptr;
+  QLineEdit* txtPuertoTcp = nullptr;
+  QLabel* Label14 = nullptr;
+  QLineEdit* txtPermitida = nullptr;
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 
   std::map<const QWidget*, std::string> leidos_;
   bool cerrando_ = false;
+  bool centralLeida_ = false;  // the file has the section Central
 };

@@ -277,7 +277,7 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   };
   EXPECT_GE(dlg.width(), px(5595, dx));
   EXPECT_LE(dlg.width(), px(5595, dx) + 12);
-  EXPECT_EQ(dlg.height(), px(3750, dy));
+  EXPECT_EQ(dlg.height(), px(5700, dy));
   lugar(Control<QComboBox>(dlg, "Combo4"), 1680, 1290, 2445, 315);
   lugar(Control<QPushButton>(dlg, "cmdCancel"), 4440, 540, 1005, 375);
   lugar(Control<QLineEdit>(dlg, "txtTimeConexion"), 1650, 2700, 675, 315);
@@ -291,17 +291,12 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   EXPECT_EQ(ok->text(), "&Grabar");
   EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->text(), "&Cancelar");
 
-  const QStringList esperado = {"Combo1",
-                                "Combo2",
-                                "Combo3",
-                                "Combo4",
-                                "Combo5",
-                                "txtRutaFile",
-                                "cmdOK",
-                                "cmdCancel",
-                                "txtTimeConexion",
-                                "cmbOrdenFecha",
-                                "txtMinutosSinDatos"};
+  const QStringList esperado = {"Combo1",          "Combo2",        "Combo3",
+                                "Combo4",          "Combo5",        "txtRutaFile",
+                                "cmdOK",           "cmdCancel",     "txtTimeConexion",
+                                "cmbOrdenFecha",   "txtMinutosSinDatos", "cboOrigen",
+                                "cboModo",         "txtDireccion",  "txtPuertoTcp",
+                                "txtPermitida"};
   QStringList orden;
   QWidget* w = Control<QComboBox>(dlg, "Combo1");
   do {
@@ -311,6 +306,38 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
     w = w->nextInFocusChain();
   } while (w != Control<QComboBox>(dlg, "Combo1") && orden.size() < esperado.size());
   EXPECT_EQ(orden, esperado);
+}
+
+// The exchange on the network: its section is written once chosen, and a
+// serial-only file gets none.
+TEST_F(Dialogo, LaCentralEnLaRedSeGrabaSoloSiSeElige) {
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\npuerto=1\n");
+  FrmConfigura dlg;
+  dlg.show();
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cboOrigen")), QStringList({"Serie", "Red"}));
+  EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cboModo")), QStringList({"Cliente", "Servidor"}));
+  dlg.close();
+  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni).find("[Central]"), std::string::npos);
+
+  dlg.show();
+  Control<QComboBox>(dlg, "cboOrigen")->setCurrentIndex(1);
+  Control<QComboBox>(dlg, "cboModo")->setCurrentIndex(1);
+  Control<QLineEdit>(dlg, "txtDireccion")->setText(" 0.0.0.0 ");
+  Control<QLineEdit>(dlg, "txtPuertoTcp")->setText("2300");
+  Control<QLineEdit>(dlg, "txtPermitida")->setText("192.168.1.20");
+  QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  EXPECT_EQ(Ini("Central", "Origen"), "Red");
+  EXPECT_EQ(Ini("Central", "Modo"), "Servidor");
+  EXPECT_EQ(Ini("Central", "Direccion"), "0.0.0.0");
+  EXPECT_EQ(Ini("Central", "Puerto"), "2300");
+  EXPECT_EQ(Ini("Central", "Permitida"), "192.168.1.20");
+
+  // Back to the serial line: the section stays and says so.
+  dlg.show();
+  EXPECT_EQ(Texto(dlg, "txtPuertoTcp"), "2300");
+  Control<QComboBox>(dlg, "cboOrigen")->setCurrentIndex(0);
+  dlg.close();
+  EXPECT_EQ(Ini("Central", "Origen"), "Serie");
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 namespace {
 
 constexpr std::string_view kBlancos = " \t\r";
+// Some editors begin a UTF-8 file with it.
+constexpr std::string_view kMarcaOrden = "\xEF\xBB\xBF";
 
 std::string_view Recortar(std::string_view texto) {
   const auto inicio = texto.find_first_not_of(kBlancos);
@@ -66,6 +68,10 @@ class Documento {
  public:
   static Documento Desde(std::string_view contenido) {
     Documento doc;
+    if (contenido.starts_with(kMarcaOrden)) {
+      doc.marca_ = kMarcaOrden;
+      contenido.remove_prefix(kMarcaOrden.size());
+    }
     std::size_t pos = 0;
     while (pos < contenido.size()) {
       const auto salto = contenido.find('\n', pos);
@@ -99,7 +105,8 @@ class Documento {
   }
 
   std::optional<std::size_t> Clave(std::size_t cabecera, std::string_view clave) const {
-    for (std::size_t i = cabecera + 1; i < FinSeccion(cabecera); ++i) {
+    const std::size_t fin = FinSeccion(cabecera);
+    for (std::size_t i = cabecera + 1; i < fin; ++i) {
       const auto par = ClaveValor(lineas_[i].texto);
       if (par && PerfilIni::MismoNombre(par->clave, clave)) return i;
     }
@@ -134,8 +141,8 @@ class Documento {
   }
 
   std::string Contenido() const {
-    std::string todo;
-    for (const auto& l : lineas_) todo += l.texto + l.fin;
+    std::string todo = marca_;
+    for (const auto& l : lineas_) todo.append(l.texto).append(l.fin);
     return todo;
   }
 
@@ -154,6 +161,7 @@ class Documento {
     lineas_.insert(lineas_.begin() + static_cast<std::ptrdiff_t>(pos), {std::move(texto), fin});
   }
 
+  std::string marca_;  // the byte-order mark the file began with, if any
   std::vector<Linea> lineas_;
 };
 

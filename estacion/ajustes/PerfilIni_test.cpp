@@ -142,6 +142,31 @@ TEST(PerfilIni, ReglasDeLectura) {
   EXPECT_EQ(Leer(ini, "App", "vacia"), "");
 }
 
+// As some editors write it: read past, and kept by a write.
+TEST(PerfilIni, MarcaDeOrdenAlPrincipio) {
+  DirectorioPrueba dir;
+  const auto ini = dir.Ruta("CAPTURA.INI");
+  DirectorioPrueba::Escribir(ini, "\xEF\xBB\xBF[configura]\r\npuerto=1\r\n");
+  EXPECT_EQ(Leer(ini, "configura", "puerto"), "1");
+  ASSERT_TRUE(PerfilIni::EscribirValor(ini, "configura", "puerto", "2"));
+  EXPECT_EQ(DirectorioPrueba::Leer(ini), "\xEF\xBB\xBF[configura]\r\npuerto=2\r\n");
+}
+
+// A long section costs a pass over it, not one per line (bench/ajustes_bench
+// gives the time): this takes minutes when it does not.
+TEST(PerfilIni, SeccionDeVeinteMilLineas) {
+  DirectorioPrueba dir;
+  const auto ini = dir.Ruta("CAPTURA.INI");
+  std::string texto = "[configura]\n";
+  for (int i = 0; i < 20000; ++i)
+    texto += "clave" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  DirectorioPrueba::Escribir(ini, texto);
+  EXPECT_EQ(Leer(ini, "configura", "clave19999"), "19999");
+  EXPECT_EQ(Leer(ini, "configura", "puerto"), "");
+  ASSERT_TRUE(PerfilIni::EscribirValor(ini, "configura", "puerto", "3"));
+  EXPECT_EQ(DirectorioPrueba::Leer(ini), texto + "puerto=3\n");
+}
+
 TEST(PerfilIni, GrabarConservaPermisosYEnlace) {
   DirectorioPrueba dir;
   const auto real = dir.Ruta("real.ini");

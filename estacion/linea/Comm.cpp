@@ -63,6 +63,8 @@ captura::Estado Comm::PortOpen(bool abierto) {
     lector_->Detener();
     fin_ = lector_->Fin();
     lector_.reset();
+    servidor_.reset();
+    perdida_ = false;
     return {};
   }
   return Abrir();
@@ -79,10 +81,10 @@ uint64_t Comm::PosicionFin() const {
   return diario_ ? diario_->Fin() : fin_;
 }
 
-captura::Estado Comm::Abrir() {
-  auto ajustes = AjustesLinea::Leer(ajustes_);
+captura::Resultado<Descriptor> Comm::AbrirDispositivo(const std::filesystem::path& ruta,
+                                                      const std::string& texto) {
+  auto ajustes = AjustesLinea::Leer(texto);
   if (!ajustes) return ajustes.Falla();
-  const auto ruta = RutaDispositivo(puerto_, directorio_);
   Descriptor fd(::open(ruta.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.Valido()) return FalloSistema(errno, ruta.string());
   if (!::isatty(fd.fd())) return FalloSistema(ENOTTY, ruta.string());
@@ -95,19 +97,94 @@ captura::Estado Comm::Abrir() {
   // tcsetattr succeeds when any one setting took; check them all.
   termios puestos{};
   if (::tcgetattr(fd.fd(), &puestos) != 0 || !ajustes.Dato().Conservados(puestos)) {
-    return FalloSistema(EINVAL, ruta.string() + " no acepta " + ajustes_);
+    return FalloSistema(EINVAL, ruta.string() + " no acepta " + texto);
   }
+  return fd;
+}
+
+captura::Estado Comm::Abrir() {
+  LectorPuerto::Opciones opciones;
+  opciones.Limite = limite_;
+  opciones.Inicio = PosicionFin();
+  opciones.Diario = diario_;
+  opciones.AlCambiar = [this, apertura = ++aperturas_](std::optional<captura::Fallo> perdida) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, apertura, perdida = std::move(perdida)] {
+          if (apertura == aperturas_ && PortOpen()) CambioDeLinea(perdida);
+        },
+        Qt::QueuedConnection);
+  };
+  if (red_ || servidor_) {
+    // The reader connects (or waits for the exchange) at once, and again
+    // after each loss.
+    opciones.ReintentoInicial = kReintentoRed;
+    opciones.ReintentoMaximo = kReintentoRedMaximo;
+    if (red_) {
+      opciones.Reabrir = [cliente = *red_](int parar) { return cliente.Conectar(parar); };
+    } else {
+      // Waiting for the exchange is a sleep of its own: after a loss the
+      // next connection is taken at once, so a peer dropping in a loop
+      // costs the real exchange no waits.
+      opciones.ReintentoInicial = std::chrono::milliseconds::zero();
+      servidor_->AlRechazar([this](const std::string& texto) {
+        QMetaObject::invokeMethod(
+            this, [this, texto] { emit OnAviso(texto); }, Qt::QueuedConnection);
+      });
+      opciones.Reabrir = [servidor = servidor_](int parar) { return servidor->Aceptar(parar); };
+      opciones.Puerta = servidor_->Escucha();
+      opciones.AlLlamar = [servidor = servidor_] { servidor->Rechazar(); };
+    }
+    return Leer(Descriptor(), std::move(opciones));
+  }
+  auto abierto = AbrirDispositivo(RutaDispositivo(puerto_, directorio_), ajustes_);
+  if (!abierto) return abierto.Falla();
   // What sat in the device before the opening belongs to no burst we can
-  // place; the station throws it away, so it must not trickle in later.
-  ::tcflush(fd.fd(), TCIFLUSH);
+  // place; the station throws it away, so it must not trickle in later. A
+  // device opened again after a loss keeps what it holds: sent since.
+  ::tcflush(abierto.Dato().fd(), TCIFLUSH);
+  opciones.Ruta = [puerto = puerto_, directorio = directorio_] {
+    return RutaDispositivo(puerto, directorio);
+  };
+  opciones.Reabrir = [ruta = opciones.Ruta, ajustes = ajustes_](int) {
+    return AbrirDispositivo(ruta(), ajustes);
+  };
+  opciones.Vigilado = directorio_;
+  return Leer(std::move(abierto.Dato()), std::move(opciones));
+}
+
+captura::Estado Comm::Leer(Descriptor dispositivo, LectorPuerto::Opciones opciones) {
   try {
-    const uint64_t inicio = PosicionFin();
     lector_ = std::make_unique<LectorPuerto>(
-        std::move(fd), [this] { PedirAviso(); }, LectorPuerto::Opciones{limite_, inicio, diario_});
+        std::move(dispositivo), [this] { PedirAviso(); }, std::move(opciones));
   } catch (const std::system_error& e) {
     return captura::Fallo{e.code().value(), e.what()};
   }
+  perdida_ = false;
   return {};
+}
+
+captura::Estado Comm::Red(std::optional<ClienteTcp> cliente) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  red_ = std::move(cliente);
+  servidor_.reset();
+  return {};
+}
+
+captura::Estado Comm::Escuchar(std::unique_ptr<ServidorTcp> servidor) {
+  if (PortOpen()) return captura::Fallo{EBUSY, "El puerto está abierto"};
+  red_.reset();
+  servidor_ = std::move(servidor);
+  return {};
+}
+
+void Comm::CambioDeLinea(std::optional<captura::Fallo> perdida) {
+  perdida_ = perdida.has_value();
+  if (perdida) {
+    emit OnLineaPerdida(*perdida);
+  } else {
+    emit OnLineaRecuperada();
+  }
 }
 
 std::string Comm::Input() {

@@ -3,13 +3,17 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "captura/Resultado.h"
+#include "estacion/linea/ClienteTcp.h"
 #include "estacion/linea/LectorPuerto.h"
+#include "estacion/linea/ServidorTcp.h"
 #include "llamadas/PuertoCaptura.h"
 #include "resguardo/DiarioRecepcion.h"
 
@@ -17,7 +21,9 @@
 // program's directory when that entry exists, else /dev/ttyS<n-1>. Received
 // bytes are gathered on a thread of the layer's own; OnComm is emitted on the
 // thread that owns the object, never while a previous emission runs, and
-// again after it returns while bytes wait.
+// again after it returns while bytes wait. A device that goes away while the
+// port is open is opened again by its name until it comes back; the port
+// stays open meanwhile and OnLineaPerdida / OnLineaRecuperada tell of it.
 class Comm : public QObject, public PuertoCaptura {
   Q_OBJECT
 
@@ -30,6 +36,9 @@ class Comm : public QObject, public PuertoCaptura {
   static std::filesystem::path DirectorioEjecutable();
   static std::filesystem::path RutaDispositivo(int16_t puerto,
                                                const std::filesystem::path& directorio);
+  // Opens the device at ruta with the line settings text, as the port does.
+  static captura::Resultado<Descriptor> AbrirDispositivo(const std::filesystem::path& ruta,
+                                                         const std::string& ajustes);
 
   int16_t CommPort() const { return puerto_; }
   captura::Estado CommPort(int16_t puerto);
@@ -42,6 +51,20 @@ class Comm : public QObject, public PuertoCaptura {
   bool PortOpen() const { return lector_ != nullptr; }
   // True opens the port, false closes it (closing never fails).
   captura::Estado PortOpen(bool abierto);
+  // The exchange over the network instead of the serial line: the port
+  // then connects to it, at once and again after each loss (1 s, doubling
+  // to 60 s); set while closed, nothing for the serial line.
+  captura::Estado Red(std::optional<ClienteTcp> cliente);
+  const std::optional<ClienteTcp>& Red() const { return red_; }
+  // The station listening for the exchange instead: the port takes one
+  // connection at a time, the next one at once after each loss, and refuses the others
+  // (OnAviso tells of them). The listening socket goes with the port's closing.
+  captura::Estado Escuchar(std::unique_ptr<ServidorTcp> servidor);
+  static constexpr std::chrono::milliseconds kReintentoRed{1000};
+  static constexpr std::chrono::milliseconds kReintentoRedMaximo{60000};
+
+  // True while the open port's device is gone and being waited for.
+  bool LineaPerdida() const { return perdida_; }
 
   int16_t CommEvent() const override { return evento_; }
   std::string Input() override;
@@ -61,11 +84,16 @@ class Comm : public QObject, public PuertoCaptura {
 
  signals:
   void OnComm();
+  void OnLineaPerdida(const captura::Fallo& motivo);
+  void OnLineaRecuperada();
+  void OnAviso(const std::string& texto);
 
  private:
   captura::Estado Abrir();
+  captura::Estado Leer(Descriptor dispositivo, LectorPuerto::Opciones opciones);
   void EntregarAviso();
   void PedirAviso();
+  void CambioDeLinea(std::optional<captura::Fallo> perdida);
 
   std::filesystem::path directorio_;
   int16_t puerto_ = 1;
@@ -77,5 +105,9 @@ class Comm : public QObject, public PuertoCaptura {
   uint64_t fin_ = 0;  // where the stream stood when the port was last closed
   std::atomic<bool> avisoPendiente_ = false;
   bool entregando_ = false;  // OnComm is running
+  bool perdida_ = false;
+  uint64_t aperturas_ = 0;  // tells a notice from an earlier opening
+  std::optional<ClienteTcp> red_;
+  std::shared_ptr<ServidorTcp> servidor_;
   std::unique_ptr<LectorPuerto> lector_;
 };

@@ -1,9 +1,12 @@
 #include "estacion/linea/ControlPuerto.h"
 
 #include <cctype>
+#include <charconv>
+#include <iostream>
 #include <limits>
 #include <string>
 
+#include "estacion/ajustes/PerfilIni.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
 #include "llamadas/ReceptorLlamadas.h"
@@ -11,11 +14,11 @@
 using mdlMain::Intentar;
 using mdlMain::LeerIni;
 
-ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm)
-    : ventana_(ventana), comm_(comm) {}
+ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero)
+    : ventana_(ventana), comm_(comm), bitacora_(std::move(sumidero)) {}
 
 void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
-  ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado().NumeroPuerto, sufijo));
+  ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado(), sufijo));
 }
 
 // bseg, the parity letter, bdat and bpar as read, each step on its own.
@@ -38,6 +41,9 @@ bool ControlPuerto::AbrirPuerto() {
   if (comm_.PortOpen()) return true;
 
   Intentar([] { mdlMain::ConvertirTiempoConexion(LeerIni("App", "TimeConexion")); });
+  if (PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Origen"), "Red")) return AbrirRed();
+  ventana_.Estado().Origen.clear();
+  if (!comm_.Red(std::nullopt)) return false;
   const std::string ajustes = TextoAjustesLinea();
 
   // From here the first failure ends the opening.
@@ -54,6 +60,39 @@ bool ControlPuerto::AbrirPuerto() {
   return true;
 }
 
+// The exchange on the network. Only settings that name nowhere to connect
+// to (or a port that cannot be listened on) make the opening fail: the port
+// connects, or takes the exchange's connection, by itself.
+bool ControlPuerto::AbrirRed() {
+  const std::string modo = LeerIni(kSeccionCentral, "Modo");
+  const std::string direccion = LeerIni(kSeccionCentral, "Direccion");
+  const std::string texto = LeerIni(kSeccionCentral, "Puerto");
+  unsigned puerto = 0;
+  const auto [fin, error] = std::from_chars(texto.data(), texto.data() + texto.size(), puerto);
+  if (error != std::errc() || fin != texto.data() + texto.size() || puerto == 0 || puerto > 65535) {
+    return false;
+  }
+  const auto numero = static_cast<uint16_t>(puerto);
+  if (PerfilIni::MismoNombre(modo, "Servidor")) {
+    auto servidor = ServidorTcp::Escuchar(direccion, numero, LeerIni(kSeccionCentral, "Permitida"));
+    if (!servidor) {
+      Intentar([&] { std::cerr << servidor.Falla().Descripcion << std::endl; });
+      return false;
+    }
+    ventana_.Estado().Origen = "Central " + servidor.Dato().Nombre();
+    if (!comm_.Escuchar(std::make_unique<ServidorTcp>(std::move(servidor.Dato())))) return false;
+  } else if (PerfilIni::MismoNombre(modo, "Cliente") && !direccion.empty()) {
+    const ClienteTcp cliente(direccion, numero);
+    ventana_.Estado().Origen = "Central " + cliente.Nombre();
+    if (!comm_.Red(cliente)) return false;
+  } else {
+    return false;
+  }
+  if (!comm_.PortOpen(true)) return false;
+  MostrarSufijo(kSufijoAbierto);
+  return true;
+}
+
 void ControlPuerto::CerrarPuerto() {
   Intentar([&] {
     if (comm_.PortOpen()) static_cast<void>(comm_.PortOpen(false));
@@ -66,7 +105,7 @@ void ControlPuerto::TimerCheck_Timer() {
   // At the top of its range the counter stays where it is.
   if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
 
-  MostrarSufijo(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
+  MostrarRafaga(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
 
   // A receive event waiting now resets the counter before the test below.
   ventana_.ProcesarEventos(std::chrono::milliseconds::zero());
@@ -74,8 +113,34 @@ void ControlPuerto::TimerCheck_Timer() {
   if (estado.ContadorEspera == mdlMain::TiempoConexion && estado.Recibiendo == 1) {
     ventana_.HabilitarTimerCheck(false);
     ventana_.MostrarLlegada({});
-    MostrarSufijo(kSufijoFinRafaga);
+    MostrarRafaga(kSufijoFinRafaga);
     estado.Recibiendo = 0;
     estado.ContadorEspera = 1;
   }
+}
+
+void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
+  MostrarSufijo(comm_.LineaPerdida() ? kSufijoPerdida : sufijo);
+}
+
+void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
+  MostrarSufijo(kSufijoPerdida);
+  Intentar([&] {
+    std::cerr << puerto << ": línea perdida (" << motivo.Descripcion << "), se reintenta abrirla"
+              << std::endl;
+  });
+  bitacora_.LineaPerdida(puerto, motivo);
+}
+
+void ControlPuerto::LineaRecuperada() {
+  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
+  MostrarSufijo(kSufijoAbierto);
+  Intentar([&] { std::cerr << puerto << ": línea recuperada" << std::endl; });
+  bitacora_.LineaRecuperada(puerto);
+}
+
+void ControlPuerto::ConexionRechazada(const std::string& texto) {
+  Intentar([&] { std::cerr << texto << std::endl; });
+  bitacora_.ConexionRechazada(texto);
 }

@@ -5,12 +5,17 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Fallo.h"
 #include "llamadas/VentanaCaptura.h"
+#include "resguardo/Bitacora.h"
 
 class Comm;
 
 // Opens and closes the exchange's serial port from the settings and ends a
-// burst once the line has been quiet for the configured number of ticks.
+// burst once the line has been quiet for the configured number of ticks. The
+// exchange may be reached over the network instead (section Central). A
+// line lost while open is told on the status line (kept there while it
+// lasts), on standard error and in the system log, and so is its return.
 class ControlPuerto {
  public:
   static constexpr char kSufijoAbierto[] = "  : Abierto.";
@@ -19,14 +24,22 @@ class ControlPuerto {
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
   static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
+  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
+  // The settings of an exchange reached over the network.
+  static constexpr char kSeccionCentral[] = "Central";
 
-  ControlPuerto(VentanaCaptura& ventana, Comm& comm);
+  ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
 
   // True when the port is open on return.
   bool AbrirPuerto();
   void CerrarPuerto();
   // The one-second tick of TimerCheck.
   void TimerCheck_Timer();
+  // Comm1's device went away while open, or came back.
+  void LineaPerdida(const captura::Fallo& motivo);
+  void LineaRecuperada();
+  // A connection refused by the listening port (already told at most once a minute).
+  void ConexionRechazada(const std::string& texto);
 
   // Shows "Puerto COM n" with the given suffix.
   void MostrarSufijo(std::string_view sufijo);
@@ -38,8 +51,12 @@ class ControlPuerto {
 
  private:
   std::string TextoAjustesLinea();
+  bool AbrirRed();
+  // A burst's suffix, unless the line is lost.
+  void MostrarRafaga(std::string_view sufijo);
 
   VentanaCaptura& ventana_;
   Comm& comm_;
+  Bitacora bitacora_;
   std::function<void(uint64_t)> alDescartar_;
 };

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "estacion/linea/Comm.h"
 #include "llamadas/ReceptorLlamadas.h"
 #include "prueba/DirectorioPrueba.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/PuertoSimulado.h"
 
 using namespace std::chrono_literals;
@@ -55,10 +57,22 @@ class ControlPuertoTest : public ::testing::Test {
     DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\n" + configura + "[App]\n" + app);
   }
 
+  // The port's notices to the given control, as the window wires them; what
+  // is received piles up in recibido.
+  void Atender(ControlPuerto& destino) {
+    QObject::connect(&comm, &Comm::OnComm, [this] { recibido += comm.Input(); });
+    QObject::connect(&comm, &Comm::OnLineaPerdida,
+                     [&destino](const captura::Fallo& motivo) { destino.LineaPerdida(motivo); });
+    QObject::connect(&comm, &Comm::OnLineaRecuperada, [&destino] { destino.LineaRecuperada(); });
+    QObject::connect(&comm, &Comm::OnAviso,
+                     [&destino](const std::string& texto) { destino.ConexionRechazada(texto); });
+  }
+
   DirectorioPrueba dir;
   VentanaPrueba ventana;
   Comm comm;
   ControlPuerto control{ventana, comm};
+  std::string recibido;
 };
 
 const std::string k8N1 = "puerto=3\nbseg=9600\npari=None\nbdat=8\nbpar=1\n";
@@ -129,7 +143,7 @@ std::vector<std::string> Ticks(ControlPuerto& control, VentanaPrueba& v, int n) 
 }
 
 TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
-  ventana.estado = {1, 0, 2};
+  ventana.estado = {1, 0, 2, ""};
   ventana.timer = true;
   mdlMain::TiempoConexion = 3;
   EXPECT_EQ(Ticks(control, ventana, 3),
@@ -142,14 +156,14 @@ TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
   EXPECT_EQ(ventana.estado.Recibiendo, 0);
   EXPECT_EQ(ventana.estado.ContadorEspera, 1);
 
-  ventana.estado = {1, 0, 2};
+  ventana.estado = {1, 0, 2, ""};
   mdlMain::TiempoConexion = 1;
   EXPECT_EQ(Ticks(control, ventana, 1),
             (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
 }
 
 TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
-  ventana.estado = {1, 0, 1};
+  ventana.estado = {1, 0, 1, ""};
   mdlMain::TiempoConexion = 0;
   Ticks(control, ventana, 5);
   EXPECT_EQ(ventana.estado.Recibiendo, 1);
@@ -166,12 +180,130 @@ TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
 }
 
 TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
-  ventana.estado = {1, 1, 1};
+  ventana.estado = {1, 1, 1, ""};
   mdlMain::TiempoConexion = 2;
   ventana.alProcesar = [&] { ventana.estado.ContadorEspera = 0; };
   control.TimerCheck_Timer();
   EXPECT_EQ(ventana.estado.Recibiendo, 1);
   EXPECT_EQ(ventana.estados.back(), Estado(1, "  : Esperando el tiempo de termino del envio."));
+}
+
+// The device behind the open port goes away, or its name comes to lead to
+// another one: told on the status line (kept there through the ticks), on
+// standard error and in the log, and the port comes back by itself.
+TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
+  std::vector<std::string> bitacora;
+  ControlPuerto vigilado{ventana, comm, [&](int, const std::string& m) { bitacora.push_back(m); }};
+  Atender(vigilado);
+  auto esperar = [](const std::function<bool()>& condicion) {
+    QElapsedTimer reloj;
+    reloj.start();
+    while (!condicion() && reloj.elapsed() < 8000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return condicion();
+  };
+  auto central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);
+  Ini(k8N1, "TimeConexion=9\n");
+  ASSERT_TRUE(vigilado.AbrirPuerto());
+  ASSERT_TRUE(central->Enviar("antes|"));
+  ASSERT_TRUE(esperar([&] { return recibido == "antes|"; }));
+
+  testing::internal::CaptureStderr();
+  central.reset();  // unplugged
+  ASSERT_TRUE(esperar([&] { return comm.LineaPerdida(); }));
+  central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);  // plugged in again
+  EXPECT_EQ(ventana.estados.back(), Estado(3, ControlPuerto::kSufijoPerdida));
+  ventana.estado = {1, 0, 3, ""};
+  EXPECT_EQ(Ticks(vigilado, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
+  ASSERT_TRUE(central->Enviar("despues|"));  // sent before the reopening: kept
+  ASSERT_TRUE(esperar([&] { return recibido == "antes|despues|"; })) << recibido;
+  EXPECT_FALSE(comm.LineaPerdida());
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(ventana.estados.back(), Estado(3, "  : Abierto."));
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("Puerto COM 3: línea perdida"), std::string::npos) << error;
+  EXPECT_NE(error.find("Puerto COM 3: línea recuperada"), std::string::npos) << error;
+  ASSERT_EQ(bitacora.size(), 2u);
+  EXPECT_TRUE(bitacora[0].starts_with("Puerto COM 3: línea perdida")) << bitacora[0];
+  EXPECT_EQ(bitacora[1], "Puerto COM 3: línea recuperada");
+
+  // COM3 relinked to another device while the first one still works.
+  PuertoSimulado otro(dir.Ruta(), 3);
+  ASSERT_TRUE(esperar([&] { return bitacora.size() == 4 && !comm.LineaPerdida(); }));
+  ASSERT_TRUE(otro.Enviar("otro"));
+  ASSERT_TRUE(esperar([&] { return recibido.ends_with("otro"); })) << recibido;
+}
+
+// The exchange on the network: the opening stands while nobody listens, the
+// status names it, and the port connects by itself once it listens.
+TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
+  const uint16_t libre = CentralTcp::PuertoLibre();
+  Atender(control);
+  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                             "[central]\norigen=red\nmodo=cliente\ndireccion=127.0.0.1\npuerto=" +
+                                 std::to_string(libre) + "\n");
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(control.AbrirPuerto());
+  const std::string nombre = "Central 127.0.0.1:" + std::to_string(libre);
+  EXPECT_EQ(ventana.estados.front(), nombre + "  : Abierto.");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return comm.LineaPerdida(); }, 5000));  // refused
+  EXPECT_EQ(ventana.estados.back(), nombre + ControlPuerto::kSufijoPerdida);
+
+  CentralTcp central(libre);
+  ASSERT_TRUE(central.EsperarConexion(10s));
+  ASSERT_TRUE(central.Enviar("por la red"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return recibido == "por la red"; }, 5000));
+  EXPECT_EQ(ventana.estados.back(), nombre + "  : Abierto.");
+  testing::internal::GetCapturedStderr();
+
+  // Settings that name nowhere to connect to, or a mode not known.
+  control.CerrarPuerto();
+  for (const char* central : {"origen=Red\nmodo=Cliente\npuerto=2300\n",
+                              "origen=Red\nmodo=Cliente\ndireccion=h\npuerto=70000\n",
+                              "origen=Red\nmodo=Otro\ndireccion=h\npuerto=2300\n"}) {
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, std::string("[Central]\n") + central);
+    EXPECT_FALSE(control.AbrirPuerto()) << central;
+  }
+}
+
+// Listening for the exchange: one connection at a time, only from the
+// address let in; each refusal told.
+TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
+  const uint16_t libre = CentralTcp::PuertoLibre();
+  std::vector<std::string> avisos;
+  ControlPuerto escucha{ventana, comm, [&](int, const std::string& m) { avisos.push_back(m); }};
+  Atender(escucha);
+  auto ini = [&](const std::string& permitida) {
+    DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+                               "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"
+                               "Puerto=" +
+                                   std::to_string(libre) + "\nPermitida=" + permitida + "\n");
+  };
+  testing::internal::CaptureStderr();
+  ini("127.0.0.2");
+  ASSERT_TRUE(escucha.AbrirPuerto());
+  EXPECT_EQ(ventana.estados.back(), "Central 127.0.0.1:" + std::to_string(libre) + "  : Abierto.");
+  CentralTcp ajena;
+  ASSERT_TRUE(ajena.Conectar("127.0.0.1", libre, 5s));
+  EXPECT_TRUE(ajena.Cerrada(5s));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return avisos.size() == 1; }, 5000));
+  EXPECT_NE(avisos[0].find("rechazada: solo se admite 127.0.0.2"), std::string::npos) << avisos[0];
+
+  escucha.CerrarPuerto();
+  ini("127.0.0.1");
+  ASSERT_TRUE(escucha.AbrirPuerto());
+  CentralTcp central, segunda;
+  ASSERT_TRUE(central.Conectar("127.0.0.1", libre, 5s));
+  ASSERT_TRUE(central.Enviar("una "));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return recibido == "una "; }, 5000));
+  ASSERT_TRUE(segunda.Conectar("127.0.0.1", libre, 5s));
+  EXPECT_TRUE(segunda.Cerrada(5s));
+  ASSERT_TRUE(central.Enviar("sola"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return recibido == "una sola"; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return avisos.size() == 2; }, 5000));
+  EXPECT_NE(avisos[1].find("rechazada: ya hay una central conectada"), std::string::npos);
+  testing::internal::GetCapturedStderr();
 }
 
 }  // namespace

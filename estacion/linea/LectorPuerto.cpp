@@ -4,18 +4,30 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
+#include <utility>
 
 namespace {
 
 constexpr size_t kTrozo = 64 * 1024;
-// After end-of-file or an error (a hung-up line) the device is tried again
-// at this interval instead of spinning on it.
-constexpr std::chrono::milliseconds kReintento{1000};
+constexpr short kColgado = POLLHUP | POLLERR | POLLNVAL;
+// After a failed try, even with no wait asked for after a loss.
+constexpr std::chrono::milliseconds kEsperaMinima{500};
+
+// Reads a non-blocking descriptor until it is empty.
+void Drenar(const Descriptor& fd) {
+  char basura[4096];
+  while (fd.Valido() && ::read(fd.fd(), basura, sizeof basura) > 0) {
+  }
+}
+
+captura::Fallo FalloDe(int numero) { return captura::Fallo{numero, std::strerror(numero)}; }
 
 }  // namespace
 
@@ -24,10 +36,19 @@ LectorPuerto::LectorPuerto(Descriptor dispositivo, std::function<void()> hayDato
     : dispositivo_(std::move(dispositivo)),
       aviso_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       hayDatos_(std::move(hayDatos)),
-      limite_(opciones.Limite),
-      diario_(opciones.Diario),
-      posicion_(opciones.Inicio) {
+      opciones_(std::move(opciones)),
+      espera_(opciones_.ReintentoInicial),
+      posicion_(opciones_.Inicio) {
   if (!aviso_.Valido()) throw std::system_error(errno, std::generic_category(), "eventfd");
+  if (!opciones_.Vigilado.empty()) {
+    // Without a watch a renamed link goes unseen; a hang-up is still seen.
+    vigia_ = Descriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (vigia_.Valido() && ::inotify_add_watch(vigia_.fd(), opciones_.Vigilado.c_str(),
+                                               IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                                   IN_DELETE_SELF | IN_ONLYDIR) < 0) {
+      vigia_.Cerrar();
+    }
+  }
   hilo_ = std::thread([this] { Leer(); });
 }
 
@@ -44,7 +65,7 @@ LectorPuerto::Tomado LectorPuerto::Tomar() {
   bool estabaLleno = false;
   {
     std::lock_guard bloqueo(mutex_);
-    estabaLleno = recibido_.size() >= limite_;
+    estabaLleno = recibido_.size() >= opciones_.Limite;
     tomado.Bytes.swap(recibido_);
     tomado.Posicion = posicion_;
     posicion_ += tomado.Bytes.size();
@@ -65,7 +86,7 @@ size_t LectorPuerto::Esperando() const {
 
 bool LectorPuerto::BufferLleno() const {
   std::lock_guard bloqueo(mutex_);
-  return recibido_.size() >= limite_;
+  return recibido_.size() >= opciones_.Limite;
 }
 
 void LectorPuerto::Despertar() {
@@ -74,38 +95,120 @@ void LectorPuerto::Despertar() {
 }
 
 void LectorPuerto::Leer() {
-  bool colgado = false;
   while (!detener_) {
-    pollfd fds[2] = {{aviso_.fd(), POLLIN, 0}, {dispositivo_.fd(), POLLIN, 0}};
-    const bool leerDispositivo = !colgado && !BufferLleno();
-    const int espera = colgado ? static_cast<int>(kReintento.count()) : -1;
-    const int listos = ::poll(fds, leerDispositivo ? 2 : 1, espera);
-    if (listos < 0 && errno != EINTR) break;
-    if (fds[0].revents & POLLIN) {
-      uint64_t cuenta = 0;
-      [[maybe_unused]] auto leido = ::read(aviso_.fd(), &cuenta, sizeof cuenta);
+    if (!dispositivo_.Valido()) {
+      Reabrir();
+      continue;
     }
-    if (leerDispositivo && fds[1].revents != 0) {
-      colgado = !Vaciar();
-    } else if (listos == 0) {
-      colgado = false;  // time to try the device again
+    // A negative descriptor (no watch, no door) is skipped by poll.
+    pollfd fds[4] = {{aviso_.fd(), POLLIN, 0},
+                     {vigia_.fd(), POLLIN, 0},
+                     {opciones_.Puerta, POLLIN, 0},
+                     {dispositivo_.fd(), POLLIN, 0}};
+    const bool leerDispositivo = !BufferLleno();
+    if (::poll(fds, leerDispositivo ? 4 : 3, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
     }
+    if (fds[0].revents & POLLIN) Drenar(aviso_);
+    std::optional<captura::Fallo> perdida;
+    if (fds[1].revents != 0) perdida = CambioDeNombre();
+    if (!perdida && leerDispositivo && fds[3].revents != 0) perdida = Vaciar(fds[3].revents);
+    if (!perdida && fds[2].revents != 0) perdida = Llamada();
+    if (perdida) Perder(std::move(*perdida));
   }
 }
 
-bool LectorPuerto::Vaciar() {
+std::optional<captura::Fallo> LectorPuerto::Vaciar(short eventos) {
   char trozo[kTrozo];
   const ssize_t n = ::read(dispositivo_.fd(), trozo, sizeof trozo);
   if (n > 0) {
     // On disk before it can be taken. A failed write keeps the bytes in the
     // journal's memory and counts the failure there; they are still delivered.
-    if (diario_) static_cast<void>(diario_->Agregar({trozo, static_cast<size_t>(n)}));
+    if (opciones_.Diario) {
+      static_cast<void>(opciones_.Diario->Agregar({trozo, static_cast<size_t>(n)}));
+    }
     {
       std::lock_guard bloqueo(mutex_);
       recibido_.append(trozo, static_cast<size_t>(n));
     }
     hayDatos_();
-    return true;
+    return std::nullopt;
   }
-  return n < 0 && (errno == EAGAIN || errno == EINTR);
+  // A hung-up terminal gives end-of-file or EIO for ever: retrying the same
+  // descriptor would never bring the line back.
+  if (n == 0) return captura::Fallo{EIO, "fin de datos: la línea se cortó"};
+  if (errno != EAGAIN && errno != EINTR) return FalloDe(errno);
+  if (eventos & kColgado) return FalloDe(EIO);
+  return std::nullopt;
+}
+
+// The name may now lead to another device (a link changed, the adapter
+// plugged in again under another name).
+std::optional<captura::Fallo> LectorPuerto::CambioDeNombre() {
+  Drenar(vigia_);
+  if (!opciones_.Ruta) return std::nullopt;
+  const auto ruta = opciones_.Ruta();
+  struct stat abierto {};
+  struct stat nombrado {};
+  if (::fstat(dispositivo_.fd(), &abierto) != 0) return FalloDe(errno);
+  if (::stat(ruta.c_str(), &nombrado) == 0 && S_ISCHR(nombrado.st_mode) &&
+      nombrado.st_rdev == abierto.st_rdev) {
+    return std::nullopt;
+  }
+  return captura::Fallo{ENODEV, ruta.string() + " ya no lleva al dispositivo abierto"};
+}
+
+// Someone knocks while the device is open. An exchange that connects again
+// at once may be the one whose connection just ended: what that connection
+// still holds is read first, and its end makes room for the new one.
+std::optional<captura::Fallo> LectorPuerto::Llamada() {
+  for (;;) {
+    pollfd fd{dispositivo_.fd(), POLLIN, 0};
+    if (BufferLleno() || ::poll(&fd, 1, 0) <= 0) break;
+    if (auto perdida = Vaciar(fd.revents)) return perdida;
+  }
+  if (opciones_.AlLlamar) opciones_.AlLlamar();
+  return std::nullopt;
+}
+
+void LectorPuerto::Perder(captura::Fallo motivo) {
+  dispositivo_.Cerrar();
+  esperar_ = true;
+  espera_ = opciones_.ReintentoInicial;
+  caida_ = true;
+  if (opciones_.AlCambiar) opciones_.AlCambiar(std::move(motivo));
+}
+
+// One try per wait: asleep in between, awake only to stop.
+void LectorPuerto::Reabrir() {
+  if (esperar_) {
+    pollfd fd{aviso_.fd(), POLLIN, 0};
+    if (::poll(&fd, 1, static_cast<int>(espera_.count())) != 0) {
+      Drenar(aviso_);
+      return;
+    }
+  }
+  esperar_ = true;
+  if (!opciones_.Reabrir) return;
+  auto abierto = opciones_.Reabrir(aviso_.fd());
+  if (detener_) return;
+  if (!abierto && abierto.Falla().Numero == ECANCELED) {
+    // Woken (room made in the buffer), not failed: try again at once.
+    Drenar(aviso_);
+    esperar_ = false;
+    return;
+  }
+  if (!abierto) {
+    espera_ = std::min(std::max(espera_ * 2, kEsperaMinima), opciones_.ReintentoMaximo);
+    if (caida_) return;
+    caida_ = true;
+    if (opciones_.AlCambiar) opciones_.AlCambiar(abierto.Falla());
+    return;
+  }
+  dispositivo_ = std::move(abierto.Dato());
+  espera_ = opciones_.ReintentoInicial;
+  Drenar(vigia_);
+  if (!std::exchange(caida_, false)) return;
+  if (opciones_.AlCambiar) opciones_.AlCambiar(std::nullopt);
 }

@@ -1,22 +1,35 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "captura/Descriptor.h"
+#include "captura/Resultado.h"
 
 class DiarioRecepcion;
 
-// Drains an open serial device on a thread of its own into a receive buffer,
-// so nothing is lost while the window's thread is busy. Closing (the
-// destructor) stops and joins the thread and closes the device.
+// Drains a serial device or a network connection on a thread of its own into
+// a receive buffer, so nothing is lost while the window's thread is busy. A
+// device that is gone (hung up, unplugged, its name now leading to another
+// device, a connection closed or dead) is closed and opened again until it
+// comes back, waiting ReintentoInicial after the loss and twice as long after
+// each failed try, up to ReintentoMaximo; the buffer and the stream positions
+// go on across it. Given no device, it opens one at once the same way.
+// Closing (the destructor) stops and joins the thread and closes the device.
 class LectorPuerto {
  public:
+  // About 24 minutes of a 115,200-baud line.
+  static constexpr size_t kLimitePorDefecto = size_t{16} << 20;
+  static constexpr std::chrono::milliseconds kReintento{2000};
+
   struct Opciones {
     // Past this many bytes waiting the device is left unread (the line then
     // holds the sender back) until Tomar makes room.
@@ -25,6 +38,22 @@ class LectorPuerto {
     uint64_t Inicio = 0;
     // When set, every byte read is written there before anyone can take it.
     DiarioRecepcion* Diario = nullptr;
+    // Opens the device anew; without it a lost device stays lost. It gives
+    // up when the descriptor parar becomes readable (the reader is stopping).
+    std::function<captura::Resultado<Descriptor>(int parar)> Reabrir;
+    std::chrono::milliseconds ReintentoInicial = kReintento;
+    std::chrono::milliseconds ReintentoMaximo = kReintento;
+    // The path the device's name leads to now, and the directory whose
+    // changes may make it lead elsewhere.
+    std::function<std::filesystem::path()> Ruta;
+    std::filesystem::path Vigilado;
+    // A descriptor watched while the device is open, and what to do when it
+    // becomes readable (a second exchange knocking: it is refused).
+    int Puerta = -1;
+    std::function<void()> AlLlamar;
+    // Told on the reader's thread: the device was lost or could not be
+    // opened (and why), or is back (no failure); once each, not per try.
+    std::function<void(std::optional<captura::Fallo>)> AlCambiar;
   };
 
   struct Tomado {
@@ -46,21 +75,27 @@ class LectorPuerto {
   // Stream position after the last byte read.
   uint64_t Fin() const;
 
-  // About 24 minutes of a 115,200-baud line.
-  static constexpr size_t kLimitePorDefecto = size_t{16} << 20;
-
  private:
   void Leer();
   bool BufferLleno() const;
-  // Returns false when the device gave end-of-file or an error.
-  bool Vaciar();
+  // Nothing while the device reads; why it is gone otherwise.
+  std::optional<captura::Fallo> Vaciar(short eventos);
+  std::optional<captura::Fallo> CambioDeNombre();
+  std::optional<captura::Fallo> Llamada();
+  void Perder(captura::Fallo motivo);
+  void Reabrir();
   void Despertar();
 
   Descriptor dispositivo_;
   Descriptor aviso_;  // eventfd: stop, or room made in the buffer
+  Descriptor vigia_;  // inotify on the directory of the device's name
   std::function<void()> hayDatos_;
-  const size_t limite_;
-  DiarioRecepcion* const diario_;
+  Opciones opciones_;
+  // The reader's own: whether to wait before the next opening, for how
+  // long, and whether the loss was told.
+  bool esperar_ = false;
+  std::chrono::milliseconds espera_;
+  bool caida_ = false;
   mutable std::mutex mutex_;
   std::string recibido_;
   uint64_t posicion_;  // stream position of recibido_'s first byte

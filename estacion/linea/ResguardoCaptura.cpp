@@ -21,6 +21,8 @@ ResguardoCaptura::~ResguardoCaptura() {
 }
 
 void ResguardoCaptura::Iniciar() {
+  receptor_.AlQuitarControles(
+      [this](std::string_view linea) { bitacora_.LineaConControles(linea); });
   AbrirDiario();
   Recuperar();
   gestor_.Conectar();

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
 #include "prueba/DirectorioPrueba.h"
@@ -212,6 +213,52 @@ TEST_F(BandejaTest, LaSalidaDesdeLaBandeja) {
   EXPECT_FALSE(ventana.EnBandeja());  // the icon goes before the end
   EXPECT_FALSE(ventana.Puerto().PortOpen());
   EXPECT_EQ(ventana.Linea(), Estado(1, "    : Cerrado."));
+}
+
+TEST_F(BandejaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
+  std::filesystem::remove(dir.Ruta("CAPTURA.INI"));
+  bool puertoAbiertoEnDialogo = true;
+  bool eraElDialogo = false;
+  RespuestaModal respuesta([&](QWidget* modal) {
+    if (respuesta.vistas == 1) {
+      eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
+      puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
+    }
+    RespuestaModal::Pulsar(modal, QMessageBox::Ok);
+  });
+  testing::internal::CaptureStderr();
+  // The dialog is left without a port: the opening fails afterwards.
+  EXPECT_FALSE(ventana.Form_Load());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(respuesta.vistas, 2);  // the dialog, then the error box
+  EXPECT_TRUE(eraElDialogo);
+  EXPECT_FALSE(puertoAbiertoEnDialogo);
+  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
+  EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
+}
+
+// A second start on the same directory touches nothing and brings the
+// running station's window back from the tray.
+TEST_F(BandejaTest, UnSegundoInicioMuestraLaVentanaDelPrimero) {
+  Abrir();
+  Minimizar();
+  const auto antes = std::filesystem::last_write_time(dir.Ruta("CAPTURA.INI"));
+  TelefonoFalso otroTelefono;
+  VentanaRegistrada segunda{otroTelefono};
+  segunda.DirectorioPrograma(dir.Ruta());
+  RespuestaModal ninguna([](QWidget* m) { RespuestaModal::Pulsar(m, QMessageBox::Ok); });
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(segunda.Form_Load());
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("Sentrel ya está en marcha en " + dir.Ruta().string() +
+                       "; se muestra su ventana."),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(ninguna.vistas, 0);
+  EXPECT_FALSE(segunda.Puerto().PortOpen());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ventana.isVisible() && !ventana.EnBandeja(); }, 5000));
+  EXPECT_EQ(std::filesystem::last_write_time(dir.Ruta("CAPTURA.INI")), antes);
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
 }
 
 // On a screen the user sees the error box and closes it.

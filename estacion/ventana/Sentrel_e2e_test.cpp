@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/SalidaOrden.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
@@ -79,26 +82,30 @@ class SentrelTest : public ::testing::Test {
   }
 
   // The hotel's day-first dates unless told.
-  void Iniciar(const char* locale = "es_PE.UTF-8") {
-    pid = ::fork();
-    if (pid != 0) return;
+  void Iniciar(const char* locale = "es_PE.UTF-8") { pid = Lanzar("errores.txt", locale); }
+
+  // The program in a process of its own, its standard error to a file.
+  pid_t Lanzar(const std::string& errores, const char* locale = "es_PE.UTF-8") {
+    const pid_t hijo = ::fork();
+    if (hijo != 0) return hijo;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("ODBCINI", odbcIni.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", dir.Ruta("xdg").c_str(), 1);  // the window's size
     ::setenv("LC_ALL", locale, 1);
-    std::freopen(dir.Ruta("errores.txt").c_str(), "w", stderr);
+    std::freopen(dir.Ruta(errores).c_str(), "w", stderr);
     ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
     ::_exit(127);
   }
 
   // The wait status once the program has ended, nothing when it is still running.
-  std::optional<int> Fin(std::chrono::milliseconds limite) {
+  std::optional<int> Fin(std::chrono::milliseconds limite) { return Fin(pid, limite); }
+  static std::optional<int> Fin(pid_t& proceso, std::chrono::milliseconds limite) {
     const auto hasta = std::chrono::steady_clock::now() + limite;
     do {
       int estado = 0;
-      if (::waitpid(pid, &estado, WNOHANG) == pid) {
-        pid = -1;
+      if (::waitpid(proceso, &estado, WNOHANG) == proceso) {
+        proceso = -1;
         return estado;
       }
       std::this_thread::sleep_for(20ms);
@@ -343,6 +350,165 @@ TEST_F(SentrelTest, AyudaVersionYArgumentoDesconocido) {
   EXPECT_NE(SalidaOrden(sentrel + " --help").value_or("").find("Uso: Sentrel"), std::string::npos);
   EXPECT_EQ(std::system((sentrel + " --desconocido 2>/dev/null").c_str()), 2 << 8);
   EXPECT_FALSE(fs::exists(programa + "/CAPTURA.INI"));
+}
+
+// The USB adapter unplugged and plugged in again: the calls sent after it
+// are stored without a restart, one with line noise in its number as well.
+TEST_F(SentrelMuertoTest, LaLineaDesenchufadaVuelveSola) {
+  Ini("1", 2);
+  Arrancar();
+  for (const char* archivo : {"recepcion.diario", "recepcion.completado", "sentrel.bloqueo"}) {
+    EXPECT_EQ(fs::status(programa + "/" + archivo).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write)
+        << archivo;
+  }
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 20s);
+  central.reset();  // the terminal closed, its link gone
+  std::this_thread::sleep_for(300ms);
+  central.emplace(programa, 1);
+  // Room 102 has no stay: no charge; a NUL where the fifth digit was.
+  std::string ruido = LlamadaPrueba(" 102", "0034610000010", 130, 10).Texto();
+  ruido[11] = '\0';
+  ASSERT_TRUE(central->Enviar(Rafaga(5, 5) + ruido + "\r\n"));
+  EsperarUnaVezCada(11, 20s);
+  EXPECT_EQ(Sql("SELECT Codigo FROM telefonos WHERE rtrim(Discado) = '0034 10000010'"), "0010\n");
+  const std::string errores = DirectorioPrueba::Leer(dir.Ruta("errores.txt"));
+  EXPECT_NE(errores.find("Puerto COM 1: línea perdida"), std::string::npos) << errores;
+  EXPECT_NE(errores.find("Puerto COM 1: línea recuperada"), std::string::npos) << errores;
+}
+
+// A file's identity and mode on disk: a rewrite by rename changes them.
+std::string Identidad(const std::string& ruta) {
+  struct stat st {};
+  if (::stat(ruta.c_str(), &st) != 0) return "falta";
+  return std::to_string(st.st_ino) + " " + std::to_string(st.st_mode & 07777);
+}
+
+// With calls waiting for the database a second start on the same directory
+// ends at once, touching nothing: the first station's queue (a log it only
+// appends to) stays whole and every call is stored once when the database
+// is back.
+TEST_F(SentrelMuertoTest, UnSegundoInicioNoTocaLaColaDelPrimero) {
+  Ini("1", 2);
+  Arrancar();
+  fs::rename(base, base + ".fuera");
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  const std::string cola = programa + "/pendientes.dat";
+  std::string antes;
+  for (auto hasta = std::chrono::steady_clock::now() + 20s;
+       std::chrono::steady_clock::now() < hasta &&
+       (antes.empty() || DirectorioPrueba::Leer(cola) != antes);) {
+    antes = DirectorioPrueba::Leer(cola);
+    std::this_thread::sleep_for(1500ms);
+  }
+  const std::string identidad = Identidad(cola);
+  EXPECT_TRUE(identidad.ends_with(" 384")) << "the queue is not 0600: " << identidad;
+
+  pid_t segundo = Lanzar("errores2.txt");
+  const auto estado = Fin(segundo, 15s);
+  ASSERT_TRUE(estado) << "the second start did not end";
+  EXPECT_TRUE(WIFEXITED(*estado) && WEXITSTATUS(*estado) != 0);
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("errores2.txt")).find("Sentrel ya está en marcha en"),
+            std::string::npos);
+  EXPECT_EQ(Identidad(cola), identidad);
+  EXPECT_TRUE(DirectorioPrueba::Leer(cola).starts_with(antes));
+
+  fs::rename(base + ".fuera", base);
+  EsperarUnaVezCada(5);
+}
+
+// The exchange on the network, in both ways: listening on 127.0.0.1 for the
+// station to connect (Cliente), or connecting to the station (Servidor).
+class SentrelRedTest : public SentrelMuertoTest, public ::testing::WithParamInterface<const char*> {
+ protected:
+  bool Escucha() const { return std::string(GetParam()) == "Servidor"; }
+
+  void IniRed() {
+    puerto = Escucha() ? CentralTcp::PuertoLibre() : red.Puerto();
+    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+                               "[Central]\nOrigen=Red\nModo=" + std::string(GetParam()) +
+                                   "\nDireccion=127.0.0.1\nPermitida=127.0.0.1\nPuerto=" +
+                                   std::to_string(puerto) + "\n[App]\nTimeConexion=2\n");
+  }
+
+  bool Enlazar() {
+    return Escucha() ? red.Conectar("127.0.0.1", puerto, 15s) : red.EsperarConexion(15s);
+  }
+
+  void Conectar() {
+    Iniciar();
+    ASSERT_TRUE(Enlazar());
+  }
+
+  CentralTcp red;
+  uint16_t puerto = 0;
+};
+
+// A burst, a connection dropped in the middle of a line (the exchange sends
+// the line again whole), the station restarted while the exchange keeps its
+// lines: every call stored once.
+TEST_P(SentrelRedTest, LaCentralEnLaRedNoPierdeNiDobla) {
+  IniRed();
+  Conectar();
+  ASSERT_TRUE(red.Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 20s);
+
+  const std::string cortada = Rafaga(5, 1);
+  ASSERT_TRUE(red.Enviar(cortada.substr(0, 40)));
+  std::this_thread::sleep_for(300ms);
+  red.Cortar();
+  ASSERT_TRUE(Enlazar());
+  ASSERT_TRUE(red.Enviar(cortada + Rafaga(6, 4)));
+  EsperarUnaVezCada(10, 20s);
+  const std::string errores = DirectorioPrueba::Leer(dir.Ruta("errores.txt"));
+  const std::string nombre = "Central 127.0.0.1:" + std::to_string(puerto);
+  EXPECT_NE(errores.find(nombre + ": línea perdida"), std::string::npos) << errores;
+  EXPECT_NE(errores.find(nombre + ": línea recuperada"), std::string::npos) << errores;
+
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  ASSERT_TRUE(Fin(10s));
+  Conectar();
+  ASSERT_TRUE(red.Enviar(Rafaga(10, 5)));
+  EsperarUnaVezCada(15, 20s);
+}
+
+// Bad input from the network: megabytes without a line end, binary noise, a
+// connection made and dropped over and over. The station stays up in bounded
+// memory and the calls after it are stored.
+TEST_P(SentrelRedTest, RuidoYConexionesSueltasNoDetienenLaEstacion) {
+  IniRed();
+  Conectar();
+  std::mt19937 azar(5);
+  std::string ruido(4 << 20, 'x');
+  for (std::size_t i = ruido.size() / 2; i < ruido.size(); ++i)
+    ruido[i] = static_cast<char>(azar());
+  ASSERT_TRUE(red.Enviar(ruido));
+  for (int i = 0; i < 5; ++i) {
+    red.Cortar();
+    ASSERT_TRUE(Enlazar());
+  }
+  ASSERT_TRUE(red.Enviar("\r\n" + Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 30s);
+  EXPECT_LT(PicoMemoriaKb(pid), 150 * 1024);
+  EXPECT_FALSE(Fin(0ms));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modos, SentrelRedTest, ::testing::Values("Cliente", "Servidor"));
+
+// Offscreen with no settings file: nobody could fill the dialog in.
+TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {
+  Iniciar();
+  const auto estado = Fin(15s);
+  ASSERT_TRUE(estado) << "Sentrel kept running with neither settings nor screen";
+  EXPECT_TRUE(WIFEXITED(*estado) && WEXITSTATUS(*estado) != 0);
+  EXPECT_NE(
+      DirectorioPrueba::Leer(dir.Ruta("errores.txt")).find("Falta CAPTURA.INI en " + programa),
+      std::string::npos);
+  std::vector<std::string> archivos;
+  for (const auto& e : fs::directory_iterator(programa)) archivos.push_back(e.path().filename());
+  std::sort(archivos.begin(), archivos.end());
+  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so"}));
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {

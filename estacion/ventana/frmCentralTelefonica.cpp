@@ -30,6 +30,7 @@
 #include "estacion/ventana/LineaComandos.h"
 #include "estacion/ventana/frmPendientes.h"
 #include "llamadas/RegistroLlamada.h"
+#include "estacion/ventana/UnicaEstacion.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;
@@ -68,6 +69,19 @@ int AnchoEstados(const QLabel& etiqueta) {
   return ancho;
 }
 
+// Offscreen nobody could answer a dialog or a box.
+bool HayPantalla() {
+  const QString plataforma = QGuiApplication::platformName();
+  return plataforma != QLatin1String("offscreen") && plataforma != QLatin1String("minimal");
+}
+
+std::string TextoSinAjustes(const std::string& directorio) {
+  return "Falta " + std::string(mdlMain::kNombreArchivoIni) + " en " + directorio +
+         ". Sin pantalla no se puede abrir el diálogo de configuración: inicie Sentrel una vez "
+         "con pantalla y grabe el diálogo, o escriba el archivo con las claves que lista el "
+         "README (sección \"CAPTURA.INI\").";
+}
+
 QIcon IconoPrograma() {
   QIcon icono;
   icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
@@ -81,6 +95,7 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
                                            QWidget* padre)
     : QWidget(padre),
       Comm1(new Comm(this)),
+      unica_(new UnicaEstacion(this)),
       control_(*this, *Comm1),
       receptor_(*this, *Comm1, crearTelefono),
       crearTelefono_(std::move(crearTelefono)),
@@ -94,6 +109,12 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   });
   connect(TimerSilencio, &QTimer::timeout, this, &frmCentralTelefonica::RevisarSilencio);
   connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+  connect(Comm1, &Comm::OnLineaPerdida, this,
+          [this](const captura::Fallo& motivo) { control_.LineaPerdida(motivo); });
+  connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
+  connect(Comm1, &Comm::OnAviso, this,
+          [this](const std::string& texto) { control_.ConexionRechazada(texto); });
+  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
     MostrarPendientes();
@@ -246,6 +267,11 @@ bool frmCentralTelefonica::Form_Load() {
     ini = mdlMain::UbicarArchivoIni(directorio_);
     mdlMain::ArchivoIni = ini.ruta;
   });
+  // Nothing in the program directory is touched before the lock is held.
+  if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
+  if (const auto tomada = unica_->Tomar(directorio_); !tomada) {
+    return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+  }
   Intentar([&] {
     if (ini.existe) return;
     // The dialog is the user's to fill: the normal pointer over it.
@@ -253,6 +279,7 @@ bool frmCentralTelefonica::Form_Load() {
     mnuConfiguracion_Click();
     QApplication::setOverrideCursor(Qt::BusyCursor);
   });
+  if (saliendo_) return Abandonar("");  // asked to end while the dialog was open
   Intentar([&] { IniciarResguardo(); });
   if (!control_.AbrirPuerto()) {
     Intentar([] { QApplication::restoreOverrideCursor(); });
@@ -261,7 +288,10 @@ bool frmCentralTelefonica::Form_Load() {
     return false;
   }
   Intentar([&] {
-    frameInfo->setTitle(QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto));
+    frameInfo->setTitle(
+        estado_.Origen.empty()
+            ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
+            : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
   });
   vigia_.Reiniciar();  // the silence counts from the opening
   estado_.Recibiendo = 0;
@@ -289,6 +319,24 @@ void frmCentralTelefonica::AnunciarInicio() {
       (orden ? mdlMain::TextoOrdenFecha(*orden)
              : "en el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
   resguardo_->Registro().Inicio(texto);
+}
+
+bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
+  Intentar([] { QApplication::restoreOverrideCursor(); });
+  if (!motivo.empty()) Intentar([&] { std::cerr << motivo << std::endl; });
+  return false;
+}
+
+// A second start: the running station shows its window where there is a screen.
+std::string frmCentralTelefonica::OtraEstacion(const std::string& motivo) {
+  if (!HayPantalla()) return motivo + "; este inicio termina sin tocar nada.";
+  return motivo + (UnicaEstacion::PedirPresentar(directorio_) ? "; se muestra su ventana."
+                                                              : "; no respondió.");
+}
+
+void frmCentralTelefonica::Presentar() {
+  QuitarDeBandeja();
+  Intentar([&] { raise(); });
 }
 
 // The journal and the kept calls, before the port opens: what a crash left
@@ -396,8 +444,7 @@ void frmCentralTelefonica::AvisarPuertoNoAbre() {
   std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
   // With no screen nobody could close the box, and the station would hang
   // instead of ending; the message above is all it can give then.
-  const QString plataforma = QGuiApplication::platformName();
-  if (plataforma == QLatin1String("offscreen") || plataforma == QLatin1String("minimal")) return;
+  if (!HayPantalla()) return;
   QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
                         QString::fromUtf8(kMensajeNoAbre));
 }
@@ -532,6 +579,10 @@ void frmCentralTelefonica::TerminarPorSistema() {
   // The port stays open until the event loop has unwound: a receive event
   // under way still reads and posts what it was given.
   saliendo_ = true;
+  for (QWidget* ventana : QApplication::topLevelWidgets()) {
+    auto* dialogo = qobject_cast<FrmConfigura*>(ventana);
+    if (dialogo && dialogo->isVisible()) Intentar([&] { dialogo->reject(); });
+  }
   QCoreApplication::exit(0);
 }
 

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QSystemTrayIcon;
 class QTimer;
 class frmPendientes;
+class UnicaEstacion;
 
 // The station's one window: port state on the status line, the text of the
 // current burst, and the notification-area icon with its menu.
@@ -49,10 +50,14 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // Where the station's log goes (the system log unless set); before Form_Load.
   void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
 
-  // Start-up; false when the port could not be opened and the program must end.
+  // Start-up; false when the program must end: the port could not be opened,
+  // another station holds the directory, there is neither a settings file
+  // nor a screen to make one, or the system asked the station to end.
   bool Form_Load();
-  // The system asked the station to end: no question, the port is closed.
+  // The system asked the station to end: no question, an open settings
+  // dialog closes as every close does (saving), the port is closed.
   void TerminarPorSistema();
+  bool Terminando() const { return saliendo_; }
   // After the event loop has ended: closes the port if still open, removes the icon.
   void Finalizar();
 
@@ -100,6 +105,10 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void AvisarPuertoNoAbre();
   // One line to the system log: what the station runs on.
   void AnunciarInicio();
+  // Ends the start-up: the reason on standard error.
+  bool Abandonar(const std::string& motivo);
+  std::string OtraEstacion(const std::string& motivo);
+  void Presentar();
   void IniciarResguardo();
   // The exchange's own settings of CAPTURA.INI, read at start and after the dialog.
   void AplicarAjustesCentral();
@@ -131,6 +140,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QAction* mnuPendientes = nullptr;
   frmPendientes* frmPendientes_ = nullptr;
   QSystemTrayIcon* IconoBandeja = nullptr;
+  UnicaEstacion* unica_ = nullptr;
   ControlPuerto control_;
   ReceptorLlamadas receptor_;
   ReceptorLlamadas::CrearTelefono crearTelefono_;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -203,26 +204,33 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
   EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
 }
 
-TEST_F(VentanaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
-  bool puertoAbiertoEnDialogo = true;
-  bool eraElDialogo = false;
-  bool flechaNormal = false;
-  RespuestaModal respuesta([&](QWidget* modal) {
-    eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
-    flechaNormal = QApplication::overrideCursor() == nullptr;
-    puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
-    RespuestaModal::Pulsar(modal, QMessageBox::Cancel);
-  });
+// Offscreen nobody could fill the dialog in: the start ends, saying how to
+// make the file, and leaves the directory as it was.
+TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
   testing::internal::CaptureStderr();
-  // The dialog is left without a port: the opening fails afterwards.
-  EXPECT_FALSE(ventana.Form_Load());
-  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(Cargar());
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(modalesEnCarga, 0);  // no dialog, no box
+  EXPECT_NE(error.find("Falta CAPTURA.INI en " + dir.Ruta().string()), std::string::npos) << error;
+  EXPECT_NE(error.find("README"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Ruta()));
+}
+
+// A termination request while the settings dialog is open closes it the way
+// every close does: what it holds is saved.
+TEST_F(VentanaTest, TerminarConElDialogoAbiertoLoGraba) {
+  PuertoSimulado central(dir.Ruta(), 1);
+  Ini("2");
+  ASSERT_TRUE(Cargar());
+  RespuestaModal respuesta([&](QWidget* modal) {
+    modal->findChild<QLineEdit*>(QStringLiteral("txtTimeConexion"))->setText(QStringLiteral("7"));
+    ventana.TerminarPorSistema();
+  });
+  EXPECT_EQ(SalirDelMenu(ventana, 10s, &frmCentralTelefonica::mnuConfiguracion_Click), 0);
   EXPECT_EQ(respuesta.vistas, 1);
-  EXPECT_TRUE(eraElDialogo);
-  EXPECT_TRUE(flechaNormal) << "the start's busy pointer over the dialog";
-  EXPECT_FALSE(puertoAbiertoEnDialogo);
-  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
-  EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
+  EXPECT_TRUE(ventana.Terminando());
+  EXPECT_NE(DirectorioPrueba::Leer(dir.Ruta("CAPTURA.INI")).find("TimeConexion=7"),
+            std::string::npos);
 }
 
 TEST_F(VentanaTest, UnPuertoQueNoAbreTerminaSinQuedarEsperando) {

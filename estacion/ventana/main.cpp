@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
   QObject::connect(&aviso, &AvisoTerminacion::Terminar, &ventana,
                    &frmCentralTelefonica::TerminarPorSistema);
 
-  if (!ventana.Form_Load()) return 1;
+  if (!ventana.Form_Load()) return ventana.Terminando() ? 0 : 1;
   ventana.show();
   const int resultado = QApplication::exec();
   ventana.Finalizar();

@@ -1,5 +1,6 @@
 // simulador-central: plays the hotel's telephone exchange on a pseudo-terminal
-// linked as COMn in a program directory, sending call lines in bursts.
+// linked as COMn in a program directory, or listening on the network for the
+// station to connect, sending call lines in bursts.
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
@@ -12,11 +13,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "simulador/CentralTcp.h"
 #include "simulador/GeneradorLlamadas.h"
 #include "simulador/PuertoSimulado.h"
 
@@ -39,6 +42,9 @@ struct Opciones {
   bool EsperarApertura = true;
   double Demora = 1;
   bool Mantener = false;
+  std::optional<int> Red;  // TCP port to listen on, instead of the serial line
+  bool Conectar = false;   // connect to the station's port instead of listening
+  std::string DireccionRed = "127.0.0.1";
 };
 
 int tuboParar[2] = {-1, -1};
@@ -87,6 +93,13 @@ void Uso() {
   --sin-espera      envia sin esperar a que el programa abra el puerto
   --demora S        segundos entre la apertura del puerto y la primera linea (1)
   --mantener        al terminar sigue con el puerto hasta Ctrl-C o SIGTERM
+  --red PUERTO      en vez del enlace COMn escucha en la red (0 = un puerto libre) a
+                    que la estacion se conecte; si la conexion se corta espera otra
+                    y vuelve a enviar la linea entera
+  --conectar        con --red, se conecta a la estacion que escucha en ese puerto
+                    (reintenta hasta que responde) en vez de escuchar
+  --direccion IP    direccion en la que escucha, o a la que se conecta, con --red
+                    (127.0.0.1)
 )";
 }
 
@@ -121,6 +134,9 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
     kSinEspera,
     kDemora,
     kMantener,
+    kRed,
+    kDireccion,
+    kConectar,
     kAyuda
   };
   static const option kLargas[] = {{"dir", required_argument, nullptr, kDir},
@@ -137,6 +153,9 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
                                    {"sin-espera", no_argument, nullptr, kSinEspera},
                                    {"demora", required_argument, nullptr, kDemora},
                                    {"mantener", no_argument, nullptr, kMantener},
+                                   {"red", required_argument, nullptr, kRed},
+                                   {"direccion", required_argument, nullptr, kDireccion},
+                                   {"conectar", no_argument, nullptr, kConectar},
                                    {"help", no_argument, nullptr, kAyuda},
                                    {nullptr, 0, nullptr, 0}};
   Opciones o;
@@ -187,6 +206,15 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
         case kMantener:
           o.Mantener = true;
           break;
+        case kRed:
+          o.Red = std::stoi(valor);
+          break;
+        case kDireccion:
+          o.DireccionRed = valor;
+          break;
+        case kConectar:
+          o.Conectar = true;
+          break;
         default:
           return std::nullopt;
       }
@@ -195,7 +223,8 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
     }
   }
   if (optind != argc || o.Puerto < 1 || o.Llamadas < 0 || o.Ritmo < 0 || o.Rafaga < 1 ||
-      o.Pausa < 0 || o.Demora < 0) {
+      o.Pausa < 0 || o.Demora < 0 || (o.Red && (*o.Red < 0 || *o.Red > 65535)) ||
+      (o.Conectar && (!o.Red || *o.Red == 0))) {
     return std::nullopt;
   }
   return o;
@@ -203,8 +232,9 @@ std::optional<Opciones> LeerOpciones(int argc, char** argv) {
 
 Milisegundos Segundos(double s) { return Milisegundos(static_cast<long long>(s * 1000)); }
 
-// Sends the calls; false when interrupted.
-bool Transmitir(const Opciones& o, PuertoSimulado& puerto, std::ostream* registro) {
+// Sends the calls through enviarBytes; false when interrupted.
+bool Transmitir(const Opciones& o, const std::function<bool(const std::string&)>& enviarBytes,
+                std::ostream* registro) {
   GeneradorLlamadas generador(o.Semilla, o.Inicio.value_or(Ahora()));
   std::mt19937 azar(o.Semilla ^ 0x5a5a5a5au);
   const auto intervalo = o.Ritmo > 0 ? Segundos(1.0 / o.Ritmo) : Milisegundos(0);
@@ -216,7 +246,7 @@ bool Transmitir(const Opciones& o, PuertoSimulado& puerto, std::ostream* registr
       if (falta.count() > 0 && !Dormir(falta)) return false;
       siguiente += intervalo;
     }
-    if (!puerto.Enviar(linea + "\r\n")) return false;
+    if (!enviarBytes(linea + "\r\n")) return false;
     if (registro) *registro << linea << '\n' << std::flush;
     return true;
   };
@@ -236,6 +266,34 @@ bool Transmitir(const Opciones& o, PuertoSimulado& puerto, std::ostream* registr
   }
   std::cerr << "simulador-central: " << enviadas << " llamadas enviadas\n";
   return true;
+}
+
+// The exchange on the network: like one with a buffer, a line the broken
+// connection may have lost is sent again, whole, on the next one.
+int PorLaRed(const Opciones& o, std::ostream* registro) {
+  const auto puerto = static_cast<uint16_t>(*o.Red);
+  CentralTcp central(o.Conectar ? 0 : puerto, o.DireccionRed, tuboParar[0]);
+  auto enlazar = [&] {
+    return o.Conectar ? central.Conectar(o.DireccionRed, puerto, std::chrono::hours(24))
+                      : central.EsperarConexion(Milisegundos(-1));
+  };
+  std::cerr << "simulador-central: " << (o.Conectar ? "conectando a " : "escuchando en ")
+            << o.DireccionRed << ":" << (o.Conectar ? puerto : central.Puerto()) << " (semilla "
+            << o.Semilla << ")\n";
+  if (!enlazar()) return 0;
+  auto enviar = [&](const std::string& bytes) {
+    while (!central.Enviar(bytes)) {
+      std::cerr << "simulador-central: conexion cortada, esperando otra\n";
+      if (!enlazar()) return false;
+    }
+    return true;
+  };
+  if (!Transmitir(o, enviar, registro)) return 0;
+  if (o.Mantener) {
+    while (Dormir(std::chrono::hours(1))) {
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -263,6 +321,7 @@ int main(int argc, char** argv) {
   }
 
   try {
+    if (o.Red) return PorLaRed(o, registro);
     PuertoSimulado puerto(o.Directorio, o.Puerto, tuboParar[0]);
     std::cerr << "simulador-central: " << puerto.Enlace().string() << " -> " << puerto.Esclavo()
               << " (semilla " << o.Semilla << ")\n";
@@ -272,7 +331,9 @@ int main(int argc, char** argv) {
       // The program throws away what waits at the opening; give it time.
       if (!Dormir(Segundos(o.Demora))) return 0;
     }
-    if (!Transmitir(o, puerto, registro)) return 0;
+    if (!Transmitir(
+            o, [&](const std::string& b) { return puerto.Enviar(b); }, registro))
+      return 0;
     if (!puerto.EsperarLectura(Milisegundos(-1))) return 0;
     if (o.Mantener) {
       while (Dormir(std::chrono::hours(1))) {
