@@ -97,7 +97,7 @@ class ReceptorLlamadas {
   ManejarLinea manejarLinea_;
   AlCompletar alCompletar_;
   AlFechaIlegible alFechaIlegible_;
-  bool fechaAvisada_ = false;        // in this burst
+  bool fechaAvisada_ = false;  // in this burst
   AvisoLinea alQuitarControles_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
   EnmarcadorLineas enmarcador_;      // the line carried between events

@@ -40,7 +40,7 @@ if ! grep -qx 'Exec=/opt/sentrel/Sentrel' <<<"$entrada"; then
   falta=1
 fi
 dependencias=$(dpkg-deb -f "$paquete" Depends)
-for d in libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n libodbc2 libsqliteodbc; do
+for d in libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-translations-l10n libodbc2 libsqliteodbc; do
   if ! grep -q "\b$d\b" <<<"$dependencias"; then
     echo "The package does not depend on $d" >&2
     falta=1

@@ -29,7 +29,7 @@ const QStringList kBitsParada = {"1", "1.5", "2"};
 const QStringList kOrdenesFecha = {"", "DMA", "MDA", "AMD"};
 const QStringList kOrigenes = {"Serie", "Red"};
 const QStringList kModos = {"Cliente", "Servidor"};
-constexpr char kCentral[] = "Central";
+using mdlMain::kSeccionCentral;
 
 void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
   // A failed write goes unnoticed, as with the Windows call.
@@ -218,11 +218,11 @@ void FrmConfigura::CargarConfiguracion() {
   PonerTexto(txtMinutosSinDatos, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos));
   Llenar(cboOrigen, kOrigenes);
   Llenar(cboModo, kModos);
-  const auto origen = LeerIni(kCentral, "Origen");
-  const auto modo = LeerIni(kCentral, "Modo");
-  const auto direccion = LeerIni(kCentral, "Direccion");
-  const auto puertoTcp = LeerIni(kCentral, "Puerto");
-  const auto permitida = LeerIni(kCentral, "Permitida");
+  const auto origen = LeerIni(kSeccionCentral, "Origen");
+  const auto modo = LeerIni(kSeccionCentral, "Modo");
+  const auto direccion = LeerIni(kSeccionCentral, "Direccion");
+  const auto puertoTcp = LeerIni(kSeccionCentral, "Puerto");
+  const auto permitida = LeerIni(kSeccionCentral, "Permitida");
   PonerTexto(cboOrigen, origen);
   PonerTexto(cboModo, modo);
   PonerTexto(txtDireccion, direccion);
@@ -249,11 +249,19 @@ void FrmConfigura::GuardarConfiguracion() {
   const auto tiempo = TextoDe(txtTimeConexion);
   mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
   Escribir("App", "TimeConexion", tiempo);
-  Escribir(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha,
-           QuitarBlancos(TextoDe(cmbOrdenFecha)));
-  Escribir(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos,
-           QuitarBlancos(TextoDe(txtMinutosSinDatos)));
+  GuardarOpcional(mdlMain::kClaveOrdenFecha, cmbOrdenFecha, QuitarBlancos(TextoDe(cmbOrdenFecha)));
+  GuardarOpcional(mdlMain::kClaveSinDatos, txtMinutosSinDatos,
+                  QuitarBlancos(TextoDe(txtMinutosSinDatos)));
   GuardarCentral();
+}
+
+// A file without the key keeps without it while the box is left empty: the
+// serial line's settings alone never add a section Central.
+void FrmConfigura::GuardarOpcional(std::string_view clave, const QWidget* control,
+                                   const std::string& valor) {
+  const auto leido = leidos_.find(control);
+  if (valor.empty() && (leido == leidos_.end() || leido->second.empty())) return;
+  Escribir(kSeccionCentral, clave, valor);
 }
 
 // A file without the section keeps without it while the serial line is chosen.
@@ -261,11 +269,11 @@ void FrmConfigura::GuardarCentral() {
   using mdlMain::QuitarBlancos;
   const auto origen = QuitarBlancos(TextoDe(cboOrigen));
   if (!centralLeida_ && !PerfilIni::MismoNombre(origen, "Red")) return;
-  Escribir(kCentral, "Origen", origen);
-  Escribir(kCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
-  Escribir(kCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));
-  Escribir(kCentral, "Puerto", QuitarBlancos(TextoDe(txtPuertoTcp)));
-  Escribir(kCentral, "Permitida", QuitarBlancos(TextoDe(txtPermitida)));
+  Escribir(kSeccionCentral, "Origen", origen);
+  Escribir(kSeccionCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
+  Escribir(kSeccionCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));
+  Escribir(kSeccionCentral, "Puerto", QuitarBlancos(TextoDe(txtPuertoTcp)));
+  Escribir(kSeccionCentral, "Permitida", QuitarBlancos(TextoDe(txtPermitida)));
 }
 
 void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,7 @@ class FrmConfigura : public QDialog {
 
   void GuardarConfiguracion();
   void GuardarCentral();
+  void GuardarOpcional(std::string_view clave, const QWidget* control, const std::string& valor);
   void CrearControles();
   void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
 

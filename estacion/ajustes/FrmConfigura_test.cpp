@@ -102,13 +102,13 @@ TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
     EXPECT_EQ(Texto(dlg, nombre), "") << nombre;
   }
 
-  // Closing saves the empty values in the order of the first save, the
-  // exchange's own section last.
+  // Closing saves the empty values in the order of the first save; the
+  // exchange's own section only once something is set in it.
   dlg.close();
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni),
             "[configura]\npuerto=\nbseg=\nbdat=\npari=\nbpar=\n[Rutas]\nFile=\n[App]\n"
-            "TimeConexion=\n[Central]\nOrdenFecha=\nMinutosSinDatos=\n");
+            "TimeConexion=\n");
   EXPECT_EQ(mdlMain::TiempoConexion, 0);
 }
 
@@ -291,11 +291,21 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   EXPECT_EQ(ok->text(), "&Grabar");
   EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->text(), "&Cancelar");
 
-  const QStringList esperado = {"Combo1",          "Combo2",        "Combo3",
-                                "Combo4",          "Combo5",        "txtRutaFile",
-                                "cmdOK",           "cmdCancel",     "txtTimeConexion",
-                                "cmbOrdenFecha",   "txtMinutosSinDatos", "cboOrigen",
-                                "cboModo",         "txtDireccion",  "txtPuertoTcp",
+  const QStringList esperado = {"Combo1",
+                                "Combo2",
+                                "Combo3",
+                                "Combo4",
+                                "Combo5",
+                                "txtRutaFile",
+                                "cmdOK",
+                                "cmdCancel",
+                                "txtTimeConexion",
+                                "cmbOrdenFecha",
+                                "txtMinutosSinDatos",
+                                "cboOrigen",
+                                "cboModo",
+                                "txtDireccion",
+                                "txtPuertoTcp",
                                 "txtPermitida"};
   QStringList orden;
   QWidget* w = Control<QComboBox>(dlg, "Combo1");

@@ -219,9 +219,11 @@ TEST_F(BandejaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
   std::filesystem::remove(dir.Ruta("CAPTURA.INI"));
   bool puertoAbiertoEnDialogo = true;
   bool eraElDialogo = false;
+  bool flechaNormal = false;
   RespuestaModal respuesta([&](QWidget* modal) {
     if (respuesta.vistas == 1) {
       eraElDialogo = qobject_cast<FrmConfigura*>(modal) != nullptr;
+      flechaNormal = QApplication::overrideCursor() == nullptr;
       puertoAbiertoEnDialogo = ventana.Puerto().PortOpen();
     }
     RespuestaModal::Pulsar(modal, QMessageBox::Ok);
@@ -232,6 +234,7 @@ TEST_F(BandejaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(respuesta.vistas, 2);  // the dialog, then the error box
   EXPECT_TRUE(eraElDialogo);
+  EXPECT_TRUE(flechaNormal) << "the start's busy pointer over the dialog";
   EXPECT_FALSE(puertoAbiertoEnDialogo);
   EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
   EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));

@@ -28,9 +28,9 @@
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
 #include "estacion/ventana/LineaComandos.h"
+#include "estacion/ventana/UnicaEstacion.h"
 #include "estacion/ventana/frmPendientes.h"
 #include "llamadas/RegistroLlamada.h"
-#include "estacion/ventana/UnicaEstacion.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;

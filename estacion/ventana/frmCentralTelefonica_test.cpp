@@ -401,8 +401,12 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   EXPECT_EQ(panel->size(), panelMinimo + QSize(200, 100));
   ventana.Finalizar();
 
+  // The next start, in a program directory of its own (the first still holds its lock).
+  DirectorioPrueba otroDir;
+  PuertoSimulado otraCentral(otroDir.Ruta(), 1);
+  std::filesystem::copy_file(dir.Ruta("CAPTURA.INI"), otroDir.Ruta("CAPTURA.INI"));
   VentanaRegistrada otra(telefono);
-  otra.DirectorioPrograma(dir.Ruta());
+  otra.DirectorioPrograma(otroDir.Ruta());
   ASSERT_TRUE(otra.Form_Load());
   EXPECT_EQ(otra.size(), grande);
   otra.Finalizar();
