@@ -67,9 +67,10 @@ class ReceptorLlamadas {
   // shows on the first burst without flooding the log.
   void AvisarFechaIlegible(AlFechaIlegible aviso) { alFechaIlegible_ = std::move(aviso); }
 
-  // Frames text received before a restart and never completed (no header
-  // rule, no burst state, no display); the text after its last carriage
-  // return is carried into the next receive event.
+  // Frames a stretch of text received before a restart and never completed
+  // (no header rule, no burst state, no display), apart from any text framed
+  // before; the text after its last carriage return is carried into the next
+  // receive event.
   void ProcesarRecuperado(std::string_view texto, uint64_t posicion);
 
   const RegistradorLlamadas& Registrador() const { return registrador_; }
