@@ -16,27 +16,42 @@
 namespace {
 
 // The program's Qt application comes from the main of ControlPuerto_test.
+
+// The capture side of a station keeping its files in a directory, with a
+// fake Telefono and the system log kept.
+struct Estacion {
+  explicit Estacion(const DirectorioPrueba& dir)
+      : resguardo(dir.Ruta().string(), comm, receptor, crear,
+                  [this](int, const std::string& m) { log.push_back(m); }) {}
+
+  Comm comm;
+  VentanaFalsa ventana;
+  TelefonoFalso tel;
+  int vivos = 0;
+  ReceptorLlamadas::CrearTelefono crear =
+      [this]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
+    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
+  };
+  ReceptorLlamadas receptor{ventana, comm, crear};
+  std::vector<std::string> log;
+  ResguardoCaptura resguardo;
+};
+
 // A journal that cannot write (a full disk): calls go on being stored, the
 // window's line says so, the system log says it once, and both clear when
 // the disk takes the bytes again.
 TEST(ResguardoCaptura, UnDiarioSinEspacioSeDiceUnaVezYSeBorraAlVolver) {
   DirectorioPrueba dir;
   PuertoSimulado central(dir.Ruta(), 1);
-  Comm comm;
+  Estacion e(dir);
+  Comm& comm = e.comm;
+  TelefonoFalso& tel = e.tel;
+  ResguardoCaptura& resguardo = e.resguardo;
+  const std::vector<std::string>& log = e.log;
   comm.DirectorioPrograma(dir.Ruta());
   ASSERT_TRUE(comm.CommPort(1));
-  VentanaFalsa ventana;
-  TelefonoFalso tel;
-  int vivos = 0;
-  auto crear = [&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
-    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
-  };
-  ReceptorLlamadas receptor(ventana, comm, crear);
-  std::vector<std::string> log;
-  ResguardoCaptura resguardo(dir.Ruta().string(), comm, receptor, crear,
-                             [&](int, const std::string& m) { log.push_back(m); });
   resguardo.Iniciar();
-  QObject::connect(&comm, &Comm::OnComm, [&] { receptor.Comm1_OnComm(); });
+  QObject::connect(&comm, &Comm::OnComm, [&] { e.receptor.Comm1_OnComm(); });
   ASSERT_TRUE(comm.PortOpen(true));
   auto llamada = [&](int i) {
     const std::size_t antes = tel.LlamadasGuardadas.size();
@@ -87,31 +102,21 @@ TEST(ResguardoCaptura, UnDiarioDanadoEnMedioRecuperaLoQueSigue) {
   archivo[24 + (20 + 122) + 20 + 10] ^= 0x10;  // header, first record, into the second's bytes
   DirectorioPrueba::Escribir(ruta, archivo);
 
-  Comm comm;
-  VentanaFalsa ventana;
-  TelefonoFalso tel;
-  int vivos = 0;
-  auto crear = [&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
-    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
-  };
-  ReceptorLlamadas receptor(ventana, comm, crear);
-  std::vector<std::string> log;
-  ResguardoCaptura resguardo(dir.Ruta().string(), comm, receptor, crear,
-                             [&](int, const std::string& m) { log.push_back(m); });
-  resguardo.Iniciar();
+  Estacion e(dir);
+  e.resguardo.Iniciar();
   std::vector<std::string> guardadas;
-  for (const auto& c : tel.LlamadasGuardadas) guardadas.push_back(c.vDiscado);
+  for (const auto& c : e.tel.LlamadasGuardadas) guardadas.push_back(c.vDiscado);
   EXPECT_THAT(guardadas, testing::ElementsAre("00514000", "00514003"));
-  EXPECT_NE(resguardo.Resumen().find("Diario de recepcion: ver registro del sistema"),
+  EXPECT_NE(e.resguardo.Resumen().find("Diario de recepcion: ver registro del sistema"),
             std::string::npos);
   EXPECT_EQ(
-      std::count_if(log.begin(), log.end(),
+      std::count_if(e.log.begin(), e.log.end(),
                     [](const std::string& m) { return m.find("dañado") != std::string::npos; }),
       1);
   std::vector<std::string> aparte;
-  for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
-    if (e.path().filename().string().starts_with("recepcion.diario.danado-")) {
-      aparte.push_back(DirectorioPrueba::Leer(e.path().string()));
+  for (const auto& f : std::filesystem::directory_iterator(dir.Ruta())) {
+    if (f.path().filename().string().starts_with("recepcion.diario.danado-")) {
+      aparte.push_back(DirectorioPrueba::Leer(f.path().string()));
     }
   }
   EXPECT_THAT(aparte, testing::ElementsAre(archivo));
