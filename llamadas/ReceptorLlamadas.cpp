@@ -54,6 +54,8 @@ void ReceptorLlamadas::AtenderEvento() {
 }
 
 void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posicion) {
+  // A recovered stretch follows no bytes framed before it.
+  enmarcador_.Continuar({});
   Enmarcar(texto, posicion);
 }
 

@@ -72,9 +72,10 @@ class ReceptorLlamadas {
   void AvisarFechaIlegible(AlFechaIlegible aviso) { alFechaIlegible_ = std::move(aviso); }
   void AlQuitarControles(AvisoLinea aviso) { alQuitarControles_ = std::move(aviso); }
 
-  // Frames text received before a restart and never completed (no header
-  // rule, no burst state, no display); the text after its last carriage
-  // return is carried into the next receive event.
+  // Frames a stretch of text received before a restart and never completed
+  // (no header rule, no burst state, no display), apart from any text framed
+  // before; the text after its last carriage return is carried into the next
+  // receive event.
   void ProcesarRecuperado(std::string_view texto, uint64_t posicion);
 
   const RegistradorLlamadas& Registrador() const { return registrador_; }

@@ -51,8 +51,6 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
   return {};
 }
 
-// splitmix64's finaliser: every bit of the number moves about half the bits
-// of the result, so half of an old value and half of a new one never match.
 std::string NombreAparte(const std::string& ruta) {
   const std::time_t ahora = std::time(nullptr);
   std::tm local{};
@@ -74,6 +72,8 @@ captura::Estado Copiar(std::string_view bytes, const std::string& ruta) {
   return SincronizarDirectorio(std::filesystem::path(ruta).parent_path());
 }
 
+// splitmix64's finaliser: every bit of the number moves about half the bits
+// of the result, so half of an old value and half of a new one never match.
 uint64_t Control(uint64_t numero) {
   uint64_t z = numero + 0x9e3779b97f4a7c15ULL;
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;

@@ -3,23 +3,43 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "resguardo/ArchivoDisco.h"
 
 using archivo_disco::FalloSistema;
+using Marco = DiarioRecepcion::Marco;
+using Tramos = DiarioRecepcion::Tramos;
 
 namespace {
 
-constexpr char kFirma[8] = {'S', 'N', 'T', 'R', 'D', 'I', 'A', '1'};
+// The last character says the form: '2' records, '1' the bytes bare (older).
+constexpr char kFirma[8] = {'S', 'N', 'T', 'R', 'D', 'I', 'A', '2'};
+constexpr char kFormaCruda = '1';
 constexpr size_t kCabecera = sizeof kFirma + 2 * sizeof(uint64_t);  // signature, base, check
 constexpr char kSufijoNuevo[] = ".nuevo";
+
+// A record: its mark, a CRC-32 of what follows it, the stream position and
+// the length of its bytes, then the bytes.
+constexpr std::string_view kMarcaRegistro("\xA7RgD", 4);
+constexpr size_t kCabeceraRegistro =
+    kMarcaRegistro.size() + 2 * sizeof(uint32_t) + sizeof(uint64_t);
+// Longer appends are cut into several records; a longer length is damage.
+constexpr uint32_t kMaximoRegistro = 1 << 20;
+
+// CRC-32 going on from a previous value.
+uint32_t Crc(std::string_view bytes, uint32_t previo = 0) {
+  return static_cast<uint32_t>(::crc32(previo, reinterpret_cast<const Bytef*>(bytes.data()),
+                                       static_cast<uInt>(bytes.size())));
+}
 
 std::string Cabecera(uint64_t base) {
   std::string cabecera(kFirma, sizeof kFirma);
@@ -28,38 +48,205 @@ std::string Cabecera(uint64_t base) {
   return cabecera;
 }
 
-struct Contenido {
-  uint64_t Base = 0;
-  uint64_t Largo = 0;  // bytes after the header
-};
-
-// The file is only ever made whole (written, flushed, renamed): a header
-// that does not read back is not ours or was damaged outside the program.
-captura::Resultado<Contenido> LeerCabecera(const Descriptor& datos,
-                                           const std::filesystem::path& ruta) {
-  struct stat info {};
-  if (::fstat(datos.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
-  std::string cabecera;
-  const auto largo = static_cast<uint64_t>(info.st_size);
-  if (largo >= kCabecera) {
-    if (auto leido = archivo_disco::LeerDe(datos, 0, kCabecera, cabecera, ruta); !leido) {
-      return leido.Falla();
-    }
-  }
-  std::array<uint64_t, 2> campos{};
-  if (cabecera.size() == kCabecera) std::memcpy(campos.data(), cabecera.data() + 8, sizeof campos);
-  if (cabecera.size() != kCabecera || std::memcmp(cabecera.data(), kFirma, sizeof kFirma) != 0 ||
-      campos[1] != archivo_disco::Control(campos[0])) {
-    return captura::Fallo{EILSEQ, ruta.string() + ": no es un diario de recepción válido"};
-  }
-  return Contenido{campos[0], largo - kCabecera};
+template <typename T>
+void Poner(std::string& destino, T valor) {
+  destino.append(reinterpret_cast<const char*>(&valor), sizeof valor);
 }
 
-// A journal of ours, whatever the state of the rest of its header.
-bool ConFirma(const Descriptor& datos, const std::filesystem::path& ruta) {
-  std::string firma;
-  return archivo_disco::LeerDe(datos, 0, sizeof kFirma, firma, ruta) &&
-         std::memcmp(firma.data(), kFirma, sizeof kFirma) == 0;
+template <typename T>
+T Tomar(std::string_view origen, size_t desde) {
+  T valor{};
+  std::memcpy(&valor, origen.data() + desde, sizeof valor);
+  return valor;
+}
+
+// Appends the bytes as records to a body of that many bytes, noting each in
+// the index. Empty bytes make one empty record: it keeps a gap's far side.
+void Enmarcar(uint64_t posicion, std::string_view bytes, std::string& cuerpo,
+              std::vector<Marco>& indice, uint64_t desplazamiento) {
+  do {
+    const auto largo = static_cast<uint32_t>(std::min<size_t>(bytes.size(), kMaximoRegistro));
+    std::string datos;
+    Poner(datos, posicion);
+    Poner(datos, largo);
+    const uint32_t crc = Crc(bytes.substr(0, largo), Crc(datos));
+    indice.push_back({posicion, desplazamiento + cuerpo.size(), largo});
+    cuerpo.append(kMarcaRegistro);
+    Poner(cuerpo, crc);
+    cuerpo.append(datos).append(bytes.substr(0, largo));
+    posicion += largo;
+    bytes.remove_prefix(largo);
+  } while (!bytes.empty());
+}
+
+struct Cuerpo {
+  std::string Bytes;
+  std::vector<Marco> Indice;
+};
+
+Cuerpo Enmarcar(const Tramos& tramos) {
+  Cuerpo cuerpo;
+  for (const auto& tramo : tramos) {
+    Enmarcar(tramo.Posicion, tramo.Bytes, cuerpo.Bytes, cuerpo.Indice, 0);
+  }
+  return cuerpo;
+}
+
+// The intact record at that offset, if there is one; its position never
+// goes back behind the end of the previous record.
+std::optional<Marco> RegistroEn(std::string_view cuerpo, size_t desplazamiento, uint64_t minimo) {
+  const std::string_view resto = cuerpo.substr(desplazamiento);
+  if (resto.size() < kCabeceraRegistro || !resto.starts_with(kMarcaRegistro)) return std::nullopt;
+  const auto crc = Tomar<uint32_t>(resto, 4);
+  const auto posicion = Tomar<uint64_t>(resto, 8);
+  const auto largo = Tomar<uint32_t>(resto, 16);
+  if (largo > kMaximoRegistro || resto.size() - kCabeceraRegistro < largo || posicion < minimo) {
+    return std::nullopt;
+  }
+  if (Crc(resto.substr(8, 12 + largo)) != crc) return std::nullopt;
+  return Marco{posicion, desplazamiento, largo};
+}
+
+// The beginning of a record whose write a crash cut short: not damage.
+bool Cortado(std::string_view resto) {
+  if (resto.size() < kCabeceraRegistro) return true;
+  const auto largo = Tomar<uint32_t>(resto, 16);
+  return resto.starts_with(kMarcaRegistro) && largo <= kMaximoRegistro &&
+         resto.size() - kCabeceraRegistro < largo;
+}
+
+struct Lectura {
+  std::vector<Marco> Indice;
+  uint64_t Largo = 0;        // where the last intact record ends
+  uint64_t Danados = 0;      // bytes that are no intact record (a cut tail aside)
+  uint64_t DanoAlFinal = 0;  // of them, after the last intact record
+};
+
+uint64_t FinDe(const Marco& marco) { return marco.Posicion + marco.Largo; }
+
+// Every intact record: past a damaged one, reading goes on at the next mark
+// that starts an intact record.
+Lectura Escanear(std::string_view cuerpo) {
+  Lectura l;
+  uint64_t minimo = 0;
+  size_t o = 0;
+  while (o < cuerpo.size()) {
+    if (auto marco = RegistroEn(cuerpo, o, minimo)) {
+      l.Indice.push_back(*marco);
+      minimo = FinDe(*marco);
+      o += kCabeceraRegistro + marco->Largo;
+      l.Largo = o;
+      continue;
+    }
+    size_t p = o;
+    do {
+      p = cuerpo.find(kMarcaRegistro, p + 1);
+    } while (p != std::string_view::npos && !RegistroEn(cuerpo, p, minimo));
+    if (p == std::string_view::npos) {
+      if (!Cortado(cuerpo.substr(o))) l.DanoAlFinal = cuerpo.size() - o;
+      l.Danados += l.DanoAlFinal;
+      break;
+    }
+    l.Danados += p - o;
+    o = p;
+  }
+  return l;
+}
+
+// Adds bytes at a position to the stretches: joined to the last stretch
+// when they follow it, a stretch of their own after a gap.
+void AgregarTramo(Tramos& tramos, uint64_t posicion, std::string_view bytes) {
+  if (!tramos.empty() && tramos.back().Posicion + tramos.back().Bytes.size() == posicion) {
+    tramos.back().Bytes.append(bytes);
+  } else {
+    tramos.push_back({posicion, std::string(bytes)});
+  }
+}
+
+// How many of a record's bytes lie before `desde`; none of it is wanted
+// when all of them do (an empty record: when it lies before).
+std::optional<uint64_t> Salto(uint64_t posicion, uint64_t largo, uint64_t desde) {
+  if (largo == 0 ? posicion < desde : posicion + largo <= desde) return std::nullopt;
+  return desde > posicion ? desde - posicion : 0;
+}
+
+// The stretches the records hold from `desde` on; `cuerpo` holds the file's
+// body from the offset `inicio` on.
+Tramos TramosDe(std::string_view cuerpo, uint64_t inicio, std::span<const Marco> indice,
+                uint64_t desde) {
+  Tramos tramos;
+  for (const Marco& marco : indice) {
+    const auto salto = Salto(marco.Posicion, marco.Largo, desde);
+    if (!salto) continue;
+    AgregarTramo(tramos, marco.Posicion + *salto,
+                 cuerpo.substr(marco.Desplazamiento + kCabeceraRegistro + *salto - inicio,
+                               marco.Largo - *salto));
+  }
+  return tramos;
+}
+
+// What a journal file holds, and what must be written anew.
+struct Contenido {
+  uint64_t Base = 0;
+  uint64_t Fin = 0;
+  uint64_t Largo = 0;           // of the body as it stays
+  std::vector<Marco> Indice;    // the records as they are in the file
+  std::optional<Tramos> Nuevo;  // to be written anew (older form, or damage)
+  std::string Dano;             // what was damaged; empty when nothing
+};
+
+// An empty journal whose stream stands at that position, to be written.
+Contenido Vacio(uint64_t posicion) { return {posicion, posicion, 0, {}, Tramos{}, {}}; }
+
+uint64_t FinDe(const Tramos& tramos, uint64_t base) {
+  return tramos.empty() ? base : tramos.back().Posicion + tramos.back().Bytes.size();
+}
+
+// A header damaged outside the program gives no base: the done mark stands
+// for it. Bare bytes after such a header are taken from the mark on, so they
+// go once more through the path that posts only what is not stored yet.
+captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
+                                          const std::filesystem::path& ruta) {
+  if (todo.size() < sizeof kFirma || std::memcmp(todo.data(), kFirma, sizeof kFirma - 1) != 0 ||
+      (todo[7] != kFirma[7] && todo[7] != kFormaCruda)) {
+    return captura::Fallo{EILSEQ, ruta.string() + ": no es un diario de recepción válido"};
+  }
+  Contenido c;
+  const bool cabecera =
+      todo.size() >= kCabecera &&
+      Tomar<uint64_t>(todo, 16) == archivo_disco::Control(Tomar<uint64_t>(todo, 8));
+  c.Base = cabecera ? Tomar<uint64_t>(todo, 8) : marca;
+  if (!cabecera) c.Dano = "its header could not be read";
+  const std::string_view cuerpo = todo.substr(std::min(todo.size(), kCabecera));
+  if (todo[7] == kFormaCruda) {
+    c.Nuevo = Tramos{{c.Base, std::string(cuerpo)}};
+    c.Fin = c.Base + cuerpo.size();
+    return c;
+  }
+  Lectura l = Escanear(cuerpo);
+  c.Largo = l.Largo;
+  c.Fin = std::max(c.Base, l.Indice.empty() ? 0 : FinDe(l.Indice.back())) + l.DanoAlFinal;
+  if (l.Danados > 0) {
+    if (!c.Dano.empty()) c.Dano += "; ";
+    c.Dano += std::to_string(l.Danados) + " bytes could not be read";
+  }
+  if (!c.Dano.empty()) {
+    c.Nuevo = TramosDe(cuerpo, 0, l.Indice, c.Base);
+    // Damage at the end leaves a gap there too: the next bytes are not joined across it.
+    if (FinDe(*c.Nuevo, c.Base) < c.Fin) c.Nuevo->push_back({c.Fin, {}});
+  }
+  c.Indice = std::move(l.Indice);
+  return c;
+}
+
+captura::Resultado<std::string> LeerTodo(const Descriptor& datos,
+                                         const std::filesystem::path& ruta) {
+  struct stat info {};
+  if (::fstat(datos.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
+  std::string todo;
+  auto leido = archivo_disco::LeerDe(datos, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
+  if (!leido) return leido.Falla();
+  return todo;
 }
 
 }  // namespace
@@ -72,101 +259,93 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
 
   auto marca = MarcaCompletado::Abrir(directorio / kArchivoCompletado);
   if (!marca) return marca.Falla();
+  const uint64_t completo = marca.Dato().Posicion();
   Descriptor datos(::open(ruta.c_str(), O_RDWR | O_CLOEXEC));
-  Contenido contenido{marca.Dato().Posicion(), 0};
+  Contenido c = Vacio(completo);
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
-    auto leida = LeerCabecera(datos, ruta);
-    if (!leida && leida.Falla().Numero == EILSEQ && ConFirma(datos, ruta)) {
-      auto rehecho = Rehacer(directorio, datos, marca.Dato().Posicion());
-      if (!rehecho) return rehecho.Falla();
-      dano = leida.Falla();
-      dano->Descripcion += "; the file as it was is kept at " + rehecho.Dato().second;
-      datos = std::move(rehecho.Dato().first);
-      leida = LeerCabecera(datos, ruta);
+    auto todo = LeerTodo(datos, ruta);
+    if (!todo) return todo.Falla();
+    auto leido = Interpretar(todo.Dato(), completo, ruta);
+    if (!leido) return leido.Falla();
+    c = std::move(leido.Dato());
+    if (!c.Dano.empty()) {
+      // Never rewritten without a copy of the file as it was.
+      const std::string copia = archivo_disco::NombreAparte(ruta.string());
+      if (auto copiado = archivo_disco::Copiar(todo.Dato(), copia); !copiado) {
+        return copiado.Falla();
+      }
+      dano = captura::Fallo{EILSEQ, ruta.string() + " was damaged: " + c.Dano +
+                                        "; the file as it was is kept at " + copia};
+    } else if (!c.Nuevo && c.Largo + kCabecera < todo.Dato().size() &&
+               ::ftruncate(datos.fd(), static_cast<off_t>(c.Largo + kCabecera)) != 0) {
+      // A record cut short by a crash goes, so appends follow the last whole one.
+      return FalloSistema(errno, ruta.string());
     }
-    if (!leida) return leida.Falla();
-    contenido = leida.Dato();
   } else if (errno != ENOENT) {
     return FalloSistema(errno, ruta.string());
   }
   // A new journal, or done bytes that never reached the disk (after failed
   // writes): positions go on from the mark, never back.
-  if (!datos.Valido() || marca.Dato().Posicion() > contenido.Base + contenido.Largo) {
-    contenido = {marca.Dato().Posicion(), 0};
-    auto nuevo = Reescribir(directorio, contenido.Base, {});
+  if (!datos.Valido() || completo > c.Fin) c = Vacio(completo);
+  if (c.Nuevo) {
+    const Cuerpo cuerpo = Enmarcar(*c.Nuevo);
+    auto nuevo = Reescribir(directorio, c.Base, cuerpo.Bytes);
     if (!nuevo) return nuevo.Falla();
     datos = std::move(nuevo.Dato());
+    c.Indice = cuerpo.Indice;
+    c.Largo = cuerpo.Bytes.size();
     if (auto sincronizado = archivo_disco::SincronizarDirectorio(directorio); !sincronizado) {
       return sincronizado.Falla();
     }
   }
-  auto diario =
-      std::make_unique<DiarioRecepcion>(Llave{}, directorio, std::move(datos), contenido.Base,
-                                        contenido.Largo, std::move(marca.Dato()), umbral);
+  auto diario = std::make_unique<DiarioRecepcion>(Llave{}, directorio, std::move(datos), c.Base,
+                                                  std::move(c.Indice), c.Largo, c.Fin,
+                                                  std::move(marca.Dato()), umbral);
   diario->dano_ = std::move(dano);
   return diario;
 }
 
-// A header damaged outside the program: the file is kept aside as it was,
-// and the bytes after the header are taken as received from the done mark
-// on, so they go once more through the path that posts only what is not
-// stored yet; nothing after the damage is lost.
-captura::Resultado<std::pair<Descriptor, std::string>> DiarioRecepcion::Rehacer(
-    const std::filesystem::path& directorio, const Descriptor& datos, uint64_t completo) {
-  const auto ruta = directorio / kArchivo;
-  struct stat info {};
-  if (::fstat(datos.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
-  std::string todo;
-  if (auto leido = archivo_disco::LeerDe(datos, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
-      !leido) {
-    return leido.Falla();
-  }
-  const std::string copia = archivo_disco::NombreAparte(ruta.string());
-  if (auto copiado = archivo_disco::Copiar(todo, copia); !copiado) return copiado.Falla();
-  auto nuevo = Reescribir(directorio, completo,
-                          std::string_view(todo).substr(std::min(todo.size(), kCabecera)));
-  if (!nuevo) return nuevo.Falla();
-  if (auto s = archivo_disco::SincronizarDirectorio(directorio); !s) return s.Falla();
-  return std::pair{std::move(nuevo.Dato()), copia};
-}
-
-captura::Resultado<DiarioRecepcion::Recuperado> DiarioRecepcion::Leer(
-    const std::filesystem::path& directorio) {
+captura::Resultado<Tramos> DiarioRecepcion::Leer(const std::filesystem::path& directorio) {
   const auto ruta = directorio / kArchivo;
   const Descriptor datos(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC));
   if (!datos.Valido()) return FalloSistema(errno, ruta.string());
-  auto contenido = LeerCabecera(datos, ruta);
-  if (!contenido) return contenido.Falla();
-  Recuperado leido{contenido.Dato().Base, {}};
-  auto bytes = archivo_disco::LeerDe(datos, kCabecera, contenido.Dato().Largo, leido.Bytes, ruta);
-  if (!bytes) return bytes.Falla();
-  return leido;
+  auto todo = LeerTodo(datos, ruta);
+  if (!todo) return todo.Falla();
+  auto c = Interpretar(todo.Dato(), 0, ruta);
+  if (!c) return c.Falla();
+  if (!c.Dato().Dano.empty()) return captura::Fallo{EILSEQ, ruta.string() + ": " + c.Dato().Dano};
+  Tramos tramos = c.Dato().Nuevo ? std::move(*c.Dato().Nuevo)
+                                 : TramosDe(std::string_view(todo.Dato()).substr(kCabecera), 0,
+                                            c.Dato().Indice, c.Dato().Base);
+  if (tramos.empty()) tramos.push_back({c.Dato().Base, {}});
+  return tramos;
 }
 
 DiarioRecepcion::DiarioRecepcion(Llave, std::filesystem::path directorio, Descriptor datos,
-                                 uint64_t base, uint64_t largo, MarcaCompletado marca,
-                                 uint64_t umbral)
+                                 uint64_t base, std::vector<Marco> indice, uint64_t largo,
+                                 uint64_t fin, MarcaCompletado marca, uint64_t umbral)
     : directorio_(std::move(directorio)),
       umbral_(umbral),
       datos_(std::move(datos)),
       base_(base),
+      indice_(std::move(indice)),
       largo_(largo),
-      fin_(base + largo),
+      fin_(fin),
       marca_(std::move(marca)),
-      completo_(std::clamp(marca_.Posicion(), base, base + largo)),
+      completo_(std::clamp(marca_.Posicion(), base, fin)),
       proximaCompactacion_(base + umbral) {}
 
 // Written whole beside the journal, flushed, then renamed over it: a crash
 // leaves either the old file or the new one, never a mix.
 captura::Resultado<Descriptor> DiarioRecepcion::Reescribir(const std::filesystem::path& directorio,
-                                                           uint64_t base, std::string_view bytes) {
+                                                           uint64_t base, std::string_view cuerpo) {
   const auto ruta = directorio / kArchivo;
   const auto nueva = ruta.string() + kSufijoNuevo;
   Descriptor datos(::open(nueva.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (!datos.Valido()) return FalloSistema(errno, nueva);
   auto escrito = archivo_disco::EscribirEn(datos, Cabecera(base), 0, nueva);
-  if (escrito) escrito = archivo_disco::EscribirEn(datos, bytes, kCabecera, nueva);
+  if (escrito) escrito = archivo_disco::EscribirEn(datos, cuerpo, kCabecera, nueva);
   if (escrito && ::fsync(datos.fd()) != 0) escrito = FalloSistema(errno, nueva);
   if (escrito && ::rename(nueva.c_str(), ruta.c_str()) != 0) escrito = FalloSistema(errno, nueva);
   if (!escrito) {
@@ -193,18 +372,22 @@ captura::Estado DiarioRecepcion::Agregar(std::string_view bytes) {
   return Anotar(Asegurar());
 }
 
-// Writes what is not on disk yet behind what is, and flushes it. After a
-// failure everything is written again: a failed flush may have dropped pages
-// the kernel no longer counts as unwritten.
+// Writes what is not on disk yet as one record behind what is, and flushes
+// it. After a failure everything is written again: a failed flush may have
+// dropped pages the kernel no longer counts as unwritten.
 captura::Estado DiarioRecepcion::Asegurar() {
   sinAsegurarLargo_ = sinAsegurar_.size();
   if (auto directorio = AsegurarDirectorio(); !directorio) return directorio;
   if (sinAsegurar_.empty()) return {};
   const auto ruta = directorio_ / kArchivo;
-  auto escrito = archivo_disco::EscribirEn(datos_, sinAsegurar_, kCabecera + largo_, ruta);
+  std::string registro;
+  std::vector<Marco> nuevos;
+  Enmarcar(fin_ - sinAsegurar_.size(), sinAsegurar_, registro, nuevos, largo_);
+  auto escrito = archivo_disco::EscribirEn(datos_, registro, kCabecera + largo_, ruta);
   if (!escrito) return escrito;
   if (::fdatasync(datos_.fd()) != 0) return FalloSistema(errno, ruta.string());
-  largo_ += sinAsegurar_.size();
+  largo_ += registro.size();
+  indice_.insert(indice_.end(), nuevos.begin(), nuevos.end());
   sinAsegurar_.clear();
   sinAsegurarLargo_ = 0;
   return {};
@@ -229,7 +412,8 @@ captura::Estado DiarioRecepcion::Compactar() {
   if (completo == base_) return {};
   auto cola = LeerDesde(completo);
   if (!cola) return Anotar(cola.Falla());
-  auto nuevo = Reescribir(directorio_, completo, cola.Dato());
+  Cuerpo cuerpo = Enmarcar(cola.Dato());
+  auto nuevo = Reescribir(directorio_, completo, cuerpo.Bytes);
   if (!nuevo) {
     // Tried again only after as many more bytes are done, not at every line.
     proximaCompactacion_ = completo + umbral_;
@@ -238,33 +422,44 @@ captura::Estado DiarioRecepcion::Compactar() {
   datos_ = std::move(nuevo.Dato());
   directorioSinAsegurar_ = true;
   base_ = completo;
-  largo_ = cola.Dato().size();
+  indice_ = std::move(cuerpo.Indice);
+  largo_ = cuerpo.Bytes.size();
   sinAsegurar_.clear();
   sinAsegurarLargo_ = 0;
   proximaCompactacion_ = completo + umbral_;
   return Anotar(AsegurarDirectorio());
 }
 
-captura::Resultado<DiarioRecepcion::Recuperado> DiarioRecepcion::Recuperar() const {
+captura::Resultado<Tramos> DiarioRecepcion::Recuperar() const {
   std::lock_guard bloqueo(escritura_);
   const uint64_t completo = completo_;
-  auto bytes = LeerDesde(completo);
-  if (!bytes) return bytes.Falla();
-  return Recuperado{completo, std::move(bytes.Dato())};
+  auto tramos = LeerDesde(completo);
+  if (tramos && tramos.Dato().empty()) tramos.Dato().push_back({completo, {}});
+  return tramos;
 }
 
 // The bytes from a position to the end: those on disk, then those not yet.
-captura::Resultado<std::string> DiarioRecepcion::LeerDesde(uint64_t posicion) const {
-  const uint64_t salto = posicion - base_;
-  std::string bytes;
-  if (salto < largo_) {
-    auto leido = archivo_disco::LeerDe(datos_, kCabecera + salto, largo_ - salto, bytes,
+// Only what lies from the position on is read.
+captura::Resultado<Tramos> DiarioRecepcion::LeerDesde(uint64_t posicion) const {
+  const auto primero = std::find_if(indice_.begin(), indice_.end(), [posicion](const Marco& m) {
+    return Salto(m.Posicion, m.Largo, posicion).has_value();
+  });
+  Tramos tramos;
+  if (primero != indice_.end()) {
+    const uint64_t inicio = primero->Desplazamiento + kCabeceraRegistro +
+                            *Salto(primero->Posicion, primero->Largo, posicion);
+    std::string cuerpo;
+    auto leido = archivo_disco::LeerDe(datos_, kCabecera + inicio, largo_ - inicio, cuerpo,
                                        directorio_ / kArchivo);
     if (!leido) return leido.Falla();
+    tramos = TramosDe(cuerpo, inicio, std::span(primero, indice_.end()), posicion);
   }
-  bytes.append(std::string_view(sinAsegurar_)
-                   .substr(std::min(sinAsegurar_.size(), salto - std::min(salto, largo_))));
-  return bytes;
+  const uint64_t inicio = fin_ - sinAsegurar_.size();
+  if (const auto salto = Salto(inicio, sinAsegurar_.size(), posicion);
+      salto && !sinAsegurar_.empty()) {
+    AgregarTramo(tramos, inicio + *salto, std::string_view(sinAsegurar_).substr(*salto));
+  }
+  return tramos;
 }
 
 captura::Estado DiarioRecepcion::Anotar(captura::Estado estado) {

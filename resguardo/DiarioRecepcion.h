@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "captura/Descriptor.h"
 #include "captura/Resultado.h"
@@ -20,9 +21,13 @@
 // stream, which goes on across restarts and compactions.
 //
 // The journal file holds a header with the position of its first byte (the
-// base) and the bytes from there on; a companion file holds the position
-// before which everything is done. Dropping done bytes writes a new file and
-// renames it over the old one, so at every moment one whole file is on disk.
+// base) and then one record per append: its stream position, its length, a
+// CRC-32 and the bytes. A damaged record is skipped and reading goes on at the
+// next intact one, so damage costs only the bytes it hit. A companion file
+// holds the position before which everything is done. Dropping done bytes
+// writes a new file and renames it over the old one, so at every moment one
+// whole file is on disk. Files of the older form (the bytes bare after the
+// header) are read and rewritten in records when opened.
 //
 // Agregar runs on the serial reader's thread; Completado, Compactar and
 // Recuperar on any other thread.
@@ -37,6 +42,15 @@ class DiarioRecepcion {
     uint64_t Posicion = 0;  // stream position of the first byte
     std::string Bytes;
   };
+  // Stretches of bytes in stream order; damage leaves a gap between two, and
+  // a line cut by a gap must not be joined to the bytes after it.
+  using Tramos = std::vector<Recuperado>;
+  // Where each record sits in the file, after the header.
+  struct Marco {
+    uint64_t Posicion = 0;
+    uint64_t Desplazamiento = 0;
+    uint32_t Largo = 0;
+  };
 
   class Llave {
     friend class DiarioRecepcion;
@@ -47,11 +61,12 @@ class DiarioRecepcion {
   static captura::Resultado<std::unique_ptr<DiarioRecepcion>> Abrir(
       const std::filesystem::path& directorio, uint64_t umbral = kUmbralPorDefecto);
   // What the journal file in a directory holds, from its base on, read
-  // without opening the journal.
-  static captura::Resultado<Recuperado> Leer(const std::filesystem::path& directorio);
+  // without opening the journal; never empty (one empty stretch at the base).
+  static captura::Resultado<Tramos> Leer(const std::filesystem::path& directorio);
 
   DiarioRecepcion(Llave, std::filesystem::path directorio, Descriptor datos, uint64_t base,
-                  uint64_t largo, MarcaCompletado marca, uint64_t umbral);
+                  std::vector<Marco> indice, uint64_t largo, uint64_t fin, MarcaCompletado marca,
+                  uint64_t umbral);
   DiarioRecepcion(const DiarioRecepcion&) = delete;
   DiarioRecepcion& operator=(const DiarioRecepcion&) = delete;
 
@@ -64,8 +79,9 @@ class DiarioRecepcion {
   void Completado(uint64_t posicion);
   // Drops the done bytes now.
   captura::Estado Compactar();
-  // The bytes received and not done, with the position of the first one.
-  captura::Resultado<Recuperado> Recuperar() const;
+  // The bytes received and not done, each stretch with the position of its
+  // first byte; never empty (one empty stretch at the done position).
+  captura::Resultado<Tramos> Recuperar() const;
 
   uint64_t Fin() const { return fin_; }  // position after the last byte appended
   uint64_t Completo() const { return completo_; }
@@ -75,17 +91,15 @@ class DiarioRecepcion {
   // Failed writes so far, and the last one.
   uint64_t Fallos() const { return fallos_; }
   captura::Fallo UltimoFallo() const;
-  // Damage found when the journal was opened (its bytes were recovered).
+  // Damage found when the journal was opened (the intact bytes were recovered).
   const std::optional<captura::Fallo>& Dano() const { return dano_; }
 
  private:
-  static captura::Resultado<std::pair<Descriptor, std::string>> Rehacer(
-      const std::filesystem::path& directorio, const Descriptor& datos, uint64_t completo);
   static captura::Resultado<Descriptor> Reescribir(const std::filesystem::path& directorio,
-                                                   uint64_t base, std::string_view bytes);
+                                                   uint64_t base, std::string_view cuerpo);
   captura::Estado Asegurar();
   captura::Estado AsegurarDirectorio();
-  captura::Resultado<std::string> LeerDesde(uint64_t posicion) const;
+  captura::Resultado<Tramos> LeerDesde(uint64_t posicion) const;
   captura::Estado Anotar(captura::Estado estado);
 
   const std::filesystem::path directorio_;
@@ -94,8 +108,9 @@ class DiarioRecepcion {
   mutable std::mutex escritura_;  // the journal file and what goes with it
   Descriptor datos_;
   std::atomic<uint64_t> base_;
-  uint64_t largo_;           // bytes in the file after the header, all on disk
-  std::string sinAsegurar_;  // bytes after them, not yet on disk
+  std::vector<Marco> indice_;  // the records on disk
+  uint64_t largo_;             // bytes in the file after the header, all on disk
+  std::string sinAsegurar_;    // bytes after them, not yet on disk
   std::atomic<uint64_t> sinAsegurarLargo_ = 0;
   std::atomic<uint64_t> fin_;
   bool directorioSinAsegurar_ = false;  // a rename not yet flushed

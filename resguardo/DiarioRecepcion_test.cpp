@@ -17,6 +17,8 @@
 
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/LimiteArchivo.h"
+#include "resguardo/ArchivoDisco.h"
+#include "resguardo/MarcaCompletado.h"
 
 namespace {
 
@@ -28,17 +30,16 @@ std::unique_ptr<DiarioRecepcion> Abrir(const std::string& dir, uint64_t umbral =
   return diario ? std::move(diario.Dato()) : nullptr;
 }
 
-Recuperado Recuperar(const DiarioRecepcion& diario) {
-  auto recuperado = diario.Recuperar();
-  if (!recuperado) ADD_FAILURE() << recuperado.Falla().Descripcion;
-  return recuperado ? recuperado.Dato() : Recuperado{};
+// The one stretch expected where nothing was damaged.
+Recuperado Unico(const captura::Resultado<DiarioRecepcion::Tramos>& tramos) {
+  if (!tramos) ADD_FAILURE() << tramos.Falla().Descripcion;
+  if (tramos && tramos.Dato().size() != 1) ADD_FAILURE() << tramos.Dato().size() << " stretches";
+  return tramos && !tramos.Dato().empty() ? tramos.Dato().front() : Recuperado{};
 }
 
-Recuperado EnDisco(const std::string& dir) {
-  auto leido = DiarioRecepcion::Leer(dir);
-  if (!leido) ADD_FAILURE() << leido.Falla().Descripcion;
-  return leido ? leido.Dato() : Recuperado{};
-}
+Recuperado Recuperar(const DiarioRecepcion& diario) { return Unico(diario.Recuperar()); }
+
+Recuperado EnDisco(const std::string& dir) { return Unico(DiarioRecepcion::Leer(dir)); }
 
 void Agregar(DiarioRecepcion& diario, std::string_view bytes) {
   auto agregado = diario.Agregar(bytes);
@@ -190,9 +191,51 @@ TEST(DiarioRecepcion, UnArchivoAjenoNoSeTomaPorDiario) {
   EXPECT_EQ(DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo)), "esto no es un diario");
 }
 
-// Its header damaged on disk (a flipped bit in the base): the bytes after it
-// are still recovered, from the done mark on, and the file as it was is kept
-// aside, readable by its owner only.
+std::vector<std::string> CopiasAparte(const DirectorioPrueba& dir) {
+  std::vector<std::string> copias;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
+    if (!e.path().filename().string().starts_with("recepcion.diario.danado-")) continue;
+    EXPECT_EQ(e.status().permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    copias.push_back(DirectorioPrueba::Leer(e.path().string()));
+  }
+  return copias;
+}
+
+// A record damaged in the middle (a flipped byte in its bytes, or in its
+// length): the records before and after it are recovered with their own
+// positions, the gap stays a gap after a restart, and the file as it was is
+// kept aside, readable by its owner only.
+TEST(DiarioRecepcion, UnRegistroDanadoSoloPierdeSusBytes) {
+  // The header, the first record (20 + 9 bytes), then the second one's
+  // first byte or its length field.
+  for (const size_t danado : {24 + 29 + 20, 24 + 29 + 16}) {
+    SCOPED_TRACE(danado);
+    DirectorioPrueba dir;
+    {
+      auto diario = Abrir(dir.Ruta());
+      for (const char* bytes : {"hecho;uno", "dos\r\n", "tres"}) Agregar(*diario, bytes);
+      diario->Completado(6);
+    }
+    std::string archivo = DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo));
+    archivo[danado] ^= 0x04;
+    DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), archivo);
+    for (int vez = 0; vez < 2; ++vez) {
+      auto diario = Abrir(dir.Ruta());
+      ASSERT_TRUE(diario);
+      EXPECT_EQ(diario->Dano().has_value(), vez == 0);
+      auto tramos = diario->Recuperar();
+      ASSERT_TRUE(tramos);
+      EXPECT_THAT(tramos.Dato(),
+                  testing::ElementsAre(EsRecuperado(6, "uno"), EsRecuperado(14, "tres")));
+      EXPECT_EQ(diario->Fin(), 18u);
+    }
+    EXPECT_THAT(CopiasAparte(dir), testing::ElementsAre(archivo));
+  }
+}
+
+// Its header damaged on disk (a flipped bit in the base): the records still
+// give their bytes and positions from the done mark on.
 TEST(DiarioRecepcion, UnaCabeceraDanadaNoPierdeLoQueSigue) {
   DirectorioPrueba dir;
   {
@@ -205,20 +248,38 @@ TEST(DiarioRecepcion, UnaCabeceraDanadaNoPierdeLoQueSigue) {
   DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), danado);
   auto diario = Abrir(dir.Ruta());
   ASSERT_TRUE(diario && diario->Dano());
-  // Where the done bytes end is not known: all of them go through the checked path.
-  EXPECT_EQ(Recuperar(*diario).Bytes, "hecho;pendiente");
-  EXPECT_EQ(Recuperar(*diario).Posicion, 6u);
-  int copias = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir.Ruta())) {
-    if (!e.path().filename().string().starts_with("recepcion.diario.danado-")) continue;
-    ++copias;
-    EXPECT_EQ(DirectorioPrueba::Leer(e.path().string()), danado);
-    EXPECT_EQ(e.status().permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  }
-  EXPECT_EQ(copias, 1);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(6, "pendiente"));
+  EXPECT_THAT(CopiasAparte(dir), testing::ElementsAre(danado));
   Agregar(*diario, "nuevo");
-  EXPECT_EQ(Recuperar(*diario).Bytes, "hecho;pendientenuevo");
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(6, "pendientenuevo"));
+}
+
+// A journal of the older form (its bytes bare after the header) loses
+// nothing: read whole, and its header damaged, from the done mark on.
+TEST(DiarioRecepcion, UnDiarioDeLaFormaAnteriorSeLee) {
+  for (const bool cabeceraDanada : {false, true}) {
+    DirectorioPrueba dir;
+    ASSERT_TRUE(
+        MarcaCompletado::Abrir(dir.Ruta(DiarioRecepcion::kArchivoCompletado)).Dato().Escribir(104));
+    std::string viejo = "SNTRDIA1";
+    for (const uint64_t campo : {uint64_t{100}, archivo_disco::Control(100)}) {
+      viejo.append(reinterpret_cast<const char*>(&campo), sizeof campo);
+    }
+    viejo += "hechpendiente";
+    if (cabeceraDanada) viejo[9] ^= 0x04;
+    DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), viejo);
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    EXPECT_EQ(diario->Dano().has_value(), cabeceraDanada);
+    // Where the done bytes end is not known without the header: all of them
+    // go through the checked path.
+    EXPECT_THAT(Recuperar(*diario),
+                EsRecuperado(104, cabeceraDanada ? "hechpendiente" : "pendiente"));
+    Agregar(*diario, "!");
+    diario.reset();
+    EXPECT_THAT(Recuperar(*Abrir(dir.Ruta())),
+                EsRecuperado(104, cabeceraDanada ? "hechpendiente!" : "pendiente!"));
+  }
 }
 
 TEST(DiarioRecepcion, SinArchivoDeDatosLaNumeracionSigueDesdeLaMarca) {
@@ -265,7 +326,7 @@ TEST(DiarioRecepcion, LoCompletadoSinLlegarAlDiscoNoRetrocedeLaNumeracion) {
   {
     auto diario = Abrir(dir.Ruta());
     ASSERT_TRUE(diario);
-    LimiteArchivo limite(24 + 5);
+    LimiteArchivo limite(24 + 20 + 5);  // the header and one record of five bytes
     Agregar(*diario, "12345");
     EXPECT_FALSE(diario->Agregar("6789\r\n"));
     diario->Completado(11);
@@ -386,6 +447,7 @@ TEST(DiarioRecepcion, MatadoEnCualquierMomentoNoPierdeNiResucitaNada) {
     ASSERT_TRUE(diario);
     const Recuperado resto = Recuperar(*diario);
     SCOPED_TRACE("vuelta " + std::to_string(vuelta));
+    EXPECT_FALSE(diario->Dano());  // a crash is no damage
     // Every acknowledged byte is either done or recovered, as it was sent.
     EXPECT_GE(diario->Fin(), agregado);
     EXPECT_EQ(resto.Posicion + resto.Bytes.size(), diario->Fin());

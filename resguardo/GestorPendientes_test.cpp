@@ -63,6 +63,14 @@ class Gestor : public ::testing::Test {
     return static_cast<int>(std::count_if(bitacora.begin(), bitacora.end(),
                                           [&](const auto& m) { return m.first == prioridad; }));
   }
+  // As at the next start: the queue loaded again from its file.
+  void Reabrir() {
+    gestor.reset();
+    cola = std::make_unique<ColaPendientes>(dir.Ruta(ColaPendientes::kArchivo));
+    gestor = std::make_unique<GestorPendientes>(
+        receptor, *cola, registro, [this] { return Crear(); }, [this] { return ahora; });
+    gestor->Conectar();
+  }
   milliseconds HastaProximo() const {
     return std::chrono::duration_cast<milliseconds>(*gestor->ProximoIntento() - ahora);
   }
@@ -304,16 +312,30 @@ TEST_F(Gestor, LoPendienteDeOtraEjecucionSeReponeAlArrancar) {
   Recibir(Linea(1));
   const int cambios = avisos;
   EXPECT_GE(cambios, 2);
-  gestor.reset();
-  cola = std::make_unique<ColaPendientes>(dir.Ruta(ColaPendientes::kArchivo));
-  gestor = std::make_unique<GestorPendientes>(
-      receptor, *cola, registro, [this] { return Crear(); }, [this] { return ahora; });
-  gestor->Conectar();
+  Reabrir();
   EXPECT_EQ(gestor->Pendientes(), 2u);
   EXPECT_EQ(HastaProximo(), milliseconds(0));
   tel.Sanar("Crea");
   gestor->Reintentar();
   EXPECT_THAT(Guardadas(), ElementsAre("00514000", "00514001"));
+}
+
+// A bit flipped inside the first waiting record: the two intact ones after
+// it still load and are posted.
+TEST_F(Gestor, UnRegistroDanadoNoImpideRegistrarLosDemas) {
+  tel.Fallar("Crea", kSinConexion);
+  for (int i = 0; i < 3; ++i) Recibir(Linea(i));
+  gestor.reset();
+  const std::string ruta = dir.Ruta(ColaPendientes::kArchivo);
+  std::string datos = DirectorioPrueba::Leer(ruta);
+  datos[8 + 20] ^= 0x10;  // past the file's header, in the first record's line
+  DirectorioPrueba::Escribir(ruta, datos);
+  Reabrir();
+  EXPECT_FALSE(cola->EstadoArchivo());
+  EXPECT_EQ(gestor->Pendientes(), 2u);
+  tel.Sanar("Crea");
+  gestor->Reintentar();
+  EXPECT_THAT(Guardadas(), ElementsAre("00514001", "00514002"));
 }
 
 TEST(BitacoraTexto, LineaLegibleYFalloConSuNumero) {

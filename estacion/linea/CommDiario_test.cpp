@@ -62,10 +62,12 @@ class CommDiario : public ::testing::Test {
     recibido += entrada;
     if (!exigirDisco) return;
     ASSERT_TRUE(disco);
-    const std::string_view enDisco = disco.Dato().Bytes;
-    ASSERT_LE(disco.Dato().Posicion, posicion);
-    ASSERT_LE(posicion - disco.Dato().Posicion, enDisco.size());
-    EXPECT_TRUE(enDisco.substr(posicion - disco.Dato().Posicion).starts_with(entrada))
+    ASSERT_EQ(disco.Dato().size(), 1u);
+    const auto& tramo = disco.Dato().front();
+    const std::string_view enDisco = tramo.Bytes;
+    ASSERT_LE(tramo.Posicion, posicion);
+    ASSERT_LE(posicion - tramo.Posicion, enDisco.size());
+    EXPECT_TRUE(enDisco.substr(posicion - tramo.Posicion).starts_with(entrada))
         << "not yet on disk at position " << posicion;
   }
 
@@ -113,8 +115,9 @@ TEST_F(CommDiario, LasPosicionesSiguenAlDiarioTrasReabrir) {
   AbrirDiario();
   const auto resto = diario->Recuperar();
   ASSERT_TRUE(resto);
-  EXPECT_EQ(resto.Dato().Posicion, primero.size() - 1);
-  EXPECT_EQ(resto.Dato().Bytes, "\n");
+  ASSERT_EQ(resto.Dato().size(), 1u);
+  EXPECT_EQ(resto.Dato().front().Posicion, primero.size() - 1);
+  EXPECT_EQ(resto.Dato().front().Bytes, "\n");
   ASSERT_TRUE(comm.PortOpen(true));
   ASSERT_TRUE(central.Enviar("mas"));
   ASSERT_TRUE(Recibir(primero.size() + 3));
@@ -183,7 +186,8 @@ TEST_F(CommDiario, UnDiarioQueNoPuedeEscribirNoDetieneLaRecepcion) {
   EXPECT_EQ(diario->SinAsegurar(), 0u);
   const auto disco = DiarioRecepcion::Leer(dir.Ruta());
   ASSERT_TRUE(disco);
-  EXPECT_EQ(disco.Dato().Bytes, enviado);
+  ASSERT_EQ(disco.Dato().size(), 1u);
+  EXPECT_EQ(disco.Dato().front().Bytes, enviado);
 }
 
 }  // namespace

@@ -56,10 +56,12 @@ void ResguardoCaptura::Recuperar() {
     bitacora_.DiarioNoGuardado(recuperado.Falla());
     return;
   }
-  if (recuperado.Dato().Bytes.empty()) return;
+  const auto& tramos = recuperado.Dato();
+  if (tramos.size() == 1 && tramos.front().Bytes.empty()) return;
   receptor_.ManejarLineas(
       [this](std::string_view linea, captura::_Telefono&) { gestor_.EncolarRecuperada(linea); });
-  receptor_.ProcesarRecuperado(recuperado.Dato().Bytes, recuperado.Dato().Posicion);
+  // Each stretch on its own: a line cut by damage is not joined across it.
+  for (const auto& tramo : tramos) receptor_.ProcesarRecuperado(tramo.Bytes, tramo.Posicion);
 }
 
 void ResguardoCaptura::Descartados(uint64_t fin) {
@@ -92,6 +94,7 @@ std::string ResguardoCaptura::Resumen() const {
                       "   Apartadas: " + std::to_string(Aparcadas());
   if (!gestor_.Cola().EstadoArchivo())
     texto += "   Archivo de pendientes: ver registro del sistema";
+  if (diario_ && diario_->Dano()) texto += "   Diario de recepcion: ver registro del sistema";
   if (!diario_) {
     texto += "   Diario de recepcion inactivo";
   } else if (diario_->SinAsegurar() > 0) {

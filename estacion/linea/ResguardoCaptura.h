@@ -40,7 +40,8 @@ class ResguardoCaptura {
   bool DiarioActivo() const { return diario_ != nullptr; }
   GestorPendientes& Gestor() { return gestor_; }
   Bitacora& Registro() { return bitacora_; }
-  // The line the window shows: what waits, and a journal that cannot write.
+  // The line the window shows: what waits, damaged files, and a journal
+  // that cannot write.
   std::string Resumen() const;
   // Told whenever Resumen may have changed.
   void AlCambiar(std::function<void()> aviso);

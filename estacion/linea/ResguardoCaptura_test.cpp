@@ -1,5 +1,6 @@
 #include "estacion/linea/ResguardoCaptura.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QTest>
 
@@ -15,27 +16,42 @@
 namespace {
 
 // The program's Qt application comes from the main of ControlPuerto_test.
+
+// The capture side of a station keeping its files in a directory, with a
+// fake Telefono and the system log kept.
+struct Estacion {
+  explicit Estacion(const DirectorioPrueba& dir)
+      : resguardo(dir.Ruta().string(), comm, receptor, crear,
+                  [this](int, const std::string& m) { log.push_back(m); }) {}
+
+  Comm comm;
+  VentanaFalsa ventana;
+  TelefonoFalso tel;
+  int vivos = 0;
+  ReceptorLlamadas::CrearTelefono crear =
+      [this]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
+    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
+  };
+  ReceptorLlamadas receptor{ventana, comm, crear};
+  std::vector<std::string> log;
+  ResguardoCaptura resguardo;
+};
+
 // A journal that cannot write (a full disk): calls go on being stored, the
 // window's line says so, the system log says it once, and both clear when
 // the disk takes the bytes again.
 TEST(ResguardoCaptura, UnDiarioSinEspacioSeDiceUnaVezYSeBorraAlVolver) {
   DirectorioPrueba dir;
   PuertoSimulado central(dir.Ruta(), 1);
-  Comm comm;
+  Estacion e(dir);
+  Comm& comm = e.comm;
+  TelefonoFalso& tel = e.tel;
+  ResguardoCaptura& resguardo = e.resguardo;
+  const std::vector<std::string>& log = e.log;
   comm.DirectorioPrograma(dir.Ruta());
   ASSERT_TRUE(comm.CommPort(1));
-  VentanaFalsa ventana;
-  TelefonoFalso tel;
-  int vivos = 0;
-  auto crear = [&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
-    return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
-  };
-  ReceptorLlamadas receptor(ventana, comm, crear);
-  std::vector<std::string> log;
-  ResguardoCaptura resguardo(dir.Ruta().string(), comm, receptor, crear,
-                             [&](int, const std::string& m) { log.push_back(m); });
   resguardo.Iniciar();
-  QObject::connect(&comm, &Comm::OnComm, [&] { receptor.Comm1_OnComm(); });
+  QObject::connect(&comm, &Comm::OnComm, [&] { e.receptor.Comm1_OnComm(); });
   ASSERT_TRUE(comm.PortOpen(true));
   auto llamada = [&](int i) {
     const std::size_t antes = tel.LlamadasGuardadas.size();
@@ -56,6 +72,54 @@ TEST(ResguardoCaptura, UnDiarioSinEspacioSeDiceUnaVezYSeBorraAlVolver) {
   EXPECT_EQ(resguardo.Resumen().find("Diario"), std::string::npos) << resguardo.Resumen();
   EXPECT_EQ(log.size(), 1u);
   EXPECT_EQ(tel.LlamadasGuardadas.size(), 4u);
+}
+
+std::string Llamada(int i) {
+  return LineaPrueba(" 10" + std::to_string(i), "0051400" + std::to_string(i), "07/12/26", "10:00",
+                     "000:02:10") +
+         "\r\n";
+}
+
+// Damage in the middle of the receive journal: the calls on either side of
+// it are posted through the checked path, a line cut by it is not joined to
+// what follows the gap, the file as it was is kept aside, and the operator
+// is told on the window's line and once in the log.
+TEST(ResguardoCaptura, UnDiarioDanadoEnMedioRecuperaLoQueSigue) {
+  DirectorioPrueba dir;
+  const std::string uno = Llamada(1), dos = Llamada(2);
+  {
+    auto diario = DiarioRecepcion::Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    // Calls 1 and 2 are each cut across two records; the middle one is damaged.
+    for (const std::string& bytes :
+         {Llamada(0) + uno.substr(0, 40), uno.substr(40) + dos.substr(0, 40),
+          dos.substr(40) + Llamada(3)}) {
+      ASSERT_TRUE(diario.Dato()->Agregar(bytes));
+    }
+  }
+  const std::string ruta = dir.Ruta(DiarioRecepcion::kArchivo);
+  std::string archivo = DirectorioPrueba::Leer(ruta);
+  archivo[24 + (20 + 122) + 20 + 10] ^= 0x10;  // header, first record, into the second's bytes
+  DirectorioPrueba::Escribir(ruta, archivo);
+
+  Estacion e(dir);
+  e.resguardo.Iniciar();
+  std::vector<std::string> guardadas;
+  for (const auto& c : e.tel.LlamadasGuardadas) guardadas.push_back(c.vDiscado);
+  EXPECT_THAT(guardadas, testing::ElementsAre("00514000", "00514003"));
+  EXPECT_NE(e.resguardo.Resumen().find("Diario de recepcion: ver registro del sistema"),
+            std::string::npos);
+  EXPECT_EQ(
+      std::count_if(e.log.begin(), e.log.end(),
+                    [](const std::string& m) { return m.find("dañado") != std::string::npos; }),
+      1);
+  std::vector<std::string> aparte;
+  for (const auto& f : std::filesystem::directory_iterator(dir.Ruta())) {
+    if (f.path().filename().string().starts_with("recepcion.diario.danado-")) {
+      aparte.push_back(DirectorioPrueba::Leer(f.path().string()));
+    }
+  }
+  EXPECT_THAT(aparte, testing::ElementsAre(archivo));
 }
 
 }  // namespace
