@@ -409,25 +409,53 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
 }
 
-// Every status text, with a two-digit port, shows whole inside its frame.
-TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
+// Every text of the window shows whole (run at 96 and at 144 DPI): each
+// status text, with a two-digit port or an exchange on the network, inside
+// its frame; the frames' captions; the longest line below the status,
+// wrapped inside its label and the window.
+TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
+  IniCentral("Origen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=65535");
+  ASSERT_TRUE(Cargar());
   ventana.show();
-  auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
-  auto* marco = qobject_cast<QWidget*>(estado->parent());
-  for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
-                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ReceptorLlamadas::kSufijoInactivo}) {
-    const std::string texto = Estado(12, sufijo);
-    ventana.MostrarEstado(texto);
-    EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
-              estado->contentsRect().width())
-        << texto;
-    EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
-  }
   auto* info = ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"));
+  EXPECT_EQ(info->title(), QStringLiteral("Información Central 127.0.0.1:65535"));
+  auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
+  auto* marco = qobject_cast<QGroupBox*>(estado->parent());
+  for (const std::string origen : {"", "Central 192.168.100.200:65535"}) {
+    ventana.Estado().Origen = origen;
+    ventana.Estado().NumeroPuerto = 12;
+    for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+                               ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                               ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
+                               ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+      const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
+      ventana.MostrarEstado(texto);
+      QCoreApplication::processEvents();
+      EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
+                estado->contentsRect().width())
+          << texto;
+      EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
+    }
+  }
+  for (const QGroupBox* caja : {info, marco}) {
+    EXPECT_LE(caja->minimumSizeHint().width(), caja->width()) << caja->title().toStdString();
+  }
   EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
             info->contentsRect().top());
+
+  const QString aviso = QStringLiteral(
+      "Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   Apartadas: 678   "
+      "Archivo de pendientes: ver registro del sistema   Diario sin guardar: 1048576 bytes   "
+      "(Ctrl+L: ver)");
+  ventana.MostrarAviso(aviso, true);
+  QCoreApplication::processEvents();
+  auto* linea = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
+  EXPECT_GE(linea->height(), linea->heightForWidth(linea->width()));
+  EXPECT_GE(linea->y(), marco->geometry().bottom());
+  EXPECT_LE(linea->geometry().bottom(), linea->parentWidget()->rect().bottom());
+  EXPECT_LE(linea->geometry().right(), linea->parentWidget()->rect().right());
+  ventana.Finalizar();
+  QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
 }
 
 // An hour without a byte: a warning below the status line and in the log,
