@@ -475,18 +475,23 @@ void frmCentralTelefonica::Ensanchar() {
 }
 
 // The designed places, the frames and the pane widened and the lines below
-// them moved by what the window has beyond its least size; the line below
-// the status taller where its text wraps.
+// them moved by what the window has beyond its least size; the status
+// line's frame taller where its font needs it, the line below the status
+// taller where its text wraps.
 void frmCentralTelefonica::Acomodar() {
   // Beyond the designed size: the least size may be wider, for the status line.
   const int ancho =
       std::max(0, area_->width() - mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()));
-  const int altoDisenado = mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY());
+  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
+  const int masEstado = std::max(0, lblInformacion->y() + lblInformacion->sizeHint().height() - 1 -
+                                        Frame1->contentsRect().bottom());
   const int masAvisos = std::max(
       0, lblPendientes->heightForWidth(mdlMain::TwipsAPixeles(5385, logicalDpiX()) + ancho) -
              mdlMain::TwipsAPixeles(315, logicalDpiY()));
-  area_->setMinimumHeight(altoDisenado + masAvisos);
-  const int alto = std::max(0, area_->height() - altoDisenado - masAvisos);
+  const int altoMinimo =
+      mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()) + masEstado + masAvisos;
+  area_->setMinimumHeight(altoMinimo);
+  const int alto = std::max(0, area_->height() - altoMinimo);
   auto colocar = [](QWidget* control, Twips::Rectangulo lugar, int masAncho, int masAlto,
                     int abajo) {
     Twips::Colocar(control, lugar);
@@ -497,8 +502,8 @@ void frmCentralTelefonica::Acomodar() {
   // Below the frame's caption, whatever its font: the frame's border shows.
   const int arriba = frameInfo->contentsRect().top() - txtLlegada->y();
   if (arriba > 0) txtLlegada->setGeometry(txtLlegada->geometry().adjusted(0, arriba, 0, 0));
-  colocar(Frame1, {90, 1830, 5385, 645}, ancho, 0, alto);
-  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, masAvisos, alto);
+  colocar(Frame1, {90, 1830, 5385, 645}, ancho, masEstado, alto);
+  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, masAvisos, alto + masEstado);
 }
 
 void frmCentralTelefonica::GuardarTamano() {

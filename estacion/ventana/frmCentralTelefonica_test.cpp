@@ -401,24 +401,24 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   EXPECT_EQ(panel->size(), panelMinimo + QSize(200, 100));
   ventana.Finalizar();
 
+  // The size is the user's, not the directory's: a station elsewhere has it
+  // (this one still holds its directory).
+  DirectorioPrueba otroDir;
+  PuertoSimulado otraCentral(otroDir.Ruta(), 1);
+  DirectorioPrueba::Escribir(otroDir.Ruta("CAPTURA.INI"), kIni1 + "TimeConexion=2\n");
   VentanaRegistrada otra(telefono);
-  otra.DirectorioPrograma(dir.Ruta());
+  otra.DirectorioPrograma(otroDir.Ruta());
   ASSERT_TRUE(otra.Form_Load());
   EXPECT_EQ(otra.size(), grande);
   otra.Finalizar();
   QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
 }
 
-// Every text of the window shows whole (run at 96 and at 144 DPI): each
-// status text, with a two-digit port or an exchange on the network, inside
-// its frame; the frames' captions; the longest line below the status,
-// wrapped inside its label and the window.
-TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
-  IniCentral("Origen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=65535");
-  ASSERT_TRUE(Cargar());
-  ventana.show();
+// Each status text, with a two-digit port or an exchange on the network,
+// inside its frame; the frames' captions; the longest line below the
+// status, wrapped inside its label and the window.
+void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   auto* info = ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"));
-  EXPECT_EQ(info->title(), QStringLiteral("Información Central 127.0.0.1:65535"));
   auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
   auto* marco = qobject_cast<QGroupBox*>(estado->parent());
   for (const std::string origen : {"", "Central 192.168.100.200:65535"}) {
@@ -434,7 +434,9 @@ TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
       EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
                 estado->contentsRect().width())
           << texto;
-      EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
+      const QRect dentro = marco->contentsRect();
+      EXPECT_LE(estado->geometry().right(), dentro.right()) << texto;
+      EXPECT_LE(estado->geometry().bottom(), dentro.bottom()) << texto;
     }
   }
   for (const QGroupBox* caja : {info, marco}) {
@@ -443,19 +445,44 @@ TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
   EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
             info->contentsRect().top());
 
-  const QString aviso = QStringLiteral(
-      "Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   Apartadas: 678   "
-      "Archivo de pendientes: ver registro del sistema   Diario sin guardar: 1048576 bytes   "
-      "(Ctrl+L: ver)");
-  ventana.MostrarAviso(aviso, true);
+  ventana.MostrarAviso(
+      QStringLiteral("Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   "
+                     "Apartadas: 678   Archivo de pendientes: ver registro del sistema   Diario "
+                     "sin guardar: 1048576 bytes   (Ctrl+L: ver)"),
+      true);
   QCoreApplication::processEvents();
   auto* linea = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
-  EXPECT_GE(linea->height(), linea->heightForWidth(linea->width()));
+  const QRect dentro = linea->contentsRect();
+  const QRect ocupa = linea->fontMetrics().boundingRect(
+      QRect(0, 0, dentro.width(), 100000), linea->wordWrap() ? Qt::TextWordWrap : 0, linea->text());
+  EXPECT_LE(ocupa.width(), dentro.width());
+  EXPECT_LE(ocupa.height(), dentro.height());
   EXPECT_GE(linea->y(), marco->geometry().bottom());
-  EXPECT_LE(linea->geometry().bottom(), linea->parentWidget()->rect().bottom());
-  EXPECT_LE(linea->geometry().right(), linea->parentWidget()->rect().right());
+  EXPECT_TRUE(linea->parentWidget()->rect().contains(linea->geometry()));
+}
+
+// Every text of the window shows whole, at Qt's default font and at a large
+// desktop font (run at 96 and at 144 DPI).
+TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
+  IniCentral("Origen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=65535");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  EXPECT_EQ(ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"))->title(),
+            QStringLiteral("Información Central 127.0.0.1:65535"));
+  ComprobarTextosEnteros(ventana);
   ventana.Finalizar();
   QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
+
+  const QFont normal = QApplication::font();
+  QFont grande = normal;
+  grande.setPointSize(14);
+  QApplication::setFont(grande);
+  {
+    VentanaRegistrada otra(telefono);
+    otra.show();
+    ComprobarTextosEnteros(otra);
+  }
+  QApplication::setFont(normal);
 }
 
 // An hour without a byte: a warning below the status line and in the log,
