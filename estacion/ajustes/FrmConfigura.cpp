@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "estacion/ajustes/PerfilIni.h"
+#include "estacion/ajustes/TextoEntero.h"
 #include "estacion/ajustes/mdlMain.h"
 
 namespace {
@@ -30,6 +31,8 @@ const QStringList kOrdenesFecha = {"", "DMA", "MDA", "AMD"};
 const QStringList kOrigenes = {"Serie", "Red"};
 const QStringList kModos = {"Cliente", "Servidor"};
 using mdlMain::kSeccionCentral;
+// Qt's own default size, the desktop's usual one.
+constexpr double kPuntosUsuales = 9;
 
 void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
   // A failed write goes unnoticed, as with the Windows call.
@@ -52,9 +55,12 @@ FrmConfigura::FrmConfigura(QWidget* parent) : QDialog(parent) {
 }
 
 void FrmConfigura::CrearControles() {
-  QFont letra = font();
-  letra.setPointSize(8);
-  setFont(letra);
+  // The desktop's font where it is larger than the usual one; otherwise the
+  // designed 8 points, at which the designed sizes hold.
+  if (QFont letra = font(); letra.pointSizeF() <= kPuntosUsuales) {
+    letra.setPointSize(8);
+    setFont(letra);
+  }
   std::vector<std::pair<int, QWidget*>> ordenTab;
   auto etiqueta = [&](const char* nombre, const char* texto, Lugar l) {
     auto* e = new QLabel(QString::fromUtf8(texto), this);
@@ -64,8 +70,7 @@ void FrmConfigura::CrearControles() {
     e->setPalette(colores);
     Twips::Colocar(e, l);
     // The caption is never cut: a wider font widens the label to the right.
-    e->resize(std::max(e->width(), e->sizeHint().width()),
-              std::max(e->height(), e->sizeHint().height()));
+    e->resize(e->width() + TextoEntero::FaltaAncho(*e), e->height());
     return e;
   };
   auto enfocable = [&](auto* control, const char* nombre, Lugar l, int indiceTab) {
@@ -149,6 +154,31 @@ void FrmConfigura::CrearControles() {
                 {Label12, txtDireccion},
                 {Label13, txtPuertoTcp},
                 {Label14, txtPermitida}});
+  AlargarFilas();
+}
+
+// A control lower than its text needs grows downwards, and what stands
+// below it moves down as much: the dialog grows taller, nothing is cut.
+void FrmConfigura::AlargarFilas() {
+  auto controles = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  std::sort(controles.begin(), controles.end(),
+            [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+  // Each control's designed place and how far its bottom went down.
+  std::vector<std::pair<QRect, int>> hechos;
+  int alargue = 0;
+  for (QWidget* control : controles) {
+    control->ensurePolished();
+    const QRect antes = control->geometry();
+    int baja = 0;
+    for (const auto& [lugar, bajo] : hechos) {
+      if (lugar.bottom() < antes.top()) baja = std::max(baja, bajo);
+    }
+    const int falta = TextoEntero::FaltaAlto(*control);
+    control->setGeometry(antes.translated(0, baja).adjusted(0, 0, 0, falta));
+    hechos.emplace_back(antes, baja + falta);
+    alargue = std::max(alargue, baja + falta);
+  }
+  setFixedSize(width(), height() + alargue);
 }
 
 // A caption wider than its designed place pushes its box, and all that
@@ -166,6 +196,10 @@ void FrmConfigura::ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>&
     }
     ensanche += falta;
   }
+  // The buttons, one column at the right edge, as wide as the longer text needs.
+  const int boton = std::max(TextoEntero::FaltaAncho(*cmdOK), TextoEntero::FaltaAncho(*cmdCancel));
+  for (QPushButton* b : {cmdOK, cmdCancel}) b->resize(b->width() + boton, b->height());
+  ensanche += boton;
   txtRutaFile->resize(txtRutaFile->width() + ensanche, txtRutaFile->height());
   setFixedSize(width() + ensanche, height());
 }

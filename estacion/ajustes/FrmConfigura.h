@@ -42,6 +42,7 @@ class FrmConfigura : public QDialog {
   void GuardarOpcional(std::string_view clave, const QWidget* control, const std::string& valor);
   void CrearControles();
   void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
+  void AlargarFilas();
 
   // Values cross between the file's bytes and the controls' text. A value
   // left as loaded goes back with its own bytes, even when they are not

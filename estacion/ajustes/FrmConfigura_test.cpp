@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -188,28 +190,54 @@ TEST_F(Dialogo, LoEscritoEsLoQueSeGraba) {
   EXPECT_EQ(Ini("configura", "pari"), "even");
 }
 
-// Every caption whole and apart from its box; every control inside the
-// dialog (run at 96 and at 144 DPI).
+// Every caption and button text whole, every caption apart from its box,
+// every control inside the dialog: at Qt's default font and at a large
+// desktop font (run at 96 and at 144 DPI).
 TEST_F(Dialogo, CadaRotuloSeVeEnteroYApartadoDeSuCaja) {
-  FrmConfigura dlg;
-  dlg.show();
-  const std::pair<const char*, const char*> pares[] = {
-      {"Label1", "Combo1"},        {"Label3", "Combo2"},
-      {"Label4", "Combo3"},        {"Label5", "Combo4"},
-      {"Label6", "Combo5"},        {"Label7", "txtTimeConexion"},
-      {"Label8", "cmbOrdenFecha"}, {"Label9", "txtMinutosSinDatos"},
-      {"Label2", nullptr}};
-  for (const auto& [rotulo, caja] : pares) {
-    auto* etiqueta = Control<QLabel>(dlg, rotulo);
-    EXPECT_GE(etiqueta->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()))
-        << rotulo;
-    if (caja) {
-      EXPECT_GE(dlg.findChild<QWidget*>(caja)->x() - etiqueta->geometry().right(), 3) << rotulo;
+  const QFont normal = QApplication::font();
+  QFont grande = normal;
+  grande.setPointSize(14);
+  for (const QFont& letra : {normal, grande}) {
+    QApplication::setFont(letra);
+    FrmConfigura dlg;
+    dlg.show();
+    const std::pair<const char*, const char*> pares[] = {
+        {"Label1", "Combo1"},        {"Label3", "Combo2"},
+        {"Label4", "Combo3"},        {"Label5", "Combo4"},
+        {"Label6", "Combo5"},        {"Label7", "txtTimeConexion"},
+        {"Label8", "cmbOrdenFecha"}, {"Label9", "txtMinutosSinDatos"},
+        {"Label10", "cboOrigen"},    {"Label11", "cboModo"},
+        {"Label12", "txtDireccion"}, {"Label13", "txtPuertoTcp"},
+        {"Label14", "txtPermitida"}, {"Label2", nullptr}};
+    for (const auto& [rotulo, caja] : pares) {
+      auto* etiqueta = Control<QLabel>(dlg, rotulo);
+      EXPECT_GE(etiqueta->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()))
+          << rotulo;
+      if (caja) {
+        EXPECT_GE(dlg.findChild<QWidget*>(caja)->x() - etiqueta->geometry().right(), 3) << rotulo;
+      }
+    }
+    for (const char* nombre : {"cmdOK", "cmdCancel"}) {
+      auto* boton = Control<QPushButton>(dlg, nombre);
+      QStyleOptionButton opcion;
+      opcion.initFrom(boton);
+      const QRect dentro =
+          boton->style()->subElementRect(QStyle::SE_PushButtonContents, &opcion, boton);
+      EXPECT_LE(boton->fontMetrics().size(Qt::TextShowMnemonic, boton->text()).width(),
+                dentro.width())
+          << nombre;
+      EXPECT_LE(boton->fontMetrics().height(), dentro.height()) << nombre;
+    }
+    for (auto* control : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      EXPECT_TRUE(dlg.rect().contains(control->geometry())) << control->objectName().toStdString();
+      // A line of text inside the box's frame.
+      if (qobject_cast<QPushButton*>(control)) continue;
+      const int marco = qobject_cast<QLabel*>(control) ? 0 : 4;
+      EXPECT_GE(control->height(), control->fontMetrics().height() + marco)
+          << control->objectName().toStdString();
     }
   }
-  for (auto* control : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    EXPECT_TRUE(dlg.rect().contains(control->geometry())) << control->objectName().toStdString();
-  }
+  QApplication::setFont(normal);
 }
 
 TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {

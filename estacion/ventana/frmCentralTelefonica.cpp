@@ -24,6 +24,7 @@
 #include <iostream>
 
 #include "estacion/ajustes/FrmConfigura.h"
+#include "estacion/ajustes/TextoEntero.h"
 #include "estacion/ajustes/Twips.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
@@ -55,16 +56,18 @@ void PintarTexto(QWidget* control, const QColor& color) {
   control->setPalette(paleta);
 }
 
-// The widest status text the label can show, with a two-digit port.
-int AnchoEstados(const QLabel& etiqueta) {
+// The widest status text the label can show: with a two-digit port, or
+// with the network source's name.
+int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
+  EstadoCaptura ejemplo = estado;
+  if (ejemplo.Origen.empty()) ejemplo.NumeroPuerto = 99;
   int ancho = 0;
   for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
                              ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
                              ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ReceptorLlamadas::kSufijoInactivo}) {
-    const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(99, sufijo));
-    ancho = std::max(ancho, etiqueta.fontMetrics().horizontalAdvance(texto) +
-                                2 * etiqueta.margin() + etiqueta.frameWidth() * 2);
+                             ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+    const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(ejemplo, sufijo));
+    ancho = std::max(ancho, TextoEntero::Ancho(etiqueta, texto));
   }
   return ancho;
 }
@@ -177,12 +180,6 @@ void frmCentralTelefonica::CrearControles() {
   paleta.setColor(QPalette::Window, kGrisEstado);
   paleta.setColor(QPalette::WindowText, kRojoEstado);
   lblInformacion->setPalette(paleta);
-  // The status line is never cut: where its longest text does not fit the
-  // designed frame, the frame and the window are wider.
-  const int falta = lblInformacion->x() + AnchoEstados(*lblInformacion) +
-                    mdlMain::TwipsAPixeles(120, logicalDpiX()) - Frame1->width();
-  if (falta > 0) area_->setMinimumWidth(area_->minimumWidth() + falta);
-
   // Calls kept because the database failed: a line of their own, apart
   // from the status line.
   lblPendientes = new QLabel(area_);
@@ -191,6 +188,10 @@ void frmCentralTelefonica::CrearControles() {
       QStringLiteral("Llamadas que la base de datos no tomó aún. Se ven, y las apartadas se "
                      "reintentan, en el menú Ver > Llamadas pendientes y apartadas (Ctrl+L)."));
   Twips::Colocar(lblPendientes, {90, 2520, 5385, 315});
+  // A long line wraps, and the label grows downwards, the window with it.
+  lblPendientes->setWordWrap(true);
+  lblPendientes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Ensanchar();
 
   TimerCheck = new QTimer(this);
   TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
@@ -233,6 +234,8 @@ void frmCentralTelefonica::MostrarEstado(const std::string& texto) {
   Intentar([&] {
     lblInformacion->setText(QString::fromStdString(texto));
     lblInformacion->adjustSize();  // the line is wider than its designed box
+    // A name longer than foreseen (the exchange on the network) widens the frame.
+    if (lblInformacion->geometry().right() > Frame1->contentsRect().right()) Ensanchar();
   });
   Intentar([&] { lblInformacion->repaint(); });
 }
@@ -292,6 +295,7 @@ bool frmCentralTelefonica::Form_Load() {
         estado_.Origen.empty()
             ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
             : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
+    Ensanchar();
   });
   vigia_.Reiniciar();  // the silence counts from the opening
   estado_.Recibiendo = 0;
@@ -425,13 +429,17 @@ void frmCentralTelefonica::MostrarPendientes() {
                   .arg(desde.toString(QStringLiteral("hh:mm"))) +
               texto;
     }
-    PintarTexto(lblPendientes,
-                vigia_.EnAlarma() ? kRojoEstado : palette().color(QPalette::WindowText));
-    lblPendientes->setText(texto);
+    MostrarAviso(texto, vigia_.EnAlarma());
   });
   Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
   if (frmPendientes_ && frmPendientes_->isVisible())
     Intentar([&] { frmPendientes_->Actualizar(); });
+}
+
+void frmCentralTelefonica::MostrarAviso(const QString& texto, bool alarma) {
+  PintarTexto(lblPendientes, alarma ? kRojoEstado : palette().color(QPalette::WindowText));
+  lblPendientes->setText(texto);
+  Acomodar();
 }
 
 // The caption alone while nothing waits.
@@ -454,14 +462,36 @@ void frmCentralTelefonica::resizeEvent(QResizeEvent* evento) {
   Acomodar();
 }
 
+// Where a frame's caption or the status line's longest text does not fit
+// the designed frames, the frames and the window are wider.
+void frmCentralTelefonica::Ensanchar() {
+  const int dpi = area_->logicalDpiX();
+  const int marco = mdlMain::TwipsAPixeles(5385, dpi);
+  const int estado = lblInformacion->x() + AnchoEstados(*lblInformacion, estado_) +
+                     mdlMain::TwipsAPixeles(120, dpi);
+  const int falta =
+      std::max({estado, TextoEntero::Ancho(*frameInfo), TextoEntero::Ancho(*Frame1)}) - marco;
+  area_->setMinimumWidth(mdlMain::TwipsAPixeles(kAnchoArea, dpi) + std::max(0, falta));
+}
+
 // The designed places, the frames and the pane widened and the lines below
-// them moved by what the window has beyond its least size.
+// them moved by what the window has beyond its least size; the status
+// line's frame taller where its font needs it, the line below the status
+// taller where its text wraps.
 void frmCentralTelefonica::Acomodar() {
   // Beyond the designed size: the least size may be wider, for the status line.
   const int ancho =
       std::max(0, area_->width() - mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()));
-  const int alto =
-      std::max(0, area_->height() - mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()));
+  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
+  const int masEstado = std::max(0, lblInformacion->y() + lblInformacion->sizeHint().height() - 1 -
+                                        Frame1->contentsRect().bottom());
+  const int masAvisos = std::max(
+      0, lblPendientes->heightForWidth(mdlMain::TwipsAPixeles(5385, logicalDpiX()) + ancho) -
+             mdlMain::TwipsAPixeles(315, logicalDpiY()));
+  const int altoMinimo =
+      mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()) + masEstado + masAvisos;
+  area_->setMinimumHeight(altoMinimo);
+  const int alto = std::max(0, area_->height() - altoMinimo);
   auto colocar = [](QWidget* control, Twips::Rectangulo lugar, int masAncho, int masAlto,
                     int abajo) {
     Twips::Colocar(control, lugar);
@@ -472,8 +502,8 @@ void frmCentralTelefonica::Acomodar() {
   // Below the frame's caption, whatever its font: the frame's border shows.
   const int arriba = frameInfo->contentsRect().top() - txtLlegada->y();
   if (arriba > 0) txtLlegada->setGeometry(txtLlegada->geometry().adjusted(0, arriba, 0, 0));
-  colocar(Frame1, {90, 1830, 5385, 645}, ancho, 0, alto);
-  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, 0, alto);
+  colocar(Frame1, {90, 1830, 5385, 645}, ancho, masEstado, alto);
+  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, masAvisos, alto + masEstado);
 }
 
 void frmCentralTelefonica::GuardarTamano() {

@@ -65,6 +65,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   EstadoCaptura& Estado() override { return estado_; }
   void MostrarEstado(const std::string& texto) override;
   void HabilitarTimerCheck(bool habilitado) override;
+  // The line below the status line: wrapped where it is long, the window
+  // taller for it; red for an alarm.
+  void MostrarAviso(const QString& texto, bool alarma);
   void MostrarLlegada(const std::string& texto) override;
   void ProcesarEventos(std::chrono::milliseconds esperaMaxima) override;
 
@@ -93,6 +96,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
  private:
   void CrearControles();
   void Acomodar();
+  void Ensanchar();
   // The size last used, in the user's settings, for the next start.
   void GuardarTamano();
   void CrearMenu();

@@ -401,10 +401,11 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   EXPECT_EQ(panel->size(), panelMinimo + QSize(200, 100));
   ventana.Finalizar();
 
-  // The next start, in a program directory of its own (the first still holds its lock).
+  // The size is the user's, not the directory's: a station elsewhere has it
+  // (this one still holds its directory).
   DirectorioPrueba otroDir;
   PuertoSimulado otraCentral(otroDir.Ruta(), 1);
-  std::filesystem::copy_file(dir.Ruta("CAPTURA.INI"), otroDir.Ruta("CAPTURA.INI"));
+  DirectorioPrueba::Escribir(otroDir.Ruta("CAPTURA.INI"), kIni1 + "TimeConexion=2\n");
   VentanaRegistrada otra(telefono);
   otra.DirectorioPrograma(otroDir.Ruta());
   ASSERT_TRUE(otra.Form_Load());
@@ -413,25 +414,75 @@ TEST_F(VentanaTest, PanelDeLetraFijaSinCortesYTamanoRecordado) {
   QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
 }
 
-// Every status text, with a two-digit port, shows whole inside its frame.
-TEST_F(VentanaTest, CadaTextoDeEstadoSeVeEntero) {
-  ventana.show();
-  auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
-  auto* marco = qobject_cast<QWidget*>(estado->parent());
-  for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
-                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ReceptorLlamadas::kSufijoInactivo}) {
-    const std::string texto = Estado(12, sufijo);
-    ventana.MostrarEstado(texto);
-    EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
-              estado->contentsRect().width())
-        << texto;
-    EXPECT_LE(estado->geometry().right(), marco->contentsRect().right()) << texto;
-  }
+// Each status text, with a two-digit port or an exchange on the network,
+// inside its frame; the frames' captions; the longest line below the
+// status, wrapped inside its label and the window.
+void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   auto* info = ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"));
+  auto* estado = ventana.findChild<QLabel*>(QStringLiteral("lblInformacion"));
+  auto* marco = qobject_cast<QGroupBox*>(estado->parent());
+  for (const std::string origen : {"", "Central 192.168.100.200:65535"}) {
+    ventana.Estado().Origen = origen;
+    ventana.Estado().NumeroPuerto = 12;
+    for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+                               ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                               ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
+                               ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+      const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
+      ventana.MostrarEstado(texto);
+      QCoreApplication::processEvents();
+      EXPECT_LE(estado->fontMetrics().horizontalAdvance(QString::fromStdString(texto)),
+                estado->contentsRect().width())
+          << texto;
+      const QRect dentro = marco->contentsRect();
+      EXPECT_LE(estado->geometry().right(), dentro.right()) << texto;
+      EXPECT_LE(estado->geometry().bottom(), dentro.bottom()) << texto;
+    }
+  }
+  for (const QGroupBox* caja : {info, marco}) {
+    EXPECT_LE(caja->minimumSizeHint().width(), caja->width()) << caja->title().toStdString();
+  }
   EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
             info->contentsRect().top());
+
+  ventana.MostrarAviso(
+      QStringLiteral("Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   "
+                     "Apartadas: 678   Archivo de pendientes: ver registro del sistema   Diario "
+                     "sin guardar: 1048576 bytes   (Ctrl+L: ver)"),
+      true);
+  QCoreApplication::processEvents();
+  auto* linea = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
+  const QRect dentro = linea->contentsRect();
+  const QRect ocupa = linea->fontMetrics().boundingRect(
+      QRect(0, 0, dentro.width(), 100000), linea->wordWrap() ? Qt::TextWordWrap : 0, linea->text());
+  EXPECT_LE(ocupa.width(), dentro.width());
+  EXPECT_LE(ocupa.height(), dentro.height());
+  EXPECT_GE(linea->y(), marco->geometry().bottom());
+  EXPECT_TRUE(linea->parentWidget()->rect().contains(linea->geometry()));
+}
+
+// Every text of the window shows whole, at Qt's default font and at a large
+// desktop font (run at 96 and at 144 DPI).
+TEST_F(VentanaTest, CadaTextoDeLaVentanaSeVeEntero) {
+  IniCentral("Origen=Red\nModo=Cliente\nDireccion=127.0.0.1\nPuerto=65535");
+  ASSERT_TRUE(Cargar());
+  ventana.show();
+  EXPECT_EQ(ventana.findChild<QGroupBox*>(QStringLiteral("frameInfo"))->title(),
+            QStringLiteral("Información Central 127.0.0.1:65535"));
+  ComprobarTextosEnteros(ventana);
+  ventana.Finalizar();
+  QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")).clear();
+
+  const QFont normal = QApplication::font();
+  QFont grande = normal;
+  grande.setPointSize(14);
+  QApplication::setFont(grande);
+  {
+    VentanaRegistrada otra(telefono);
+    otra.show();
+    ComprobarTextosEnteros(otra);
+  }
+  QApplication::setFont(normal);
 }
 
 // An hour without a byte: a warning below the status line and in the log,
