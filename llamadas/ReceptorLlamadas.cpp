@@ -73,10 +73,9 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   if (hecho && alCompletar_ && telefono->Asegurar()) alCompletar_(*hecho);
 }
 
-void ReceptorLlamadas::VigilarFecha(std::string_view linea) {
-  if (!alFechaIlegible_ || fechaAvisada_) return;
-  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
-  if (!registro.EsValido() || !registro.FechaIlegible) return;
+// Checked on the record the line is posted with: no second parse per line.
+void ReceptorLlamadas::VigilarFecha(const RegistroLlamada& registro, std::string_view linea) {
+  if (!alFechaIlegible_ || fechaAvisada_ || !registro.FechaIlegible) return;
   fechaAvisada_ = true;
   alFechaIlegible_(linea);
 }
@@ -93,7 +92,6 @@ void ReceptorLlamadas::Manejar(std::string_view recibida, captura::_Telefono& te
       alQuitarControles_(recibida);
     }
   }
-  VigilarFecha(linea);
   if (manejarLinea_) {
     manejarLinea_(linea, telefono);
   } else {
@@ -108,6 +106,8 @@ std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view 
                                                                const ComprobarDudas& dudas) {
   const RegistroLlamada registro = RegistroLlamada::Leer(linea);
   if (!registro.EsValido()) return std::nullopt;
+  // A waiting line was told of when it first came.
+  if (modo == ModoRegistro::Normal) VigilarFecha(registro, linea);
   return registrador_.RegistrarLlamada(registro, telefono, modo, previo, dudas);
 }
 

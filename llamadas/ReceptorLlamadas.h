@@ -88,7 +88,7 @@ class ReceptorLlamadas {
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
   static std::string_view TextoDeTrabajo(std::string_view recibido);
   void Enmarcar(std::string_view trabajo, uint64_t posicion);
-  void VigilarFecha(std::string_view linea);
+  void VigilarFecha(const RegistroLlamada& registro, std::string_view linea);
   void Manejar(std::string_view recibida, captura::_Telefono& telefono);
 
   VentanaCaptura& ventana_;

@@ -1,7 +1,9 @@
 #include "resguardo/ArchivoDisco.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -43,6 +45,21 @@ captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint6
     leido += static_cast<size_t>(n);
   }
   return {};
+}
+
+captura::Resultado<std::string> LeerTodo(const Descriptor& archivo,
+                                         const std::filesystem::path& ruta) {
+  struct stat info {};
+  if (::fstat(archivo.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
+  std::string todo;
+  auto leido = LeerDe(archivo, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
+  if (!leido) return leido.Falla();
+  return todo;
+}
+
+uint32_t Crc32(std::string_view bytes, uint32_t previo) {
+  return static_cast<uint32_t>(::crc32(previo, reinterpret_cast<const Bytef*>(bytes.data()),
+                                       static_cast<uInt>(bytes.size())));
 }
 
 captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {

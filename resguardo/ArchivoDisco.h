@@ -30,6 +30,12 @@ std::string NombreAparte(const std::string& ruta);
 // directory entry) before this returns.
 captura::Estado Copiar(std::string_view bytes, const std::string& ruta);
 
+// Every byte of an open file, from its start.
+captura::Resultado<std::string> LeerTodo(const Descriptor& archivo,
+                                         const std::filesystem::path& ruta);
+// CRC-32 (zlib's), going on from a previous value.
+uint32_t Crc32(std::string_view bytes, uint32_t previo = 0);
+
 // A check value for a stored number, so a torn or foreign write is noticed.
 uint64_t Control(uint64_t numero);
 

@@ -29,21 +29,6 @@ constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
 constexpr std::size_t kMinimoCambio = 1 + 8;
 
-uint32_t Crc32(std::string_view datos) {
-  static const auto tabla = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char b : datos) crc = tabla[(crc ^ b) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
-
 class Escritor {
  public:
   template <class T>
@@ -81,7 +66,7 @@ class Escritor {
   // The payload framed with its length and checksum.
   std::string Cambio() const {
     Escritor marco;
-    marco.Numero(static_cast<uint32_t>(datos_.size())).Numero(Crc32(datos_));
+    marco.Numero(static_cast<uint32_t>(datos_.size())).Numero(archivo_disco::Crc32(datos_));
     return marco.datos_ + datos_;
   }
 
@@ -170,7 +155,7 @@ std::string Poner(const LineaPendiente& l) {
 std::string Quitar(uint64_t id) { return Escritor().Numero(kQuitar).Numero(id).Cambio(); }
 
 Fallo FalloSistema(const std::string& que, const std::string& ruta) {
-  return Fallo{errno, que + " " + ruta + ": " + std::strerror(errno)};
+  return archivo_disco::FalloSistema(errno, que + " " + ruta);
 }
 
 Estado EscribirTodo(int fd, std::string_view datos, const std::string& ruta) {
@@ -183,13 +168,12 @@ Estado EscribirTodo(int fd, std::string_view datos, const std::string& ruta) {
   return {};
 }
 
-// A renamed or created file is only durable once its directory is.
+// A renamed or created file is only durable once its directory is; a
+// failure here only costs that.
 void SincronizarDirectorio(const std::string& ruta) {
   const auto dir = std::filesystem::path(ruta).parent_path();
-  Descriptor d(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (d.Valido()) ::fsync(d.fd());
+  static_cast<void>(archivo_disco::SincronizarDirectorio(dir.empty() ? "." : dir));
 }
-
 }  // namespace
 
 ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
@@ -202,14 +186,13 @@ void ColaPendientes::Cargar() {
       estadoArchivo_ = FalloSistema("cannot open", ruta_);
       return;
     }
-    std::array<char, 65536> trozo;
-    for (ssize_t n; f.Valido() && (n = ::read(f.fd(), trozo.data(), trozo.size())) != 0;) {
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        estadoArchivo_ = FalloSistema("cannot read", ruta_);
+    if (f.Valido()) {
+      auto leidos = archivo_disco::LeerTodo(f, ruta_);
+      if (!leidos) {
+        estadoArchivo_ = archivo_disco::FalloSistema(leidos.Falla().Numero, "cannot read " + ruta_);
         return;
       }
-      datos.append(trozo.data(), static_cast<std::size_t>(n));
+      datos = std::move(leidos.Dato());
     }
   }
   if (datos.empty()) {
@@ -259,7 +242,7 @@ std::optional<std::string_view> Cambio(std::string_view datos) {
     return std::nullopt;
   }
   const std::string_view carga = datos.substr(8, largo);
-  if (Crc32(carga) != crc) return std::nullopt;
+  if (archivo_disco::Crc32(carga) != crc) return std::nullopt;
   return carga;
 }
 

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -35,12 +34,6 @@ constexpr size_t kCabeceraRegistro =
 // Longer appends are cut into several records; a longer length is damage.
 constexpr uint32_t kMaximoRegistro = 1 << 20;
 
-// CRC-32 going on from a previous value.
-uint32_t Crc(std::string_view bytes, uint32_t previo = 0) {
-  return static_cast<uint32_t>(::crc32(previo, reinterpret_cast<const Bytef*>(bytes.data()),
-                                       static_cast<uInt>(bytes.size())));
-}
-
 std::string Cabecera(uint64_t base) {
   std::string cabecera(kFirma, sizeof kFirma);
   const std::array<uint64_t, 2> campos{base, archivo_disco::Control(base)};
@@ -69,7 +62,7 @@ void Enmarcar(uint64_t posicion, std::string_view bytes, std::string& cuerpo,
     std::string datos;
     Poner(datos, posicion);
     Poner(datos, largo);
-    const uint32_t crc = Crc(bytes.substr(0, largo), Crc(datos));
+    const uint32_t crc = archivo_disco::Crc32(bytes.substr(0, largo), archivo_disco::Crc32(datos));
     indice.push_back({posicion, desplazamiento + cuerpo.size(), largo});
     cuerpo.append(kMarcaRegistro);
     Poner(cuerpo, crc);
@@ -103,7 +96,7 @@ std::optional<Marco> RegistroEn(std::string_view cuerpo, size_t desplazamiento, 
   if (largo > kMaximoRegistro || resto.size() - kCabeceraRegistro < largo || posicion < minimo) {
     return std::nullopt;
   }
-  if (Crc(resto.substr(8, 12 + largo)) != crc) return std::nullopt;
+  if (archivo_disco::Crc32(resto.substr(8, 12 + largo)) != crc) return std::nullopt;
   return Marco{posicion, desplazamiento, largo};
 }
 
@@ -239,16 +232,6 @@ captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
   return c;
 }
 
-captura::Resultado<std::string> LeerTodo(const Descriptor& datos,
-                                         const std::filesystem::path& ruta) {
-  struct stat info {};
-  if (::fstat(datos.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
-  std::string todo;
-  auto leido = archivo_disco::LeerDe(datos, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
-  if (!leido) return leido.Falla();
-  return todo;
-}
-
 }  // namespace
 
 captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
@@ -264,7 +247,7 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   Contenido c = Vacio(completo);
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
-    auto todo = LeerTodo(datos, ruta);
+    auto todo = archivo_disco::LeerTodo(datos, ruta);
     if (!todo) return todo.Falla();
     auto leido = Interpretar(todo.Dato(), completo, ruta);
     if (!leido) return leido.Falla();
@@ -310,7 +293,7 @@ captura::Resultado<Tramos> DiarioRecepcion::Leer(const std::filesystem::path& di
   const auto ruta = directorio / kArchivo;
   const Descriptor datos(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC));
   if (!datos.Valido()) return FalloSistema(errno, ruta.string());
-  auto todo = LeerTodo(datos, ruta);
+  auto todo = archivo_disco::LeerTodo(datos, ruta);
   if (!todo) return todo.Falla();
   auto c = Interpretar(todo.Dato(), 0, ruta);
   if (!c) return c.Falla();

@@ -42,8 +42,6 @@ class InsercionSql {
   InsercionSql& Agregar(std::optional<std::string> valor, bool real = false);
 
   std::string cabeza_;
-  std::string tabla_;
-  std::vector<std::string> columnas_;
   std::vector<Valor> valores_;
   bool desbordado_ = false;
 };

@@ -218,10 +218,8 @@ void FrmConfigura::done(int resultado) {
   cerrando_ = false;
 }
 
-void FrmConfigura::cmdOK_Click() {
-  mdlMain::Intentar([this] { GuardarConfiguracion(); });
-  accept();
-}
+// The close saves what the dialog holds (done), once.
+void FrmConfigura::cmdOK_Click() { accept(); }
 
 void FrmConfigura::cmdCancel_Click() { reject(); }
 

@@ -1,5 +1,7 @@
 #include "estacion/linea/ClienteTcp.h"
 
+#include "resguardo/ArchivoDisco.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -43,9 +45,7 @@ captura::Resultado<Descriptor> ClienteTcp::Conectar(int parar) const {
 }
 
 captura::Resultado<Descriptor> ClienteTcp::ConectarA(const addrinfo& destino, int parar) const {
-  auto fallo = [&](int numero) {
-    return captura::Fallo{numero, Nombre() + ": " + std::strerror(numero)};
-  };
+  auto fallo = [&](int numero) { return archivo_disco::FalloSistema(numero, Nombre()); };
   Descriptor fd(::socket(destino.ai_family, destino.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                          destino.ai_protocol));
   if (!fd.Valido()) return fallo(errno);

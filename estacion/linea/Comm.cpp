@@ -13,12 +13,11 @@
 
 #include "estacion/linea/AjustesLinea.h"
 #include "llamadas/EnCurso.h"
+#include "resguardo/ArchivoDisco.h"
 
 namespace {
 
-captura::Fallo FalloSistema(int numero, const std::string& que) {
-  return captura::Fallo{numero, que + ": " + std::strerror(numero)};
-}
+using archivo_disco::FalloSistema;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "estacion/linea/ServidorTcp.h"
 
+#include "resguardo/ArchivoDisco.h"
+
 #include "estacion/linea/ClienteTcp.h"
 
 #include <arpa/inet.h>
@@ -13,10 +15,6 @@
 #include <memory>
 
 namespace {
-
-captura::Fallo FalloDe(const std::string& que, int numero) {
-  return captura::Fallo{numero, que + ": " + std::strerror(numero)};
-}
 
 // An address as text, an IPv4 one inside IPv6 as plain IPv4.
 std::string TextoDireccion(const sockaddr_storage& direccion, socklen_t largo) {
@@ -68,11 +66,11 @@ captura::Resultado<ServidorTcp> ServidorTcp::Escuchar(const std::string& direcci
   const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> direcciones(lista, ::freeaddrinfo);
   Descriptor fd(
       ::socket(lista->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, lista->ai_protocol));
-  if (!fd.Valido()) return FalloDe(nombre, errno);
+  if (!fd.Valido()) return archivo_disco::FalloSistema(errno, nombre);
   const int si = 1;
   ::setsockopt(fd.fd(), SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
   if (::bind(fd.fd(), lista->ai_addr, lista->ai_addrlen) != 0 || ::listen(fd.fd(), 8) != 0) {
-    return FalloDe(nombre, errno);
+    return archivo_disco::FalloSistema(errno, nombre);
   }
   return ServidorTcp(std::move(fd), nombre, permitida.empty() ? "" : Normalizar(permitida));
 }
@@ -82,7 +80,7 @@ captura::Resultado<Descriptor> ServidorTcp::Siguiente(std::string& direccion) {
   socklen_t largo = sizeof par;
   Descriptor fd(::accept4(escucha_.fd(), reinterpret_cast<sockaddr*>(&par), &largo,
                           SOCK_NONBLOCK | SOCK_CLOEXEC));
-  if (!fd.Valido()) return FalloDe(nombre_, errno);
+  if (!fd.Valido()) return archivo_disco::FalloSistema(errno, nombre_);
   direccion = TextoDireccion(par, largo);
   return fd;
 }
@@ -92,9 +90,9 @@ captura::Resultado<Descriptor> ServidorTcp::Aceptar(int parar) {
     pollfd fds[2] = {{escucha_.fd(), POLLIN, 0}, {parar, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return FalloDe(nombre_, errno);
+      return archivo_disco::FalloSistema(errno, nombre_);
     }
-    if (fds[1].revents != 0) return FalloDe(nombre_, ECANCELED);
+    if (fds[1].revents != 0) return archivo_disco::FalloSistema(ECANCELED, nombre_);
     std::string direccion;
     auto conexion = Siguiente(direccion);
     if (!conexion) {

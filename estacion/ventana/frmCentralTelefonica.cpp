@@ -231,8 +231,11 @@ void frmCentralTelefonica::CrearMenu() {
 }
 
 void frmCentralTelefonica::MostrarEstado(const std::string& texto) {
+  const QString nuevo = QString::fromStdString(texto);
+  // Each tick of a burst repeats the text: nothing to lay out or paint again.
+  if (lblInformacion->text() == nuevo) return;
   Intentar([&] {
-    lblInformacion->setText(QString::fromStdString(texto));
+    lblInformacion->setText(nuevo);
     lblInformacion->adjustSize();  // the line is wider than its designed box
     // A name longer than foreseen (the exchange on the network) widens the frame.
     if (lblInformacion->geometry().right() > Frame1->contentsRect().right()) Ensanchar();
