@@ -16,14 +16,24 @@ void EnmarcadorLineas::Enmarcar(std::string_view texto, const PorRetorno& porRet
 
   // Only a whole line counts: 80 characters before the carriage return,
   // whatever blanks they begin with (an exchange may right-align a short
-  // extension). A shorter fragment or a lone line end gives no line.
-  const std::size_t arrastre = pendiente_.size();  // the carried text holds no carriage return
-  std::size_t ultimo = std::string_view::npos;
-  for (auto p = w.find(kRetorno); p != std::string_view::npos; p = w.find(kRetorno, p + 1)) {
-    ultimo = p;
+  // extension). A shorter fragment or a lone line end gives no line. The
+  // carried text's own carriage returns were dealt with before.
+  const std::size_t arrastre = pendiente_.size();
+  for (auto p = w.find(kRetorno, arrastre); p != std::string_view::npos;
+       p = w.find(kRetorno, p + 1)) {
     porRetorno(p < kLargo ? std::string_view() : w.substr(p - kLargo, kLargo), p + 1 - arrastre);
   }
-  // Only the last line's worth of the rest can ever become a line.
-  const std::size_t resto = ultimo == std::string_view::npos ? 0 : ultimo + 1;
-  pendiente_ = Derecha(w.substr(resto), kLargo);
+  pendiente_ = Derecha(w, kLargo);
+}
+
+std::string EnmarcadorLineas::Cortar() {
+  std::string empezada(Empezada());
+  pendiente_.clear();
+  return empezada;
+}
+
+std::string_view EnmarcadorLineas::Empezada() const {
+  const std::string_view p = pendiente_;
+  const auto ultimo = p.rfind(kRetorno);
+  return ultimo == std::string_view::npos ? p : p.substr(ultimo + 1);
 }

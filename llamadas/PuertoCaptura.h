@@ -11,9 +11,11 @@ class PuertoCaptura {
   virtual ~PuertoCaptura() = default;
   // Code of the event that raised the receive handler.
   virtual int16_t CommEvent() const = 0;
-  // Takes and removes every byte waiting, one char per byte.
+  // Takes and removes every byte waiting up to the first gap (a loss, a
+  // new connection), one char per byte.
   virtual std::string Input() = 0;
   // Position in the stream of received bytes (counted from the opening of
-  // the journal) of the first byte the last Input returned.
+  // the journal) of the first byte the last Input returned. Bytes that do
+  // not continue the ones before them do not begin where those ended.
   virtual uint64_t PosicionEntrada() const { return 0; }
 };

@@ -1,5 +1,6 @@
 #include "llamadas/ReceptorLlamadas.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -7,6 +8,21 @@
 #include "llamadas/RegistroLlamada.h"
 #include "llamadas/TelefonoAusente.h"
 #include "llamadas/Texto.h"
+
+namespace {
+// A fragment with fewer visible characters than this is padding or a line
+// end, not the rest of a call.
+constexpr std::size_t kMinimoVisibles = 10;
+
+bool PodriaSerLlamada(std::string_view fragmento) {
+  std::size_t visibles = 0;
+  for (const char c : fragmento) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b > ' ' && b != 0x7F) ++visibles;
+  }
+  return visibles >= kMinimoVisibles;
+}
+}  // namespace
 
 std::string ReceptorLlamadas::TextoEstado(int16_t puerto, std::string_view sufijo) {
   return "Puerto COM " + std::to_string(puerto) + std::string(sufijo);
@@ -48,15 +64,34 @@ void ReceptorLlamadas::AtenderEvento() {
   const std::string recibido = puerto_.Input();
   if (recibido.empty()) return;
   const uint64_t posicion = puerto_.PosicionEntrada();
+  // No line runs through a header block.
+  if (recibido.starts_with('^')) Cortar();
+  Seguir(posicion);
   const std::string_view trabajo = TextoDeTrabajo(recibido);
   Enmarcar(trabajo, posicion + static_cast<uint64_t>(trabajo.data() - recibido.data()));
+  finEnmarcado_ = posicion + recibido.size();
   ventana_.MostrarLlegada(std::string(Derecha(recibido, kMaximoLlegada)));
 }
 
 void ReceptorLlamadas::ProcesarRecuperado(std::string_view texto, uint64_t posicion) {
-  // A recovered stretch follows no bytes framed before it.
-  enmarcador_.Continuar({});
+  Seguir(posicion);
   Enmarcar(texto, posicion);
+  finEnmarcado_ = posicion + texto.size();
+}
+
+// Bytes that do not begin where the last ones ended (the line lost and back,
+// a new connection, bytes thrown away, a restart, a gap in the journal)
+// continue nothing: the head of one call joined to the tail of another
+// would be a valid line for a call nobody made.
+void ReceptorLlamadas::Seguir(uint64_t posicion) {
+  if (finEnmarcado_ != posicion) Cortar();
+}
+
+void ReceptorLlamadas::Cortar() {
+  const std::string empezada = enmarcador_.Cortar();
+  // The line feed after the last line's carriage return is no part of it.
+  const std::string_view linea = std::string_view(empezada).substr(empezada.starts_with('\n'));
+  if (alCortarLinea_ && PodriaSerLlamada(linea)) alCortarLinea_(linea);
 }
 
 // `posicion` is where `trabajo` begins in the received stream.
@@ -67,6 +102,11 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
     if (!linea.empty()) Manejar(linea, *telefono);
     hecho = posicion + trasRetorno;
   });
+  // What lies before the carried text can no longer become part of a line,
+  // carriage return or not: a stream that never ends a line is done too.
+  const uint64_t fin = posicion + trabajo.size();
+  const uint64_t inutil = fin - std::min<uint64_t>(enmarcador_.Arrastre(), fin);
+  if (inutil > hecho.value_or(0)) hecho = inutil;
   // Done once the database holds the event's rows durably: one flush per
   // event, not one per row. When it fails the bytes stay in the journal, and
   // a later event's flush covers them.

@@ -29,7 +29,8 @@ class ReceptorLlamadas {
   using AlCompletar = std::function<void(uint64_t posicion)>;
   // Told of a call line whose date cannot be read in the order in force.
   using AlFechaIlegible = std::function<void(std::string_view linea)>;
-  // Told of a call line, as received, that held control bytes.
+  // Told of a call line, as received, that held control bytes; and of a
+  // line begun before a gap in the received bytes, dropped there.
   using AvisoLinea = std::function<void(std::string_view linea)>;
 
   static constexpr char kSufijoActivo[] = "  : Activo.";
@@ -71,15 +72,18 @@ class ReceptorLlamadas {
   // shows on the first burst without flooding the log.
   void AvisarFechaIlegible(AlFechaIlegible aviso) { alFechaIlegible_ = std::move(aviso); }
   void AlQuitarControles(AvisoLinea aviso) { alQuitarControles_ = std::move(aviso); }
+  // Only for a dropped line that could have been a call (enough printable
+  // characters), so the operator can look for the call that was lost.
+  void AlCortarLinea(AvisoLinea aviso) { alCortarLinea_ = std::move(aviso); }
 
   // Frames a stretch of text received before a restart and never completed
   // (no header rule, no burst state, no display), apart from any text framed
-  // before; the text after its last carriage return is carried into the next
-  // receive event.
+  // before. Its end is carried only into bytes that continue it.
   void ProcesarRecuperado(std::string_view texto, uint64_t posicion);
 
   const RegistradorLlamadas& Registrador() const { return registrador_; }
-  const std::string& Pendiente() const { return enmarcador_.Pendiente(); }
+  // The line begun and not ended yet.
+  std::string_view Pendiente() const { return enmarcador_.Empezada(); }
 
  private:
   void AtenderEvento();
@@ -87,6 +91,8 @@ class ReceptorLlamadas {
   void AbrirRafaga();
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
   static std::string_view TextoDeTrabajo(std::string_view recibido);
+  void Seguir(uint64_t posicion);
+  void Cortar();
   void Enmarcar(std::string_view trabajo, uint64_t posicion);
   void VigilarFecha(const RegistroLlamada& registro, std::string_view linea);
   void Manejar(std::string_view recibida, captura::_Telefono& telefono);
@@ -100,8 +106,12 @@ class ReceptorLlamadas {
   AlFechaIlegible alFechaIlegible_;
   bool fechaAvisada_ = false;  // in this burst
   AvisoLinea alQuitarControles_;
+  AvisoLinea alCortarLinea_;
   RegistradorLlamadas registrador_;  // CodigoBusqueda and rsTarifas
-  EnmarcadorLineas enmarcador_;      // the line carried between events
-  bool atendiendo_ = false;          // an event is being handled
-  bool diferido_ = false;            // one more came meanwhile
+  EnmarcadorLineas enmarcador_;      // the text carried between events
+  // Stream position right after the last bytes framed; carried text goes
+  // on only into bytes that begin there.
+  std::optional<uint64_t> finEnmarcado_;
+  bool atendiendo_ = false;  // an event is being handled
+  bool diferido_ = false;    // one more came meanwhile
 };

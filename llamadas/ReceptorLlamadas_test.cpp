@@ -322,8 +322,33 @@ TEST_F(Receptor, TextoRecuperadoSeEnmarcaSinRafagaNiPantalla) {
   EXPECT_EQ(tel.Creas.size(), 1u);
   EXPECT_EQ(ventana.estado.Recibiendo, 0);
   EXPECT_TRUE(ventana.Registro.empty());
-  Recibir(L1.substr(10) + "\r\n");  // the carried line ends in the first event
-  EXPECT_EQ(tel.Creas.size(), 2u);
+}
+
+// The head of one call, a gap, the tail of another: together they make a
+// valid line for a call nobody made. Neither is posted; the head is told
+// once; the whole lines after the gap are posted. A restart's recovered
+// tail is cut the same way from what the port brings next.
+TEST_F(Receptor, NadaSeUneAtravesDeUnHueco) {
+  std::vector<std::string> cortadas;
+  receptor.AlCortarLinea([&](std::string_view l) { cortadas.emplace_back(l); });
+  Recibir(L1.substr(0, 30));
+  puerto.Saltar();
+  Recibir(L2.substr(30) + "\r\n" + L3 + "\r\n");
+  EXPECT_THAT(lineas, ElementsAre(L3));
+  EXPECT_THAT(cortadas, ElementsAre(L1.substr(0, 30)));
+
+  receptor.ProcesarRecuperado(L2 + "\r\n" + L1.substr(0, 30), 1000000);
+  Recibir(L2.substr(30) + "\r\n");
+  EXPECT_THAT(lineas, ElementsAre(L3, L2));
+  EXPECT_THAT(cortadas, ElementsAre(L1.substr(0, 30), L1.substr(0, 30)));
+
+  // A blank end is not told; contiguous bytes still join.
+  Recibir(std::string(20, ' '));
+  puerto.Saltar();
+  Recibir(L1.substr(0, 30));
+  Recibir(L1.substr(30) + "\r\n");
+  EXPECT_THAT(lineas, ElementsAre(L3, L2, L1));
+  EXPECT_EQ(cortadas.size(), 2u);
 }
 
 TEST(TextoEstado, NumeroDePuertoSinCeros) {

@@ -21,6 +21,9 @@ class PuertoFalso : public PuertoCaptura {
     return texto;
   }
   uint64_t PosicionEntrada() const override { return posicion_; }
+  // The next text follows a gap (the line lost and back), as the real port
+  // tells it: one position skipped.
+  void Saltar() { ++siguiente_; }
 
  private:
   uint64_t posicion_ = 0;

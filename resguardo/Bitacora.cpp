@@ -115,6 +115,13 @@ void Bitacora::LineaConControles(std::string_view linea) {
                TextoLinea(linea));
 }
 
+void Bitacora::LineaCortada(std::string_view fragmento) {
+  Escribir(LOG_WARNING,
+           "Línea cortada por una interrupción de la recepción, no se registra: busque la "
+           "llamada en la central | texto: " +
+               TextoLinea(fragmento));
+}
+
 void Bitacora::LineaPerdida(const std::string& puerto, const captura::Fallo& fallo) {
   Escribir(LOG_ERR, puerto + ": línea perdida, se reintenta abrirla: " + TextoFallo(fallo));
 }

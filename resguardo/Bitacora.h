@@ -54,6 +54,9 @@ class Bitacora {
 
   // A call line held control bytes (line noise): posted with blanks for them.
   void LineaConControles(std::string_view linea);
+  // A line begun before a gap in the received bytes (a lost line, a new
+  // connection, a restart): dropped, never joined to what came after.
+  void LineaCortada(std::string_view fragmento);
   // The exchange's line went away, and came back.
   void LineaPerdida(const std::string& puerto, const captura::Fallo& fallo);
   void LineaRecuperada(const std::string& puerto);

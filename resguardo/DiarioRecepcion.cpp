@@ -85,15 +85,17 @@ Cuerpo Enmarcar(const Tramos& tramos) {
   return cuerpo;
 }
 
-// The intact record at that offset, if there is one; its position never
-// goes back behind the end of the previous record.
-std::optional<Marco> RegistroEn(std::string_view cuerpo, size_t desplazamiento, uint64_t minimo) {
+// The intact record at that offset, if there is one, whose position lies
+// between the bounds: never back behind the end of the previous record.
+std::optional<Marco> RegistroEn(std::string_view cuerpo, size_t desplazamiento, uint64_t minimo,
+                                uint64_t maximo = UINT64_MAX) {
   const std::string_view resto = cuerpo.substr(desplazamiento);
   if (resto.size() < kCabeceraRegistro || !resto.starts_with(kMarcaRegistro)) return std::nullopt;
   const auto crc = Tomar<uint32_t>(resto, 4);
   const auto posicion = Tomar<uint64_t>(resto, 8);
   const auto largo = Tomar<uint32_t>(resto, 16);
-  if (largo > kMaximoRegistro || resto.size() - kCabeceraRegistro < largo || posicion < minimo) {
+  if (largo > kMaximoRegistro || resto.size() - kCabeceraRegistro < largo || posicion < minimo ||
+      posicion > maximo) {
     return std::nullopt;
   }
   if (archivo_disco::Crc32(resto.substr(8, 12 + largo)) != crc) return std::nullopt;
@@ -118,10 +120,13 @@ struct Lectura {
 uint64_t FinDe(const Marco& marco) { return marco.Posicion + marco.Largo; }
 
 // Every intact record: past a damaged one, reading goes on at the next mark
-// that starts an intact record.
-Lectura Escanear(std::string_view cuerpo) {
+// that starts an intact record going on from the last good one. Received
+// bytes may hold what looks like a record; one whose position lies further
+// on than the skipped bytes could have carried is such a forgery.
+// With no base known (a damaged header) the first record may be anywhere.
+Lectura Escanear(std::string_view cuerpo, std::optional<uint64_t> base) {
   Lectura l;
-  uint64_t minimo = 0;
+  uint64_t minimo = base.value_or(0);
   size_t o = 0;
   while (o < cuerpo.size()) {
     if (auto marco = RegistroEn(cuerpo, o, minimo)) {
@@ -134,7 +139,9 @@ Lectura Escanear(std::string_view cuerpo) {
     size_t p = o;
     do {
       p = cuerpo.find(kMarcaRegistro, p + 1);
-    } while (p != std::string_view::npos && !RegistroEn(cuerpo, p, minimo));
+    } while (
+        p != std::string_view::npos &&
+        !RegistroEn(cuerpo, p, minimo, !base && l.Indice.empty() ? UINT64_MAX : minimo + (p - o)));
     if (p == std::string_view::npos) {
       if (!Cortado(cuerpo.substr(o))) l.DanoAlFinal = cuerpo.size() - o;
       l.Danados += l.DanoAlFinal;
@@ -154,6 +161,22 @@ void AgregarTramo(Tramos& tramos, uint64_t posicion, std::string_view bytes) {
   } else {
     tramos.push_back({posicion, std::string(bytes)});
   }
+}
+
+uint64_t Largo(const Tramos& tramos) {
+  uint64_t largo = 0;
+  for (const auto& tramo : tramos) largo += tramo.Bytes.size();
+  return largo;
+}
+
+// Drops the bytes that lie before `desde`.
+void Recortar(Tramos& tramos, uint64_t desde) {
+  while (!tramos.empty() && tramos.front().Posicion + tramos.front().Bytes.size() <= desde) {
+    tramos.erase(tramos.begin());
+  }
+  if (tramos.empty() || tramos.front().Posicion >= desde) return;
+  tramos.front().Bytes.erase(0, desde - tramos.front().Posicion);
+  tramos.front().Posicion = desde;
 }
 
 // How many of a record's bytes lie before `desde`; none of it is wanted
@@ -216,7 +239,7 @@ captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
     c.Fin = c.Base + cuerpo.size();
     return c;
   }
-  Lectura l = Escanear(cuerpo);
+  Lectura l = Escanear(cuerpo, cabecera ? std::optional(c.Base) : std::nullopt);
   c.Largo = l.Largo;
   c.Fin = std::max(c.Base, l.Indice.empty() ? 0 : FinDe(l.Indice.back())) + l.DanoAlFinal;
   if (l.Danados > 0) {
@@ -230,6 +253,17 @@ captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
   }
   c.Indice = std::move(l.Indice);
   return c;
+}
+
+// A journal that cannot be read is kept aside as it is, and receiving goes
+// on in a new one: the station never runs without its journal for it.
+// What is told of it.
+captura::Resultado<std::string> Apartar(const std::filesystem::path& ruta,
+                                        const captura::Fallo& motivo) {
+  const std::string aparte = archivo_disco::NombreAparte(ruta.string());
+  if (::rename(ruta.c_str(), aparte.c_str()) != 0) return FalloSistema(errno, ruta.string());
+  return ruta.string() + " could not be read (" + motivo.Descripcion + "); the file is kept at " +
+         aparte;
 }
 
 }  // namespace
@@ -248,22 +282,28 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
     auto todo = archivo_disco::LeerTodo(datos, ruta);
-    if (!todo) return todo.Falla();
-    auto leido = Interpretar(todo.Dato(), completo, ruta);
-    if (!leido) return leido.Falla();
-    c = std::move(leido.Dato());
-    if (!c.Dano.empty()) {
-      // Never rewritten without a copy of the file as it was.
-      const std::string copia = archivo_disco::NombreAparte(ruta.string());
-      if (auto copiado = archivo_disco::Copiar(todo.Dato(), copia); !copiado) {
-        return copiado.Falla();
+    auto leido = todo ? Interpretar(todo.Dato(), completo, ruta)
+                      : captura::Resultado<Contenido>(todo.Falla());
+    if (!leido) {
+      auto apartado = Apartar(ruta, leido.Falla());
+      if (!apartado) return apartado.Falla();
+      dano = captura::Fallo{leido.Falla().Numero, std::move(apartado.Dato())};
+      datos = Descriptor();
+    } else {
+      c = std::move(leido.Dato());
+      if (!c.Dano.empty()) {
+        // Never rewritten without a copy of the file as it was.
+        const std::string copia = archivo_disco::NombreAparte(ruta.string());
+        if (auto copiado = archivo_disco::Copiar(todo.Dato(), copia); !copiado) {
+          return copiado.Falla();
+        }
+        dano = captura::Fallo{EILSEQ, ruta.string() + " was damaged: " + c.Dano +
+                                          "; the file as it was is kept at " + copia};
+      } else if (!c.Nuevo && c.Largo + kCabecera < todo.Dato().size() &&
+                 ::ftruncate(datos.fd(), static_cast<off_t>(c.Largo + kCabecera)) != 0) {
+        // A record cut short by a crash goes, so appends follow the last whole one.
+        return FalloSistema(errno, ruta.string());
       }
-      dano = captura::Fallo{EILSEQ, ruta.string() + " was damaged: " + c.Dano +
-                                        "; the file as it was is kept at " + copia};
-    } else if (!c.Nuevo && c.Largo + kCabecera < todo.Dato().size() &&
-               ::ftruncate(datos.fd(), static_cast<off_t>(c.Largo + kCabecera)) != 0) {
-      // A record cut short by a crash goes, so appends follow the last whole one.
-      return FalloSistema(errno, ruta.string());
     }
   } else if (errno != ENOENT) {
     return FalloSistema(errno, ruta.string());
@@ -348,24 +388,27 @@ captura::Estado DiarioRecepcion::AsegurarDirectorio() {
   return sincronizado;
 }
 
-captura::Estado DiarioRecepcion::Agregar(std::string_view bytes) {
+captura::Estado DiarioRecepcion::Agregar(uint64_t posicion, std::string_view bytes) {
   std::lock_guard bloqueo(escritura_);
-  sinAsegurar_.append(bytes);
-  fin_ += bytes.size();
+  posicion = std::max(posicion, fin_.load());
+  AgregarTramo(sinAsegurar_, posicion, bytes);
+  fin_ = posicion + bytes.size();
   return Anotar(Asegurar());
 }
 
-// Writes what is not on disk yet as one record behind what is, and flushes
-// it. After a failure everything is written again: a failed flush may have
-// dropped pages the kernel no longer counts as unwritten.
+// Writes what is not on disk yet as records behind what is, and flushes
+// them. After a failure everything not done is written again: a failed
+// flush may have dropped pages the kernel no longer counts as unwritten.
 captura::Estado DiarioRecepcion::Asegurar() {
-  sinAsegurarLargo_ = sinAsegurar_.size();
+  sinAsegurarLargo_ = Largo(sinAsegurar_);
   if (auto directorio = AsegurarDirectorio(); !directorio) return directorio;
   if (sinAsegurar_.empty()) return {};
   const auto ruta = directorio_ / kArchivo;
   std::string registro;
   std::vector<Marco> nuevos;
-  Enmarcar(fin_ - sinAsegurar_.size(), sinAsegurar_, registro, nuevos, largo_);
+  for (const auto& tramo : sinAsegurar_) {
+    Enmarcar(tramo.Posicion, tramo.Bytes, registro, nuevos, largo_);
+  }
   auto escrito = archivo_disco::EscribirEn(datos_, registro, kCabecera + largo_, ruta);
   if (!escrito) return escrito;
   if (::fdatasync(datos_.fd()) != 0) return FalloSistema(errno, ruta.string());
@@ -385,6 +428,12 @@ void DiarioRecepcion::Completado(uint64_t posicion) {
     if (posicion <= completo_) return;
     completo_ = posicion;
     static_cast<void>(Anotar(marca_.Escribir(posicion)));
+  }
+  {
+    // Done bytes a failed write still holds are neither written nor kept.
+    std::lock_guard bloqueo(escritura_);
+    Recortar(sinAsegurar_, posicion);
+    sinAsegurarLargo_ = Largo(sinAsegurar_);
   }
   if (posicion >= proximaCompactacion_) static_cast<void>(Compactar());
 }
@@ -437,10 +486,11 @@ captura::Resultado<Tramos> DiarioRecepcion::LeerDesde(uint64_t posicion) const {
     if (!leido) return leido.Falla();
     tramos = TramosDe(cuerpo, inicio, std::span(primero, indice_.end()), posicion);
   }
-  const uint64_t inicio = fin_ - sinAsegurar_.size();
-  if (const auto salto = Salto(inicio, sinAsegurar_.size(), posicion);
-      salto && !sinAsegurar_.empty()) {
-    AgregarTramo(tramos, inicio + *salto, std::string_view(sinAsegurar_).substr(*salto));
+  for (const auto& tramo : sinAsegurar_) {
+    const auto salto = Salto(tramo.Posicion, tramo.Bytes.size(), posicion);
+    if (salto && !tramo.Bytes.empty()) {
+      AgregarTramo(tramos, tramo.Posicion + *salto, std::string_view(tramo.Bytes).substr(*salto));
+    }
   }
   return tramos;
 }

@@ -72,10 +72,13 @@ class DiarioRecepcion {
 
   // Appends the bytes and flushes them to disk before returning. Bytes that
   // cannot be written are kept and written again with the next append or
-  // compaction; the failure is counted.
-  captura::Estado Agregar(std::string_view bytes);
+  // compaction, until they are done; the failure is counted.
+  captura::Estado Agregar(std::string_view bytes) { return Agregar(fin_, bytes); }
+  // The same for bytes at a stream position at or past the end: past it
+  // when they do not continue what came before (a gap).
+  captura::Estado Agregar(uint64_t posicion, std::string_view bytes);
   // Everything before the position is done. Not flushed to disk; drops the
-  // done bytes once enough have gathered.
+  // done bytes once enough have gathered, and at once those not written yet.
   void Completado(uint64_t posicion);
   // Drops the done bytes now.
   captura::Estado Compactar();
@@ -110,7 +113,7 @@ class DiarioRecepcion {
   std::atomic<uint64_t> base_;
   std::vector<Marco> indice_;  // the records on disk
   uint64_t largo_;             // bytes in the file after the header, all on disk
-  std::string sinAsegurar_;    // bytes after them, not yet on disk
+  Tramos sinAsegurar_;         // bytes after them, not yet on disk
   std::atomic<uint64_t> sinAsegurarLargo_ = 0;
   std::atomic<uint64_t> fin_;
   bool directorioSinAsegurar_ = false;  // a rename not yet flushed

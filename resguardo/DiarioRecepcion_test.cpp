@@ -181,14 +181,20 @@ TEST(DiarioRecepcion, UnaRanuraRotaDejaLaMarcaAnterior) {
   EXPECT_THAT(Recuperar(*diario), EsRecuperado(9, "9"));
 }
 
-TEST(DiarioRecepcion, UnArchivoAjenoNoSeTomaPorDiario) {
+// A file that cannot be read as a journal is kept aside as it is, told, and
+// receiving goes on in a new journal.
+TEST(DiarioRecepcion, UnArchivoAjenoSeApartaYSeEmpiezaOtro) {
   DirectorioPrueba dir;
   DirectorioPrueba::Escribir(dir.Ruta(DiarioRecepcion::kArchivo), "esto no es un diario");
-  auto diario = DiarioRecepcion::Abrir(dir.Ruta());
-  ASSERT_FALSE(diario);
-  EXPECT_NE(diario.Falla().Descripcion.find(DiarioRecepcion::kArchivo), std::string::npos);
-  // Left alone for someone to look at.
-  EXPECT_EQ(DirectorioPrueba::Leer(dir.Ruta(DiarioRecepcion::kArchivo)), "esto no es un diario");
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario->Dano());
+  const std::string& texto = diario->Dano()->Descripcion;
+  const auto aparte = texto.substr(texto.rfind(' ') + 1);
+  EXPECT_EQ(DirectorioPrueba::Leer(aparte), "esto no es un diario");
+  Agregar(*diario, "nuevo");
+  diario.reset();
+  diario = Abrir(dir.Ruta());
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(0, "nuevo"));
 }
 
 std::vector<std::string> CopiasAparte(const DirectorioPrueba& dir) {
@@ -317,6 +323,57 @@ TEST(DiarioRecepcion, UnaEscrituraFallidaGuardaLosBytesYSeReintenta) {
   Agregar(*diario, "d");
   EXPECT_EQ(diario->SinAsegurar(), 0u);
   EXPECT_THAT(EnDisco(dir.Ruta()), EsRecuperado(0, "antes\r\n" + std::string(50, 'b') + "c\r\nd"));
+}
+
+// Done bytes a failed write still holds are dropped, not written later: the
+// backlog is only what is not posted yet, and the disk keeps the gap.
+TEST(DiarioRecepcion, LoHechoNoQuedaEnMemoriaNiSeEscribeTrasUnFallo) {
+  DirectorioPrueba dir;
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  Agregar(*diario, "antes\r\n");
+  {
+    LimiteArchivo limite(40);
+    EXPECT_FALSE(diario->Agregar(std::string(50, 'b')));
+    diario->Completado(57);
+    EXPECT_EQ(diario->SinAsegurar(), 0u);
+    EXPECT_FALSE(diario->Agregar("c\r\n"));
+    EXPECT_EQ(diario->SinAsegurar(), 3u);
+  }
+  Agregar(*diario, "d");
+  EXPECT_EQ(diario->SinAsegurar(), 0u);
+  const auto enDisco = DiarioRecepcion::Leer(dir.Ruta());
+  ASSERT_TRUE(enDisco);
+  EXPECT_THAT(enDisco.Dato(),
+              ::testing::ElementsAre(EsRecuperado(0, "antes\r\n"), EsRecuperado(57, "c\r\nd")));
+}
+
+// Received bytes may hold what looks like a record with a valid checksum.
+// When the record carrying them is torn, resync must not take it: it claims
+// a position the lost bytes could never have reached.
+TEST(DiarioRecepcion, UnRegistroFalsoEnLosBytesNoSaltaLaPosicion) {
+  DirectorioPrueba dir;
+  std::string falso("\xA7RgD", 4);
+  std::string datos;
+  const uint64_t posicion = 1'000'000;
+  const std::string carga = "3333 |099999999|01/01/26 00:00| 00:09:00|";
+  const auto largo = static_cast<uint32_t>(carga.size());
+  datos.append(reinterpret_cast<const char*>(&posicion), sizeof posicion);
+  datos.append(reinterpret_cast<const char*>(&largo), sizeof largo);
+  const uint32_t crc = archivo_disco::Crc32(carga, archivo_disco::Crc32(datos));
+  falso.append(reinterpret_cast<const char*>(&crc), sizeof crc).append(datos).append(carga);
+  {
+    auto diario = Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    Agregar(*diario, "bueno");
+    Agregar(*diario, "xx" + falso + std::string(100, 'y'));
+  }
+  const auto ruta = dir.Ruta(DiarioRecepcion::kArchivo);
+  std::filesystem::resize_file(ruta, std::filesystem::file_size(ruta) - 50);  // torn
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario);
+  EXPECT_LT(diario->Fin(), 1000u);
+  EXPECT_THAT(Recuperar(*diario), EsRecuperado(0, "bueno"));
 }
 
 // Bytes that never reached the disk but were done anyway do not pull the

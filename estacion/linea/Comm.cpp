@@ -104,7 +104,8 @@ captura::Resultado<Descriptor> Comm::AbrirDispositivo(const std::filesystem::pat
 captura::Estado Comm::Abrir() {
   LectorPuerto::Opciones opciones;
   opciones.Limite = limite_;
-  opciones.Inicio = PosicionFin();
+  // An opening continues nothing received before it.
+  opciones.Inicio = PosicionFin() + 1;
   opciones.Diario = diario_;
   opciones.AlCambiar = [this, apertura = ++aperturas_](std::optional<captura::Fallo> perdida) {
     QMetaObject::invokeMethod(

@@ -96,7 +96,8 @@ TEST_F(CommDiario, CadaByteEstaEnElDiarioAntesDelEvento) {
   }
   ASSERT_TRUE(Recibir(enviado.size()));
   EXPECT_EQ(recibido, enviado);
-  EXPECT_EQ(diario->Fin(), enviado.size());
+  EXPECT_EQ(diario->Fin(),
+            enviado.size() + 1);  // an opening continues nothing: one position skipped
   EXPECT_EQ(diario->Fallos(), 0u);
 }
 
@@ -107,7 +108,7 @@ TEST_F(CommDiario, LasPosicionesSiguenAlDiarioTrasReabrir) {
   const std::string primero = Lineas(0, 3);
   ASSERT_TRUE(central.Enviar(primero));
   ASSERT_TRUE(Recibir(primero.size()));
-  diario->Completado(primero.size() - 1);  // all but the last line feed
+  diario->Completado(primero.size());  // all but the last line feed (the opening skipped one)
   ASSERT_TRUE(comm.PortOpen(false));
   ASSERT_TRUE(comm.Diario(nullptr));
   diario.reset();
@@ -116,13 +117,17 @@ TEST_F(CommDiario, LasPosicionesSiguenAlDiarioTrasReabrir) {
   const auto resto = diario->Recuperar();
   ASSERT_TRUE(resto);
   ASSERT_EQ(resto.Dato().size(), 1u);
-  EXPECT_EQ(resto.Dato().front().Posicion, primero.size() - 1);
+  EXPECT_EQ(resto.Dato().front().Posicion, primero.size());
   EXPECT_EQ(resto.Dato().front().Bytes, "\n");
+  // What follows a new opening is a stretch of its own.
+  recibido.clear();
+  exigirDisco = false;
   ASSERT_TRUE(comm.PortOpen(true));
   ASSERT_TRUE(central.Enviar("mas"));
-  ASSERT_TRUE(Recibir(primero.size() + 3));
-  EXPECT_EQ(comm.PosicionEntrada(), primero.size());
-  EXPECT_EQ(diario->Fin(), primero.size() + 3);
+  ASSERT_TRUE(Recibir(3));
+  // Each opening skips one position: what was received before it is not continued.
+  EXPECT_EQ(comm.PosicionEntrada(), primero.size() + 2);
+  EXPECT_EQ(diario->Fin(), primero.size() + 5);
 }
 
 TEST(CommSinDiario, LasPosicionesCuentanLoRecibidoAunLoQueSeCierraSinLeer) {
@@ -142,20 +147,21 @@ TEST(CommSinDiario, LasPosicionesCuentanLoRecibidoAunLoQueSeCierraSinLeer) {
         5000));
     EXPECT_EQ(leido.size(), largo);
   };
+  // Every opening skips one position, so what follows it continues nothing.
   ASSERT_TRUE(central.Enviar("uno"));
   tomar(3);
-  EXPECT_EQ(comm.PosicionEntrada(), 0u);
+  EXPECT_EQ(comm.PosicionEntrada(), 1u);
   ASSERT_TRUE(central.Enviar("dos!"));
   tomar(4);
-  EXPECT_EQ(comm.PosicionEntrada(), 3u);
+  EXPECT_EQ(comm.PosicionEntrada(), 4u);
   ASSERT_TRUE(central.Enviar("sin leer"));
   ASSERT_TRUE(central.EsperarLectura(5s));
-  EXPECT_EQ(comm.PosicionFin(), 15u);
+  EXPECT_EQ(comm.PosicionFin(), 16u);
   ASSERT_TRUE(comm.PortOpen(false));
   ASSERT_TRUE(comm.PortOpen(true));
   ASSERT_TRUE(central.Enviar("tres"));
   tomar(4);
-  EXPECT_EQ(comm.PosicionEntrada(), 15u);
+  EXPECT_EQ(comm.PosicionEntrada(), 17u);
 }
 
 // A journal that cannot write does not cost a byte: the bytes are delivered,

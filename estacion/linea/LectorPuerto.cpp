@@ -38,7 +38,7 @@ LectorPuerto::LectorPuerto(Descriptor dispositivo, std::function<void()> hayDato
       hayDatos_(std::move(hayDatos)),
       opciones_(std::move(opciones)),
       espera_(opciones_.ReintentoInicial),
-      posicion_(opciones_.Inicio) {
+      siguiente_(opciones_.Inicio) {
   if (!aviso_.Valido()) throw std::system_error(errno, std::generic_category(), "eventfd");
   if (!opciones_.Vigilado.empty()) {
     // Without a watch a renamed link goes unseen; a hang-up is still seen.
@@ -65,10 +65,14 @@ LectorPuerto::Tomado LectorPuerto::Tomar() {
   bool estabaLleno = false;
   {
     std::lock_guard bloqueo(mutex_);
-    estabaLleno = recibido_.size() >= opciones_.Limite;
-    tomado.Bytes.swap(recibido_);
-    tomado.Posicion = posicion_;
-    posicion_ += tomado.Bytes.size();
+    if (recibido_.empty()) {
+      tomado.Posicion = siguiente_;
+      return tomado;
+    }
+    estabaLleno = esperando_ >= opciones_.Limite;
+    tomado = std::move(recibido_.front());
+    recibido_.pop_front();
+    esperando_ -= tomado.Bytes.size();
   }
   if (estabaLleno) Despertar();
   return tomado;
@@ -76,17 +80,17 @@ LectorPuerto::Tomado LectorPuerto::Tomar() {
 
 uint64_t LectorPuerto::Fin() const {
   std::lock_guard bloqueo(mutex_);
-  return posicion_ + recibido_.size();
+  return siguiente_;
 }
 
 size_t LectorPuerto::Esperando() const {
   std::lock_guard bloqueo(mutex_);
-  return recibido_.size();
+  return esperando_;
 }
 
 bool LectorPuerto::BufferLleno() const {
   std::lock_guard bloqueo(mutex_);
-  return recibido_.size() >= opciones_.Limite;
+  return esperando_ >= opciones_.Limite;
 }
 
 void LectorPuerto::Despertar() {
@@ -123,16 +127,7 @@ std::optional<captura::Fallo> LectorPuerto::Vaciar(short eventos) {
   char trozo[kTrozo];
   const ssize_t n = ::read(dispositivo_.fd(), trozo, sizeof trozo);
   if (n > 0) {
-    // On disk before it can be taken. A failed write keeps the bytes in the
-    // journal's memory and counts the failure there; they are still delivered.
-    if (opciones_.Diario) {
-      static_cast<void>(opciones_.Diario->Agregar({trozo, static_cast<size_t>(n)}));
-    }
-    {
-      std::lock_guard bloqueo(mutex_);
-      recibido_.append(trozo, static_cast<size_t>(n));
-    }
-    hayDatos_();
+    Recibir({trozo, static_cast<size_t>(n)});
     return std::nullopt;
   }
   // A hung-up terminal gives end-of-file or EIO for ever: retrying the same
@@ -141,6 +136,26 @@ std::optional<captura::Fallo> LectorPuerto::Vaciar(short eventos) {
   if (errno != EAGAIN && errno != EINTR) return FalloDe(errno);
   if (eventos & kColgado) return FalloDe(EIO);
   return std::nullopt;
+}
+
+// Only this thread moves siguiente_; the lock is for its readers.
+void LectorPuerto::Recibir(std::string_view bytes) {
+  const uint64_t posicion = siguiente_ + (salto_ ? 1 : 0);
+  // On disk before it can be taken. A failed write keeps the bytes in the
+  // journal's memory and counts the failure there; they are still delivered.
+  if (opciones_.Diario) static_cast<void>(opciones_.Diario->Agregar(posicion, bytes));
+  {
+    std::lock_guard bloqueo(mutex_);
+    if (recibido_.empty() || salto_) {
+      recibido_.push_back({std::string(bytes), posicion});
+    } else {
+      recibido_.back().Bytes.append(bytes);
+    }
+    esperando_ += bytes.size();
+    siguiente_ = posicion + bytes.size();
+    salto_ = false;
+  }
+  hayDatos_();
 }
 
 // The name may now lead to another device (a link changed, the adapter
@@ -174,6 +189,10 @@ std::optional<captura::Fallo> LectorPuerto::Llamada() {
 
 void LectorPuerto::Perder(captura::Fallo motivo) {
   dispositivo_.Cerrar();
+  {
+    std::lock_guard bloqueo(mutex_);
+    salto_ = true;
+  }
   esperar_ = true;
   espera_ = opciones_.ReintentoInicial;
   caida_ = true;

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "captura/Descriptor.h"
@@ -22,7 +24,9 @@ class DiarioRecepcion;
 // device, a connection closed or dead) is closed and opened again until it
 // comes back, waiting ReintentoInicial after the loss and twice as long after
 // each failed try, up to ReintentoMaximo; the buffer and the stream positions
-// go on across it. Given no device, it opens one at once the same way.
+// go on across it, the bytes after a loss one position past those before it
+// so that nobody takes them for a continuation. Given no device, it opens one
+// at once the same way.
 // Closing (the destructor) stops and joins the thread and closes the device.
 class LectorPuerto {
  public:
@@ -67,7 +71,8 @@ class LectorPuerto {
   LectorPuerto(const LectorPuerto&) = delete;
   LectorPuerto& operator=(const LectorPuerto&) = delete;
 
-  // Takes and removes every byte waiting.
+  // Takes and removes the bytes waiting up to the first gap (the rest wait
+  // for the next call).
   Tomado Tomar();
   size_t Esperando() const;
   // Stops reading for good; Fin is final afterwards.
@@ -80,6 +85,7 @@ class LectorPuerto {
   bool BufferLleno() const;
   // Nothing while the device reads; why it is gone otherwise.
   std::optional<captura::Fallo> Vaciar(short eventos);
+  void Recibir(std::string_view bytes);
   std::optional<captura::Fallo> CambioDeNombre();
   std::optional<captura::Fallo> Llamada();
   void Perder(captura::Fallo motivo);
@@ -97,8 +103,10 @@ class LectorPuerto {
   std::chrono::milliseconds espera_;
   bool caida_ = false;
   mutable std::mutex mutex_;
-  std::string recibido_;
-  uint64_t posicion_;  // stream position of recibido_'s first byte
+  std::deque<Tomado> recibido_;  // contiguous stretches, a gap between two
+  size_t esperando_ = 0;         // bytes in them
+  uint64_t siguiente_;           // stream position of the next byte read
+  bool salto_ = false;           // the next byte read follows a loss
   std::atomic<bool> detener_ = false;
   std::thread hilo_;
 };

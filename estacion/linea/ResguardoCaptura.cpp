@@ -23,6 +23,7 @@ ResguardoCaptura::~ResguardoCaptura() {
 void ResguardoCaptura::Iniciar() {
   receptor_.AlQuitarControles(
       [this](std::string_view linea) { bitacora_.LineaConControles(linea); });
+  receptor_.AlCortarLinea([this](std::string_view linea) { bitacora_.LineaCortada(linea); });
   AbrirDiario();
   Recuperar();
   gestor_.Conectar();
