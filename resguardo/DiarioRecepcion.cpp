@@ -8,11 +8,13 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
 
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/LectorTrozos.h"
 
 using archivo_disco::FalloSistema;
 using Marco = DiarioRecepcion::Marco;
@@ -85,11 +87,11 @@ Cuerpo Enmarcar(const Tramos& tramos) {
   return cuerpo;
 }
 
-// The intact record at that offset, if there is one, whose position lies
+// The intact record at the start of `resto` (the body from that offset on,
+// or at least a record's worth of it), if there is one, whose position lies
 // between the bounds: never back behind the end of the previous record.
-std::optional<Marco> RegistroEn(std::string_view cuerpo, size_t desplazamiento, uint64_t minimo,
+std::optional<Marco> RegistroEn(std::string_view resto, uint64_t desplazamiento, uint64_t minimo,
                                 uint64_t maximo = UINT64_MAX) {
-  const std::string_view resto = cuerpo.substr(desplazamiento);
   if (resto.size() < kCabeceraRegistro || !resto.starts_with(kMarcaRegistro)) return std::nullopt;
   const auto crc = Tomar<uint32_t>(resto, 4);
   const auto posicion = Tomar<uint64_t>(resto, 8);
@@ -119,36 +121,47 @@ struct Lectura {
 
 uint64_t FinDe(const Marco& marco) { return marco.Posicion + marco.Largo; }
 
+constexpr size_t kVistaRegistro = kCabeceraRegistro + kMaximoRegistro;
+
 // Every intact record: past a damaged one, reading goes on at the next mark
 // that starts an intact record going on from the last good one. Received
 // bytes may hold what looks like a record; one whose position lies further
-// on than the skipped bytes could have carried is such a forgery.
-// With no base known (a damaged header) the first record may be anywhere.
-Lectura Escanear(std::string_view cuerpo, std::optional<uint64_t> base) {
+// on than the skipped bytes could have carried is such a forgery. With no
+// base known (a damaged header) the first record may be anywhere.
+captura::Resultado<Lectura> Escanear(LectorTrozos& cuerpo, std::optional<uint64_t> base) {
   Lectura l;
   uint64_t minimo = base.value_or(0);
-  size_t o = 0;
-  while (o < cuerpo.size()) {
-    if (auto marco = RegistroEn(cuerpo, o, minimo)) {
+  uint64_t o = 0;
+  while (o < cuerpo.Largo()) {
+    auto resto = cuerpo.Ver(o, kVistaRegistro);
+    if (!resto) return resto.Falla();
+    if (auto marco = RegistroEn(resto.Dato(), o, minimo)) {
       l.Indice.push_back(*marco);
       minimo = FinDe(*marco);
       o += kCabeceraRegistro + marco->Largo;
       l.Largo = o;
       continue;
     }
-    size_t p = o;
-    do {
-      p = cuerpo.find(kMarcaRegistro, p + 1);
-    } while (
-        p != std::string_view::npos &&
-        !RegistroEn(cuerpo, p, minimo, !base && l.Indice.empty() ? UINT64_MAX : minimo + (p - o)));
-    if (p == std::string_view::npos) {
-      if (!Cortado(cuerpo.substr(o))) l.DanoAlFinal = cuerpo.size() - o;
+    std::optional<uint64_t> p = o;
+    for (;;) {
+      auto marca = cuerpo.Buscar(kMarcaRegistro, *p + 1);
+      if (!marca) return marca.Falla();
+      p = marca.Dato();
+      if (!p) break;
+      auto visto = cuerpo.Ver(*p, kVistaRegistro);
+      if (!visto) return visto.Falla();
+      const uint64_t maximo = !base && l.Indice.empty() ? UINT64_MAX : minimo + (*p - o);
+      if (RegistroEn(visto.Dato(), *p, minimo, maximo)) break;
+    }
+    if (!p) {
+      resto = cuerpo.Ver(o, kVistaRegistro);
+      if (!resto) return resto.Falla();
+      if (!Cortado(resto.Dato())) l.DanoAlFinal = cuerpo.Largo() - o;
       l.Danados += l.DanoAlFinal;
       break;
     }
-    l.Danados += p - o;
-    o = p;
+    l.Danados += *p - o;
+    o = *p;
   }
   return l;
 }
@@ -186,19 +199,29 @@ std::optional<uint64_t> Salto(uint64_t posicion, uint64_t largo, uint64_t desde)
   return desde > posicion ? desde - posicion : 0;
 }
 
-// The stretches the records hold from `desde` on; `cuerpo` holds the file's
-// body from the offset `inicio` on.
-Tramos TramosDe(std::string_view cuerpo, uint64_t inicio, std::span<const Marco> indice,
-                uint64_t desde) {
+// The stretches the records hold from `desde` on; `bytes` gives the body's
+// bytes at an offset.
+using BytesEn = std::function<captura::Resultado<std::string_view>(uint64_t, size_t)>;
+captura::Resultado<Tramos> TramosDe(std::span<const Marco> indice, uint64_t desde,
+                                    const BytesEn& bytes) {
   Tramos tramos;
   for (const Marco& marco : indice) {
     const auto salto = Salto(marco.Posicion, marco.Largo, desde);
     if (!salto) continue;
-    AgregarTramo(tramos, marco.Posicion + *salto,
-                 cuerpo.substr(marco.Desplazamiento + kCabeceraRegistro + *salto - inicio,
-                               marco.Largo - *salto));
+    auto visto = bytes(marco.Desplazamiento + kCabeceraRegistro + *salto, marco.Largo - *salto);
+    if (!visto) return visto.Falla();
+    AgregarTramo(tramos, marco.Posicion + *salto, visto.Dato());
   }
   return tramos;
+}
+
+// The same, from a body held whole from the offset `inicio` on.
+Tramos TramosDe(std::string_view cuerpo, uint64_t inicio, std::span<const Marco> indice,
+                uint64_t desde) {
+  auto tramos = TramosDe(indice, desde, [&](uint64_t o, size_t n) {
+    return captura::Resultado<std::string_view>(cuerpo.substr(o - inicio, n));
+  });
+  return std::move(tramos.Dato());
 }
 
 // What a journal file holds, and what must be written anew.
@@ -221,25 +244,41 @@ uint64_t FinDe(const Tramos& tramos, uint64_t base) {
 // A header damaged outside the program gives no base: the done mark stands
 // for it. Bare bytes after such a header are taken from the mark on, so they
 // go once more through the path that posts only what is not stored yet.
-captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
+captura::Resultado<Contenido> Interpretar(LectorTrozos& archivo, uint64_t marca,
                                           const std::filesystem::path& ruta) {
-  if (todo.size() < sizeof kFirma || std::memcmp(todo.data(), kFirma, sizeof kFirma - 1) != 0 ||
-      (todo[7] != kFirma[7] && todo[7] != kFormaCruda)) {
+  auto visto = archivo.Ver(0, kCabecera);
+  if (!visto) return visto.Falla();
+  const std::string_view cabeza = visto.Dato();
+  if (cabeza.size() < sizeof kFirma || std::memcmp(cabeza.data(), kFirma, sizeof kFirma - 1) != 0 ||
+      (cabeza[7] != kFirma[7] && cabeza[7] != kFormaCruda)) {
     return captura::Fallo{EILSEQ, ruta.string() + ": no es un diario de recepción válido"};
   }
   Contenido c;
   const bool cabecera =
-      todo.size() >= kCabecera &&
-      Tomar<uint64_t>(todo, 16) == archivo_disco::Control(Tomar<uint64_t>(todo, 8));
-  c.Base = cabecera ? Tomar<uint64_t>(todo, 8) : marca;
+      cabeza.size() >= kCabecera &&
+      Tomar<uint64_t>(cabeza, 16) == archivo_disco::Control(Tomar<uint64_t>(cabeza, 8));
+  c.Base = cabecera ? Tomar<uint64_t>(cabeza, 8) : marca;
   if (!cabecera) c.Dano = "its header could not be read";
-  const std::string_view cuerpo = todo.substr(std::min(todo.size(), kCabecera));
-  if (todo[7] == kFormaCruda) {
-    c.Nuevo = Tramos{{c.Base, std::string(cuerpo)}};
-    c.Fin = c.Base + cuerpo.size();
+  const uint64_t inicio = std::min<uint64_t>(archivo.Largo(), kCabecera);
+  const auto cuerpo = [&](uint64_t o, size_t n) { return archivo.Ver(inicio + o, n); };
+  const uint64_t largo = archivo.Largo() - inicio;
+  if (cabeza[7] == kFormaCruda) {
+    // Done bytes need not be kept.
+    const uint64_t desde = std::clamp(marca, c.Base, c.Base + largo) - c.Base;
+    std::string bytes;
+    for (uint64_t o = desde; o < largo; o += LectorTrozos::kVentana) {
+      auto trozo = cuerpo(o, LectorTrozos::kVentana);
+      if (!trozo) return trozo.Falla();
+      bytes.append(trozo.Dato());
+    }
+    c.Nuevo = Tramos{{c.Base + desde, std::move(bytes)}};
+    c.Fin = c.Base + largo;
     return c;
   }
-  Lectura l = Escanear(cuerpo, cabecera ? std::optional(c.Base) : std::nullopt);
+  LectorTrozos registros = archivo.Parte(inicio, largo);
+  auto leido = Escanear(registros, cabecera ? std::optional(c.Base) : std::nullopt);
+  if (!leido) return leido.Falla();
+  Lectura& l = leido.Dato();
   c.Largo = l.Largo;
   c.Fin = std::max(c.Base, l.Indice.empty() ? 0 : FinDe(l.Indice.back())) + l.DanoAlFinal;
   if (l.Danados > 0) {
@@ -247,12 +286,20 @@ captura::Resultado<Contenido> Interpretar(std::string_view todo, uint64_t marca,
     c.Dano += std::to_string(l.Danados) + " bytes could not be read";
   }
   if (!c.Dano.empty()) {
-    c.Nuevo = TramosDe(cuerpo, 0, l.Indice, c.Base);
+    auto tramos = TramosDe(l.Indice, c.Base, cuerpo);
+    if (!tramos) return tramos.Falla();
+    c.Nuevo = std::move(tramos.Dato());
     // Damage at the end leaves a gap there too: the next bytes are not joined across it.
     if (FinDe(*c.Nuevo, c.Base) < c.Fin) c.Nuevo->push_back({c.Fin, {}});
   }
   c.Indice = std::move(l.Indice);
   return c;
+}
+
+captura::Resultado<uint64_t> Tamano(const Descriptor& archivo, const std::filesystem::path& ruta) {
+  struct stat info {};
+  if (::fstat(archivo.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
+  return static_cast<uint64_t>(info.st_size);
 }
 
 // A journal that cannot be read is kept aside as it is, and receiving goes
@@ -281,9 +328,10 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   Contenido c = Vacio(completo);
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
-    auto todo = archivo_disco::LeerTodo(datos, ruta);
-    auto leido = todo ? Interpretar(todo.Dato(), completo, ruta)
-                      : captura::Resultado<Contenido>(todo.Falla());
+    auto tamano = Tamano(datos, ruta);
+    LectorTrozos archivo(datos, 0, tamano ? tamano.Dato() : 0, ruta);
+    auto leido = tamano ? Interpretar(archivo, completo, ruta)
+                        : captura::Resultado<Contenido>(tamano.Falla());
     if (!leido) {
       auto apartado = Apartar(ruta, leido.Falla());
       if (!apartado) return apartado.Falla();
@@ -294,12 +342,10 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
       if (!c.Dano.empty()) {
         // Never rewritten without a copy of the file as it was.
         const std::string copia = archivo_disco::NombreAparte(ruta.string());
-        if (auto copiado = archivo_disco::Copiar(todo.Dato(), copia); !copiado) {
-          return copiado.Falla();
-        }
+        if (auto copiado = archivo.CopiarA(copia); !copiado) return copiado.Falla();
         dano = captura::Fallo{EILSEQ, ruta.string() + " was damaged: " + c.Dano +
                                           "; the file as it was is kept at " + copia};
-      } else if (!c.Nuevo && c.Largo + kCabecera < todo.Dato().size() &&
+      } else if (!c.Nuevo && c.Largo + kCabecera < archivo.Largo() &&
                  ::ftruncate(datos.fd(), static_cast<off_t>(c.Largo + kCabecera)) != 0) {
         // A record cut short by a crash goes, so appends follow the last whole one.
         return FalloSistema(errno, ruta.string());
@@ -333,14 +379,21 @@ captura::Resultado<Tramos> DiarioRecepcion::Leer(const std::filesystem::path& di
   const auto ruta = directorio / kArchivo;
   const Descriptor datos(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC));
   if (!datos.Valido()) return FalloSistema(errno, ruta.string());
-  auto todo = archivo_disco::LeerTodo(datos, ruta);
-  if (!todo) return todo.Falla();
-  auto c = Interpretar(todo.Dato(), 0, ruta);
+  auto tamano = Tamano(datos, ruta);
+  if (!tamano) return tamano.Falla();
+  LectorTrozos archivo(datos, 0, tamano.Dato(), ruta);
+  auto c = Interpretar(archivo, 0, ruta);
   if (!c) return c.Falla();
   if (!c.Dato().Dano.empty()) return captura::Fallo{EILSEQ, ruta.string() + ": " + c.Dato().Dano};
-  Tramos tramos = c.Dato().Nuevo ? std::move(*c.Dato().Nuevo)
-                                 : TramosDe(std::string_view(todo.Dato()).substr(kCabecera), 0,
-                                            c.Dato().Indice, c.Dato().Base);
+  Tramos tramos;
+  if (c.Dato().Nuevo) {
+    tramos = std::move(*c.Dato().Nuevo);
+  } else {
+    auto leidos = TramosDe(c.Dato().Indice, c.Dato().Base,
+                           [&](uint64_t o, size_t n) { return archivo.Ver(kCabecera + o, n); });
+    if (!leidos) return leidos.Falla();
+    tramos = std::move(leidos.Dato());
+  }
   if (tramos.empty()) tramos.push_back({c.Dato().Base, {}});
   return tramos;
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -238,6 +239,36 @@ TEST(DiarioRecepcion, UnRegistroDanadoSoloPierdeSusBytes) {
     }
     EXPECT_THAT(CopiasAparte(dir), testing::ElementsAre(archivo));
   }
+}
+
+// A journal larger than the window it is read through at start: a damaged
+// record astride a window's edge costs only its bytes, the records after it
+// come back whole with their positions.
+TEST(DiarioRecepcion, UnDiarioGrandeSeLeePorTrozos) {
+  DirectorioPrueba dir;
+  constexpr size_t kLargo = 100'000;
+  constexpr size_t kRegistros = 90;  // two windows and more
+  {
+    auto diario = Abrir(dir.Ruta(), uint64_t{1} << 40);
+    for (size_t i = 0; i < kRegistros; ++i) Agregar(*diario, BytesDesde(i * kLargo, kLargo));
+  }
+  const auto ruta = dir.Ruta(DiarioRecepcion::kArchivo);
+  constexpr size_t kRegistroDanado = 41;  // holds the first window's end
+  {
+    std::fstream archivo(ruta, std::ios::in | std::ios::out | std::ios::binary);
+    archivo.seekp(24 + kRegistroDanado * (20 + kLargo) + 20 + 500);
+    archivo.put('\x7f');
+  }
+  auto diario = Abrir(dir.Ruta());
+  ASSERT_TRUE(diario && diario->Dano());
+  auto tramos = diario->Recuperar();
+  ASSERT_TRUE(tramos);
+  EXPECT_THAT(
+      tramos.Dato(),
+      testing::ElementsAre(EsRecuperado(0, BytesDesde(0, kRegistroDanado * kLargo)),
+                           EsRecuperado((kRegistroDanado + 1) * kLargo,
+                                        BytesDesde((kRegistroDanado + 1) * kLargo,
+                                                   (kRegistros - kRegistroDanado - 1) * kLargo))));
 }
 
 // Its header damaged on disk (a flipped bit in the base): the records still
