@@ -1,7 +1,6 @@
 #include "resguardo/GestorPendientes.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -56,6 +55,7 @@ GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& c
       crearTelefono_(std::move(crearTelefono)),
       reloj_(std::move(reloj)),
       proximo_(reloj_()) {  // lines kept from an earlier run are due at once
+  if (cola_.Dano()) bitacora_.ArchivoDanado(*cola_.Dano());
   VigilarArchivo();
 }
 
@@ -266,13 +266,7 @@ captura::Resultado<bool> GestorPendientes::Resolver(
 // recovered and failed anew.
 void GestorPendientes::VigilarArchivo() {
   const auto& estado = cola_.EstadoArchivo();
-  if (!estado && !archivoFallido_) {
-    if (estado.Falla().Numero == EILSEQ) {
-      bitacora_.ArchivoDanado(estado.Falla());
-    } else {
-      bitacora_.ArchivoNoGuardado(estado.Falla());
-    }
-  }
+  if (!estado && !archivoFallido_) bitacora_.ArchivoNoGuardado(estado.Falla());
   archivoFallido_ = !estado;
 }
 

@@ -331,7 +331,7 @@ TEST_F(Gestor, UnRegistroDanadoNoImpideRegistrarLosDemas) {
   datos[8 + 20] ^= 0x10;  // past the file's header, in the first record's line
   DirectorioPrueba::Escribir(ruta, datos);
   Reabrir();
-  EXPECT_FALSE(cola->EstadoArchivo());
+  EXPECT_TRUE(cola->Dano());
   EXPECT_EQ(gestor->Pendientes(), 2u);
   tel.Sanar("Crea");
   gestor->Reintentar();

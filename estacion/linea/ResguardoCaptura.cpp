@@ -92,7 +92,7 @@ void ResguardoCaptura::VigilarDiario() {
 std::string ResguardoCaptura::Resumen() const {
   std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
                       "   Apartadas: " + std::to_string(Aparcadas());
-  if (!gestor_.Cola().EstadoArchivo())
+  if (!gestor_.Cola().EstadoArchivo() || gestor_.Cola().Dano())
     texto += "   Archivo de pendientes: ver registro del sistema";
   if (diario_ && diario_->Dano()) texto += "   Diario de recepcion: ver registro del sistema";
   if (!diario_) {
