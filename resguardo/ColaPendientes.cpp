@@ -25,7 +25,9 @@ namespace {
 constexpr std::string_view kCabecera = "SNTLPND1";
 constexpr uint8_t kPoner = 1;           // payload: the whole line (files of earlier versions)
 constexpr uint8_t kQuitar = 2;          // payload: its Id
-constexpr uint8_t kPonerConAvance = 3;  // payload: the whole line, then what it learned
+constexpr uint8_t kPonerConAvance = 3;  // the same, then what it learned (earlier versions)
+// The whole line with its arrival time, what it learned and whose the charge is.
+constexpr uint8_t kPonerConLlegada = 4;
 constexpr uint8_t kConTarifa = 1;
 constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
@@ -58,7 +60,8 @@ class Escritor {
         .Numero(h.ReservaId)
         .Numero(h.HabitacionId)
         .Numero(static_cast<uint8_t>(a.Cargo))
-        .Numero(static_cast<uint8_t>(a.Llamada));
+        .Numero(static_cast<uint8_t>(a.Llamada))
+        .Numero(static_cast<uint8_t>(a.Reserva_));
   }
   Escritor& Falla(const std::optional<Fallo>& f) {
     Numero(static_cast<uint8_t>(f.has_value()));
@@ -110,7 +113,7 @@ class Lector {
     p = static_cast<AvanceRegistro::Paso>(v);
     return true;
   }
-  bool Avance(AvanceRegistro& a) {
+  bool Avance(AvanceRegistro& a, bool conReserva) {
     uint8_t conocido = 0;
     AvanceRegistro::Tarifa t;
     AvanceRegistro::Habitacion h;
@@ -121,6 +124,12 @@ class Lector {
     }
     if (conocido & kConTarifa) a.Tarifa_ = t;
     if (conocido & kConHabitacion) a.Habitacion_ = h;
+    uint8_t reserva = 0;
+    if (conReserva &&
+        (!Numero(reserva) || reserva > static_cast<uint8_t>(AvanceRegistro::Reserva::Descartada))) {
+      return false;
+    }
+    a.Reserva_ = static_cast<AvanceRegistro::Reserva>(reserva);
     return true;
   }
   bool Falla(std::optional<Fallo>& f) {
@@ -141,7 +150,7 @@ class Lector {
 
 std::string Poner(const LineaPendiente& l) {
   Escritor e;
-  e.Numero(kPonerConAvance)
+  e.Numero(kPonerConLlegada)
       .Numero(l.Id)
       .Numero(static_cast<uint8_t>(l.Situacion))
       .Numero(l.Intentos)
@@ -289,6 +298,7 @@ std::optional<std::size_t> LeerCambios(Trozos& t,
 ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
 
 void ColaPendientes::Cargar() {
+  cargada_ = std::time(nullptr);
   const Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
   if (!f.Valido() && errno == ENOENT) {
     estadoArchivo_ = Reescribir();
@@ -357,14 +367,17 @@ bool ColaPendientes::Aplicar(std::string_view carga) {
     return true;
   }
   uint8_t situacion = 0;
-  if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
-      !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
-      !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
+  if ((tipo != kPoner && tipo != kPonerConAvance && tipo != kPonerConLlegada) ||
+      !l.Numero(situacion) || !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) ||
+      !l.Numero(linea.UltimoIntento) || !l.Falla(linea.PrimerFallo) ||
+      !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
     return false;
   }
   // A line kept by an earlier version: nothing is known of what it posted.
   if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
-  if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) return false;
+  if (tipo != kPoner && !l.Avance(linea.Avance, tipo == kPonerConLlegada)) return false;
+  // Earlier versions kept the time of the first failure, not the arrival.
+  if (tipo != kPonerConLlegada) linea.Recibida = cargada_;
   linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
                         ? LineaPendiente::Estado::Aparcada
                         : LineaPendiente::Estado::Pendiente;

@@ -21,12 +21,19 @@ struct LineaPendiente {
   std::string Linea;  // the line's bytes as received
   Estado Situacion = Estado::Pendiente;
   uint32_t Intentos = 0;  // failed attempts
-  int64_t Recibida = 0;   // seconds since the epoch
+  // When it arrived, seconds since the epoch; a line kept by an earlier
+  // version, which kept no arrival, counts as arrived when it was loaded.
+  int64_t Recibida = 0;
   int64_t UltimoIntento = 0;
   std::optional<captura::Fallo> PrimerFallo;
   std::optional<captura::Fallo> UltimoFallo;
   // What its attempts learned and posted.
   AvanceRegistro Avance;
+
+  // Parked with its call stored: the charge waits for the operator.
+  bool CargoAConfirmar() const {
+    return Situacion == Estado::Aparcada && Avance.Reserva_ == AvanceRegistro::Reserva::AConfirmar;
+  }
 };
 
 // The kept lines, in a file of the program's directory. Every change is on
@@ -89,4 +96,5 @@ class ColaPendientes {
   // The file found wrong, to be kept aside before it is ever replaced.
   std::optional<Apartado> apartar_;
   std::string aparte_;
+  int64_t cargada_ = 0;  // when the file was loaded
 };

@@ -56,6 +56,7 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
     l.Avance.Tarifa_ = AvanceRegistro::Tarifa{0.3f, -1.25f, 42, -7};
     l.Avance.Habitacion_ = AvanceRegistro::Habitacion{900, 15};
     l.Avance.Cargo = AvanceRegistro::Paso::Dudoso;
+    l.Avance.Reserva_ = AvanceRegistro::Reserva::AConfirmar;
     cola.Actualizar(l);
     cola.Quitar(quitada);
     EXPECT_EQ(cola.Pendientes(), 1u);
@@ -79,14 +80,16 @@ TEST_F(Cola, LoGuardadoVuelveTalCualAlReabrir) {
   EXPECT_EQ(l.Avance.Habitacion_, (AvanceRegistro::Habitacion{900, 15}));
   EXPECT_EQ(l.Avance.Cargo, AvanceRegistro::Paso::Dudoso);
   EXPECT_EQ(l.Avance.Llamada, AvanceRegistro::Paso::Pendiente);
+  EXPECT_TRUE(l.CargoAConfirmar());
   EXPECT_FALSE(cola.Lineas().begin()->second.PrimerFallo);
   EXPECT_EQ(cola.Lineas().begin()->second.Avance, AvanceRegistro{});
   // Numbering goes on after the highest ever given, removed ones included.
   EXPECT_GT(cola.Agregar(Nueva("nueva")).Id, aparcada);
 }
 
-// A line kept by the earlier version, which kept nothing of what it learned:
-// every row of it is looked up before it is posted.
+// A line kept by the earlier version, which kept nothing of what it learned
+// nor when it came: every row of it is looked up before it is posted, and it
+// counts as arrived when loaded.
 TEST_F(Cola, UnaLineaDeLaVersionAnteriorSeCompruebaEntera) {
   const std::string anterior(
       "\x53\x4E\x54\x4C\x50\x4E\x44\x31\x29\x00\x00\x00\xD4\xF4\xF0\xB4\x01\x07\x00\x00\x00"
@@ -94,11 +97,13 @@ TEST_F(Cola, UnaLineaDeLaVersionAnteriorSeCompruebaEntera) {
       "\x00\x00\x00\x00\x00\x00\x05\x00\x00\x00\x76\x69\x65\x6A\x61",
       57);
   std::ofstream(ruta, std::ios::binary) << anterior;
+  const int64_t antes = std::time(nullptr);
   ColaPendientes cola(ruta);
   ASSERT_TRUE(cola.EstadoArchivo());
   ASSERT_EQ(Textos(cola), std::vector<std::string>{"vieja"});
   EXPECT_EQ(cola.Lineas().at(7).Intentos, 2u);
   EXPECT_EQ(cola.Lineas().at(7).Avance, AvanceRegistro::Desconocido());
+  EXPECT_GE(cola.Lineas().at(7).Recibida, antes);
 }
 
 TEST_F(Cola, UnaEscrituraCortadaSoloPierdeElCambioQueNoTermino) {
