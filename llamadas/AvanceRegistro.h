@@ -25,11 +25,21 @@ struct AvanceRegistro {
     int32_t HabitacionId = 0;
     bool operator==(const Habitacion&) const = default;
   };
+  // Whose the charge is. A room looked up long after the call came may have
+  // a new guest: the call is then stored without the reservation, and the
+  // charge to the one found waits for the operator.
+  enum class Reserva : uint8_t {
+    AlDia = 0,       // looked up in time: the charge goes to it by itself
+    AConfirmar = 1,  // looked up late: the charge waits
+    Confirmada = 2,  // the operator posts the charge to it
+    Descartada = 3,  // the operator dropped the charge
+  };
 
   std::optional<Tarifa> Tarifa_;
   std::optional<Habitacion> Habitacion_;
   Paso Cargo = Paso::Pendiente;
   Paso Llamada = Paso::Pendiente;
+  Reserva Reserva_ = Reserva::AlDia;
 
   // A call of which nothing is known: received before a crash, it may have
   // been posted whole or in part.

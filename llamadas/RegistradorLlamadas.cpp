@@ -14,6 +14,7 @@ using captura::Recordset;
 using captura::Resultado;
 using captura::Valor;
 using Paso = AvanceRegistro::Paso;
+using Reserva = AvanceRegistro::Reserva;
 
 namespace {
 
@@ -141,7 +142,9 @@ ResumenRegistro RegistradorLlamadas::RegistrarLlamada(const RegistroLlamada& reg
     if (Transitorio(s)) return s;
     s.Avance.Habitacion_ = habitacion;
   }
-  Cargar(registro, telefono, dudas, s);
+  ComprobarATiempo(registro, telefono, dudas, s);
+  if (Transitorio(s)) return s;
+  if (s.Avance.Reserva_ != Reserva::AConfirmar) Cargar(registro, telefono, dudas, s);
   if (modo == ModoRegistro::Reposicion && Transitorio(s)) return s;
   Guardar(registro, telefono, dudas, s);
   return s;
@@ -149,7 +152,7 @@ ResumenRegistro RegistradorLlamadas::RegistrarLlamada(const RegistroLlamada& reg
 
 std::optional<ArgsCrearDetalle> RegistradorLlamadas::FilaCargo(const RegistroLlamada& r,
                                                                const AvanceRegistro& a) {
-  if (!a.Tarifa_ || !a.Habitacion_) return std::nullopt;
+  if (!a.Tarifa_ || !a.Habitacion_ || a.Reserva_ == Reserva::Descartada) return std::nullopt;
   const auto& t = *a.Tarifa_;
   const auto& h = *a.Habitacion_;
   const Importe importe = Cuantificar(r, t.PrecioVenta);
@@ -182,13 +185,15 @@ std::optional<ArgsCrea> RegistradorLlamadas::FilaLlamada(const RegistroLlamada& 
   const auto& h = *a.Habitacion_;
   // The call table holds the currency as a byte.
   if (t.MonedaId < 0 || t.MonedaId > UINT8_MAX) return std::nullopt;
+  // Looked up late, the reservation may be the next guest's.
+  const int32_t reserva = a.Reserva_ == Reserva::AlDia ? h.ReservaId : 0;
   return ArgsCrea{Utf8DesdeLatin1(Recortar(r.Anexo)),
                   Utf8DesdeLatin1(r.Discado),
                   r.FechaLlamada,
                   r.HoraLlamada,
                   Utf8DesdeLatin1(r.Tiempo),
                   Utf8DesdeLatin1(r.Codigo),
-                  h.ReservaId,
+                  reserva,
                   h.HabitacionId,
                   t.PrecioVenta,
                   t.PrecioCosto,
@@ -270,6 +275,24 @@ void RegistradorLlamadas::BuscarReserva(const RegistroLlamada& r, captura::_Tele
   }
   v.ReservaId = reserva;
   v.HabitacionId = habitacion;
+}
+
+// A call that may have been stored before the station stopped was looked up
+// then: stored with the reservation found now, that look-up was in time and
+// found the same guest, so the charge is no longer in doubt.
+void RegistradorLlamadas::ComprobarATiempo(const RegistroLlamada& r, captura::_Telefono& t,
+                                           const ComprobarDudas& dudas, ResumenRegistro& s) {
+  if (s.Avance.Reserva_ != Reserva::AConfirmar || s.Avance.Llamada != Paso::Dudoso) return;
+  AvanceRegistro aTiempo = s.Avance;
+  aTiempo.Reserva_ = Reserva::AlDia;
+  const auto fila = FilaLlamada(r, aTiempo);
+  if (!fila) return;
+  auto guardada = Guardado(kLlamada, dudas.Llamada, t, *fila);
+  if (!guardada) {
+    Anotar(s, PasoTelefono::ContarLlamadas, guardada.Falla());
+  } else if (guardada.Dato()) {
+    s.Avance.Reserva_ = Reserva::AlDia;
+  }
 }
 
 void RegistradorLlamadas::Cargar(const RegistroLlamada& r, captura::_Telefono& t,

@@ -39,6 +39,8 @@ class RegistradorLlamadas {
   // the summary, and the next one runs. A look-up that fails on a database
   // that does not answer ends the call instead: nothing is stored with the
   // values it did not learn, and the summary's Avance says what it did learn.
+  // A reservation to be confirmed (see AvanceRegistro::Reserva) posts no
+  // charge and stores the call without it.
   ResumenRegistro RegistrarLlamada(const RegistroLlamada& registro, captura::_Telefono& telefono,
                                    ModoRegistro modo = ModoRegistro::Normal,
                                    const AvanceRegistro& previo = {},
@@ -60,6 +62,8 @@ class RegistradorLlamadas {
   void BuscarPrefijo(const std::string& discado, AvanceRegistro::Tarifa& v);
   static void BuscarReserva(const RegistroLlamada& r, captura::_Telefono& t,
                             AvanceRegistro::Habitacion& v, ResumenRegistro& s);
+  static void ComprobarATiempo(const RegistroLlamada& r, captura::_Telefono& t,
+                               const ComprobarDudas& dudas, ResumenRegistro& s);
   static void Cargar(const RegistroLlamada& r, captura::_Telefono& t, const ComprobarDudas& dudas,
                      ResumenRegistro& s);
   static void Guardar(const RegistroLlamada& r, captura::_Telefono& t, const ComprobarDudas& dudas,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -81,12 +82,38 @@ std::string NombreAparte(const std::string& ruta) {
   return nombre;
 }
 
-captura::Estado Copiar(std::string_view bytes, const std::string& ruta) {
+namespace {
+
+captura::Estado CrearCopia(const std::string& ruta,
+                           const std::function<captura::Estado(const Descriptor&)>& llenar) {
   const Descriptor f(::open(ruta.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (!f.Valido()) return FalloSistema(errno, ruta);
-  if (auto e = EscribirEn(f, bytes, 0, ruta); !e) return e;
+  if (auto e = llenar(f); !e) return e;
   if (::fsync(f.fd()) != 0) return FalloSistema(errno, ruta);
   return SincronizarDirectorio(std::filesystem::path(ruta).parent_path());
+}
+
+}  // namespace
+
+captura::Estado Copiar(std::string_view bytes, const std::string& ruta) {
+  return CrearCopia(ruta, [&](const Descriptor& f) { return EscribirEn(f, bytes, 0, ruta); });
+}
+
+captura::Estado CopiarArchivo(const Descriptor& origen, const std::filesystem::path& rutaOrigen,
+                              const std::string& ruta) {
+  return CrearCopia(ruta, [&](const Descriptor& f) -> captura::Estado {
+    struct stat info {};
+    if (::fstat(origen.fd(), &info) != 0) return FalloSistema(errno, rutaOrigen.string());
+    const auto total = static_cast<uint64_t>(info.st_size);
+    std::string pieza;
+    for (uint64_t hecho = 0; hecho < total; hecho += pieza.size()) {
+      pieza.clear();
+      auto leido = LeerDe(origen, hecho, std::min(kPieza, total - hecho), pieza, rutaOrigen);
+      if (!leido) return leido;
+      if (auto e = EscribirEn(f, pieza, hecho, ruta); !e) return e;
+    }
+    return {};
+  });
 }
 
 // splitmix64's finaliser: every bit of the number moves about half the bits

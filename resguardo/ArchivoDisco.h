@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,9 +27,15 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio);
 // A free name beside the file for a damaged copy of it, by the local time:
 // "pendientes.dat.danado-AAAAMMDD-HHMMSS".
 std::string NombreAparte(const std::string& ruta);
+// Files are read in pieces of this size, so a large one never sits whole in memory.
+inline constexpr uint64_t kPieza = 64 * 1024;
+
 // A new file with these bytes, readable by its owner only, on disk (with its
 // directory entry) before this returns.
 captura::Estado Copiar(std::string_view bytes, const std::string& ruta);
+// The same with every byte of an open file, read in pieces.
+captura::Estado CopiarArchivo(const Descriptor& origen, const std::filesystem::path& rutaOrigen,
+                              const std::string& ruta);
 
 // Every byte of an open file, from its start.
 captura::Resultado<std::string> LeerTodo(const Descriptor& archivo,

@@ -29,6 +29,10 @@ std::string Bitacora::TextoLinea(std::string_view linea) {
   return Utf8DesdeLatin1(limpia);
 }
 
+std::string Bitacora::ConLinea(const std::string& texto, std::string_view linea) {
+  return texto + " | línea: " + TextoLinea(linea);
+}
+
 std::string Bitacora::TextoFallo(const captura::Fallo& fallo) {
   char numero[48];
   std::snprintf(numero, sizeof numero, "error %d (0x%08X): ", fallo.Numero,
@@ -78,6 +82,27 @@ void Bitacora::DiarioNoGuardado(const captura::Fallo& fallo) {
 void Bitacora::Devuelta(std::string_view linea) {
   Escribir(LOG_NOTICE,
            "Llamada apartada devuelta a la cola por el operador | línea: " + TextoLinea(linea));
+}
+
+void Bitacora::CargoAConfirmar(std::string_view linea, int32_t reserva) {
+  Escribir(LOG_WARNING, ConLinea("Cargo apartado, reserva a confirmar: la habitación se buscó "
+                                 "pasado el límite de MinutosCargoAutomatico y la reserva "
+                                 "hallada, " +
+                                     std::to_string(reserva) +
+                                     ", puede ser de otro huésped; la llamada queda registrada "
+                                     "sin reserva (Ctrl+L: Cargar o Descartar cargo)",
+                                 linea));
+}
+
+void Bitacora::CargoConfirmado(std::string_view linea, int32_t reserva) {
+  Escribir(LOG_NOTICE,
+           ConLinea("Cargo a la reserva " + std::to_string(reserva) + " confirmado por el operador",
+                    linea));
+}
+
+void Bitacora::CargoDescartado(std::string_view linea) {
+  Escribir(LOG_NOTICE,
+           ConLinea("Cargo descartado por el operador; la llamada queda registrada", linea));
 }
 
 void Bitacora::Inicio(std::string_view detalle) {

@@ -40,6 +40,12 @@ class Bitacora {
   void DiarioNoGuardado(const captura::Fallo& fallo);
   // A parked line sent back to the queue by the operator.
   void Devuelta(std::string_view linea);
+  // A call stored without its reservation, looked up too late to be sure of
+  // the guest: the charge to the one found waits for the operator.
+  void CargoAConfirmar(std::string_view linea, int32_t reserva);
+  // The operator's answer for such a charge.
+  void CargoConfirmado(std::string_view linea, int32_t reserva);
+  void CargoDescartado(std::string_view linea);
 
   // The station started (with what it runs on) or stopped.
   void Inicio(std::string_view detalle);
@@ -70,6 +76,7 @@ class Bitacora {
   static std::string TextoFallo(const captura::Fallo& fallo);
 
  private:
+  static std::string ConLinea(const std::string& texto, std::string_view linea);
   void Escribir(int prioridad, const std::string& mensaje);
 
   Sumidero sumidero_;

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "resguardo/ArchivoDisco.h"
 
@@ -23,7 +25,9 @@ namespace {
 constexpr std::string_view kCabecera = "SNTLPND1";
 constexpr uint8_t kPoner = 1;           // payload: the whole line (files of earlier versions)
 constexpr uint8_t kQuitar = 2;          // payload: its Id
-constexpr uint8_t kPonerConAvance = 3;  // payload: the whole line, then what it learned
+constexpr uint8_t kPonerConAvance = 3;  // the same, then what it learned (earlier versions)
+// The whole line with its arrival time, what it learned and whose the charge is.
+constexpr uint8_t kPonerConLlegada = 4;
 constexpr uint8_t kConTarifa = 1;
 constexpr uint8_t kConHabitacion = 2;
 constexpr std::size_t kMaximoCambio = 1 << 20;
@@ -56,7 +60,8 @@ class Escritor {
         .Numero(h.ReservaId)
         .Numero(h.HabitacionId)
         .Numero(static_cast<uint8_t>(a.Cargo))
-        .Numero(static_cast<uint8_t>(a.Llamada));
+        .Numero(static_cast<uint8_t>(a.Llamada))
+        .Numero(static_cast<uint8_t>(a.Reserva_));
   }
   Escritor& Falla(const std::optional<Fallo>& f) {
     Numero(static_cast<uint8_t>(f.has_value()));
@@ -108,7 +113,7 @@ class Lector {
     p = static_cast<AvanceRegistro::Paso>(v);
     return true;
   }
-  bool Avance(AvanceRegistro& a) {
+  bool Avance(AvanceRegistro& a, bool conReserva) {
     uint8_t conocido = 0;
     AvanceRegistro::Tarifa t;
     AvanceRegistro::Habitacion h;
@@ -119,6 +124,12 @@ class Lector {
     }
     if (conocido & kConTarifa) a.Tarifa_ = t;
     if (conocido & kConHabitacion) a.Habitacion_ = h;
+    uint8_t reserva = 0;
+    if (conReserva &&
+        (!Numero(reserva) || reserva > static_cast<uint8_t>(AvanceRegistro::Reserva::Descartada))) {
+      return false;
+    }
+    a.Reserva_ = static_cast<AvanceRegistro::Reserva>(reserva);
     return true;
   }
   bool Falla(std::optional<Fallo>& f) {
@@ -139,7 +150,7 @@ class Lector {
 
 std::string Poner(const LineaPendiente& l) {
   Escritor e;
-  e.Numero(kPonerConAvance)
+  e.Numero(kPonerConLlegada)
       .Numero(l.Id)
       .Numero(static_cast<uint8_t>(l.Situacion))
       .Numero(l.Intentos)
@@ -176,101 +187,172 @@ void SincronizarDirectorio(const std::string& ruta) {
 }
 }  // namespace
 
-ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
-
-void ColaPendientes::Cargar() {
-  std::string datos;
-  {
-    Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!f.Valido() && errno != ENOENT) {
-      estadoArchivo_ = FalloSistema("cannot open", ruta_);
-      return;
-    }
-    if (f.Valido()) {
-      auto leidos = archivo_disco::LeerTodo(f, ruta_);
-      if (!leidos) {
-        estadoArchivo_ = archivo_disco::FalloSistema(leidos.Falla().Numero, "cannot read " + ruta_);
-        return;
-      }
-      datos = std::move(leidos.Dato());
-    }
-  }
-  if (datos.empty()) {
-    Contar();
-    estadoArchivo_ = Reescribir();
-    return;
-  }
-  const auto danados = Leer(datos);
-  if (!danados) {
-    // Not a queue file: kept aside for a person to look at, never overwritten.
-    const std::string aparte = archivo_disco::NombreAparte(ruta_);
-    if (std::rename(ruta_.c_str(), aparte.c_str()) != 0) {
-      estadoArchivo_ = FalloSistema("cannot move aside the unreadable", ruta_);
-      return;
-    }
-    estadoArchivo_ = Fallo{EILSEQ, ruta_ + " was not a queue file; moved to " + aparte};
-  } else if (*danados > 0) {
-    // The file as it was, for a person to recover by hand what could not be read.
-    const std::string copia = archivo_disco::NombreAparte(ruta_);
-    if (auto e = archivo_disco::Copiar(datos, copia); !e) {
-      estadoArchivo_ = e;
-      return;  // never rewritten without its copy
-    }
-    estadoArchivo_ =
-        Fallo{EILSEQ, ruta_ + " was damaged: " + std::to_string(*danados) +
-                          " bytes could not be read; the file as it was is kept at " + copia};
-  }
-  Contar();
-  // Starts from a clean file: no torn tail, no dead changes.
-  const Estado escrito = Reescribir();
-  if (!escrito || estadoArchivo_) estadoArchivo_ = escrito;
-}
-
 namespace {
 
-// One change at the start of the data: its payload, or nothing when no
-// whole change with a good checksum starts there.
-std::optional<std::string_view> Cambio(std::string_view datos) {
-  if (datos.size() < 8) return std::nullopt;
-  Lector marco(datos.substr(0, 8));
-  uint32_t largo = 0, crc = 0;
-  marco.Numero(largo);
-  marco.Numero(crc);
+// A file read forward in pieces: what is held is at most the change being
+// read and one piece, however large the file.
+class Trozos {
+ public:
+  Trozos(const Descriptor& archivo, uint64_t tamano, const std::string& ruta)
+      : archivo_(archivo), tamano_(tamano), ruta_(ruta) {}
+
+  // The bytes from the current place on, at least `largo` of them unless
+  // the file ends first or cannot be read (Fallo says why).
+  std::string_view Ver(std::size_t largo) {
+    const std::size_t hay = buffer_.size() - inicio_;
+    if (hay < largo && leido_ < tamano_ && !fallo_) {
+      buffer_.erase(0, inicio_);
+      inicio_ = 0;
+      const uint64_t pedir =
+          std::min(tamano_ - leido_, std::max<uint64_t>(largo - hay, archivo_disco::kPieza));
+      if (auto e = archivo_disco::LeerDe(archivo_, leido_, pedir, buffer_, ruta_); !e) {
+        fallo_ = e.Falla();
+      } else {
+        leido_ += pedir;
+      }
+    }
+    return std::string_view(buffer_).substr(inicio_, largo);
+  }
+  // Past bytes that Ver gave.
+  void Avanzar(std::size_t n) { inicio_ += n; }
+  // Bytes from the current place to the end of the file.
+  uint64_t Resto() const { return tamano_ - leido_ + (buffer_.size() - inicio_); }
+  const std::optional<Fallo>& Falla() const { return fallo_; }
+
+ private:
+  const Descriptor& archivo_;
+  const uint64_t tamano_;
+  const std::string& ruta_;
+  std::string buffer_;
+  std::size_t inicio_ = 0;
+  uint64_t leido_ = 0;
+  std::optional<Fallo> fallo_;
+};
+
+// The length a change at the current place says it has, when it has one.
+std::optional<uint32_t> Largo(Trozos& t, uint32_t& crc) {
+  const std::string_view marco = t.Ver(8);
+  if (marco.size() < 8) return std::nullopt;
+  Lector l(marco);
+  uint32_t largo = 0;
+  l.Numero(largo);
+  l.Numero(crc);
   // Every change holds at least its kind and an Id (and a run of zeros,
   // an empty payload with checksum 0, is no change).
-  if (largo < kMinimoCambio || largo > kMaximoCambio || datos.size() - 8 < largo) {
-    return std::nullopt;
-  }
-  const std::string_view carga = datos.substr(8, largo);
+  if (largo < kMinimoCambio || largo > kMaximoCambio) return std::nullopt;
+  return largo;
+}
+
+// One change at the current place: its payload, or nothing when no whole
+// change with a good checksum starts there.
+std::optional<std::string_view> Cambio(Trozos& t) {
+  uint32_t crc = 0;
+  const auto largo = Largo(t, crc);
+  if (!largo) return std::nullopt;
+  const std::string_view todo = t.Ver(8 + std::size_t{*largo});
+  if (todo.size() < 8 + std::size_t{*largo}) return std::nullopt;
+  const std::string_view carga = todo.substr(8);
   if (archivo_disco::Crc32(carga) != crc) return std::nullopt;
   return carga;
 }
 
-}  // namespace
+// A change the end of the file cuts short: a write that never finished.
+bool Cortado(Trozos& t) {
+  if (t.Resto() < 8) return true;
+  uint32_t crc = 0;
+  const auto largo = Largo(t, crc);
+  return largo && 8 + uint64_t{*largo} > t.Resto();
+}
 
 // Replays the changes. A change that does not hold (its checksum or its
 // length is damaged) costs only itself: the reading goes on at the next
-// place where a whole change starts. A torn tail (a write cut short) ends
-// the changes. Nothing when the file is not a queue file at all; else the
-// damaged bytes skipped before the tail.
-std::optional<std::size_t> ColaPendientes::Leer(std::string_view datos) {
-  if (!datos.starts_with(kCabecera)) return std::nullopt;
-  datos.remove_prefix(kCabecera.size());
-  std::size_t danados = 0;
-  while (!datos.empty()) {
-    auto carga = Cambio(datos);
-    std::size_t salto = 1;
-    while (!carga && salto < datos.size()) carga = Cambio(datos.substr(salto++));
-    if (!carga) break;  // the tail
-    if (carga->data() != datos.data() + 8) {
-      const auto inicio = static_cast<std::size_t>(carga->data() - 8 - datos.data());
-      danados += inicio;
-      datos.remove_prefix(inicio);
+// place where a whole change starts. Only a change cut short at the end is
+// a torn write, which ends the changes; any other bytes that hold no change
+// are damage. Nothing when the file is not a queue file at all; else the
+// damaged bytes.
+std::optional<std::size_t> LeerCambios(Trozos& t,
+                                       const std::function<bool(std::string_view)>& aplicar) {
+  if (t.Resto() == 0) return 0;  // created, never written
+  if (t.Ver(kCabecera.size()) != kCabecera) return std::nullopt;
+  t.Avanzar(kCabecera.size());
+  std::size_t danados = 0, saltados = 0;
+  bool cortado = false;
+  while (t.Resto() > 0 && !t.Falla()) {
+    const auto carga = Cambio(t);
+    if (!carga) {
+      if (t.Falla()) break;
+      if (saltados++ == 0) cortado = Cortado(t);
+      t.Avanzar(1);
+      continue;
     }
-    datos.remove_prefix(8 + carga->size());
-    if (!Aplicar(*carga)) danados += 8 + carga->size();
+    danados += saltados;
+    saltados = 0;
+    if (!aplicar(*carga)) danados += 8 + carga->size();
+    t.Avanzar(8 + carga->size());
   }
-  return danados;
+  return cortado ? danados : danados + saltados;
+}
+
+}  // namespace
+
+ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Cargar(); }
+
+void ColaPendientes::Cargar() {
+  cargada_ = std::time(nullptr);
+  const Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!f.Valido() && errno == ENOENT) {
+    estadoArchivo_ = Reescribir();
+    return;
+  }
+  struct stat info {};
+  if (!f.Valido() || ::fstat(f.fd(), &info) != 0) {
+    Danado(FalloSistema("cannot read", ruta_).Descripcion, Apartado::Mover);
+    return;
+  }
+  Trozos trozos(f, static_cast<uint64_t>(info.st_size), ruta_);
+  const auto danados =
+      LeerCambios(trozos, [this](std::string_view carga) { return Aplicar(carga); });
+  Contar();
+  if (trozos.Falla()) {
+    // What was read before the failure is kept; the rest is for a person.
+    Danado("cannot read " + trozos.Falla()->Descripcion, Apartado::Mover);
+  } else if (!danados) {
+    Danado(ruta_ + " was not a queue file", Apartado::Mover);
+  } else if (*danados > 0) {
+    Danado(ruta_ + " was damaged: " + std::to_string(*danados) + " bytes could not be read",
+           Apartado::Copiar);
+  } else {
+    // Starts from a clean file: no torn tail, no dead changes.
+    estadoArchivo_ = Reescribir();
+  }
+}
+
+// The queue goes on in a new file once the old one is kept aside.
+void ColaPendientes::Danado(const std::string& que, Apartado como) {
+  apartar_ = como;
+  estadoArchivo_ = Reescribir();
+  dano_ = Fallo{EILSEQ, que + (apartar_ ? "; it could not be kept aside: " +
+                                              estadoArchivo_.Falla().Descripcion
+                                        : "; the file as it was is kept at " + aparte_)};
+}
+
+// A person may recover by hand what could not be read: the file is never
+// replaced before it is kept.
+Estado ColaPendientes::GuardarAparte() {
+  const std::string aparte = archivo_disco::NombreAparte(ruta_);
+  if (*apartar_ == Apartado::Mover) {
+    if (::rename(ruta_.c_str(), aparte.c_str()) != 0) {
+      return FalloSistema("cannot move aside", ruta_);
+    }
+    SincronizarDirectorio(ruta_);
+  } else {
+    const Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!f.Valido()) return FalloSistema("cannot open", ruta_);
+    if (auto e = archivo_disco::CopiarArchivo(f, ruta_, aparte); !e) return e;
+  }
+  apartar_.reset();
+  aparte_ = aparte;
+  return {};
 }
 
 // False when the change is not one this version knows.
@@ -285,14 +367,17 @@ bool ColaPendientes::Aplicar(std::string_view carga) {
     return true;
   }
   uint8_t situacion = 0;
-  if ((tipo != kPoner && tipo != kPonerConAvance) || !l.Numero(situacion) ||
-      !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) || !l.Numero(linea.UltimoIntento) ||
-      !l.Falla(linea.PrimerFallo) || !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
+  if ((tipo != kPoner && tipo != kPonerConAvance && tipo != kPonerConLlegada) ||
+      !l.Numero(situacion) || !l.Numero(linea.Intentos) || !l.Numero(linea.Recibida) ||
+      !l.Numero(linea.UltimoIntento) || !l.Falla(linea.PrimerFallo) ||
+      !l.Falla(linea.UltimoFallo) || !l.Texto(linea.Linea)) {
     return false;
   }
   // A line kept by an earlier version: nothing is known of what it posted.
   if (tipo == kPoner) linea.Avance = AvanceRegistro::Desconocido();
-  if (tipo == kPonerConAvance && !l.Avance(linea.Avance)) return false;
+  if (tipo != kPoner && !l.Avance(linea.Avance, tipo == kPonerConLlegada)) return false;
+  // Earlier versions kept the time of the first failure, not the arrival.
+  if (tipo != kPonerConLlegada) linea.Recibida = cargada_;
   linea.Situacion = situacion == static_cast<uint8_t>(LineaPendiente::Estado::Aparcada)
                         ? LineaPendiente::Estado::Aparcada
                         : LineaPendiente::Estado::Pendiente;
@@ -360,6 +445,9 @@ Estado ColaPendientes::Escribir(const std::string& datos) {
 // crash at any point leaves one whole file or the other.
 Estado ColaPendientes::Reescribir() {
   fd_.Cerrar();
+  if (apartar_) {
+    if (auto e = GuardarAparte(); !e) return e;
+  }
   const std::string temporal = ruta_ + ".nuevo";
   fd_ = Descriptor(::open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (!fd_.Valido()) return FalloSistema("cannot create", temporal);

@@ -21,12 +21,19 @@ struct LineaPendiente {
   std::string Linea;  // the line's bytes as received
   Estado Situacion = Estado::Pendiente;
   uint32_t Intentos = 0;  // failed attempts
-  int64_t Recibida = 0;   // seconds since the epoch
+  // When it arrived, seconds since the epoch; a line kept by an earlier
+  // version, which kept no arrival, counts as arrived when it was loaded.
+  int64_t Recibida = 0;
   int64_t UltimoIntento = 0;
   std::optional<captura::Fallo> PrimerFallo;
   std::optional<captura::Fallo> UltimoFallo;
   // What its attempts learned and posted.
   AvanceRegistro Avance;
+
+  // Parked with its call stored: the charge waits for the operator.
+  bool CargoAConfirmar() const {
+    return Situacion == Estado::Aparcada && Avance.Reserva_ == AvanceRegistro::Reserva::AConfirmar;
+  }
 };
 
 // The kept lines, in a file of the program's directory. Every change is on
@@ -37,8 +44,11 @@ class ColaPendientes {
  public:
   static constexpr char kArchivo[] = "pendientes.dat";
 
-  // Loads the file, creating it when missing. A file that cannot be read or
-  // written leaves the queue working in memory; EstadoArchivo says why.
+  // Loads the file in pieces, creating it when missing. A file that is
+  // damaged, is no queue file or cannot be read is kept aside as it was and
+  // the queue goes on in a new file with what could be read; Dano says what
+  // and where. A file that cannot be written leaves the queue working in
+  // memory; EstadoArchivo says why.
   explicit ColaPendientes(std::string ruta);
   ColaPendientes(const ColaPendientes&) = delete;
   ColaPendientes& operator=(const ColaPendientes&) = delete;
@@ -56,11 +66,18 @@ class ColaPendientes {
 
   // The last failure to keep the file (success once it was written again).
   const captura::Estado& EstadoArchivo() const { return estadoArchivo_; }
+  // What was wrong with the file found at start, and where it was kept.
+  const std::optional<captura::Fallo>& Dano() const { return dano_; }
   const std::string& Ruta() const { return ruta_; }
 
  private:
+  // How a file found wrong at start is kept: copied while it can be read,
+  // else moved.
+  enum class Apartado { Copiar, Mover };
+
   void Cargar();
-  std::optional<std::size_t> Leer(std::string_view datos);
+  void Danado(const std::string& que, Apartado como);
+  captura::Estado GuardarAparte();
   bool Aplicar(std::string_view carga);
   void Registrar(const std::string& cambio);
   void Compactar();
@@ -75,4 +92,9 @@ class ColaPendientes {
   std::size_t cambios_ = 0;  // changes in the file
   uint64_t siguiente_ = 1;
   captura::Estado estadoArchivo_;
+  std::optional<captura::Fallo> dano_;
+  // The file found wrong, to be kept aside before it is ever replaced.
+  std::optional<Apartado> apartar_;
+  std::string aparte_;
+  int64_t cargada_ = 0;  // when the file was loaded
 };

@@ -342,7 +342,9 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
       if (!c.Dano.empty()) {
         // Never rewritten without a copy of the file as it was.
         const std::string copia = archivo_disco::NombreAparte(ruta.string());
-        if (auto copiado = archivo.CopiarA(copia); !copiado) return copiado.Falla();
+        if (auto copiado = archivo_disco::CopiarArchivo(datos, ruta, copia); !copiado) {
+          return copiado.Falla();
+        }
         dano = captura::Fallo{EILSEQ, ruta.string() + " was damaged: " + c.Dano +
                                           "; the file as it was is kept at " + copia};
       } else if (!c.Nuevo && c.Largo + kCabecera < archivo.Largo() &&

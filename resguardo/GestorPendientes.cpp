@@ -1,7 +1,6 @@
 #include "resguardo/GestorPendientes.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -12,10 +11,8 @@ using captura::Fallo;
 
 namespace {
 
-int64_t Ahora() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
+int64_t Segundos(std::chrono::system_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 
 // The failure that decides what becomes of the line: the first one of a
@@ -49,15 +46,19 @@ AvanceRegistro AGuardar(AvanceRegistro a) {
 GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola,
                                    Bitacora& bitacora,
                                    ReceptorLlamadas::CrearTelefono crearTelefono,
-                                   RelojMonotono reloj)
+                                   RelojMonotono reloj, RelojCivil relojCivil)
     : receptor_(receptor),
       cola_(cola),
       bitacora_(bitacora),
       crearTelefono_(std::move(crearTelefono)),
       reloj_(std::move(reloj)),
+      relojCivil_(std::move(relojCivil)),
       proximo_(reloj_()) {  // lines kept from an earlier run are due at once
+  if (cola_.Dano()) bitacora_.ArchivoDanado(*cola_.Dano());
   VigilarArchivo();
 }
+
+int64_t GestorPendientes::Ahora() const { return Segundos(relojCivil_()); }
 
 void GestorPendientes::Conectar() {
   receptor_.ManejarLineas(
@@ -65,14 +66,15 @@ void GestorPendientes::Conectar() {
 }
 
 void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telefono) {
+  const int64_t llegada = Ahora();
   if (cola_.Pendientes() == 0) {
     auto resumen = receptor_.ProcesarLinea(linea, telefono);
-    if (resumen && !resumen->Ok()) Guardar(linea, *resumen);
+    if (resumen && !resumen->Ok()) Guardar(linea, *resumen, llegada);
     return;
   }
   // Behind the waiting lines, in arrival order; no attempt before its time.
   if (!EsLlamada(linea)) return;
-  Esperar(linea, AvanceRegistro{});
+  Esperar(linea, AvanceRegistro{}, llegada);
   bitacora_.EnEspera(linea);
   VigilarArchivo();
   Avisar();
@@ -80,14 +82,16 @@ void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telef
 }
 
 // The first failure of a line processed as usual.
-void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& resumen) {
+void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& resumen,
+                               int64_t llegada) {
   const Decision d = Decidir(resumen);
   LineaPendiente l;
   l.Linea = linea;
   l.Situacion =
       d.transitorio ? LineaPendiente::Estado::Pendiente : LineaPendiente::Estado::Aparcada;
   l.Intentos = 1;
-  l.Recibida = l.UltimoIntento = Ahora();
+  l.Recibida = llegada;
+  l.UltimoIntento = Ahora();
   l.PrimerFallo = l.UltimoFallo = *d.fallo;
   l.Avance = AGuardar(resumen.Avance);
   if (d.transitorio && cola_.Pendientes() == 0) {
@@ -104,18 +108,19 @@ void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& re
   Avisar();
 }
 
-void GestorPendientes::Esperar(std::string_view linea, AvanceRegistro avance) {
+void GestorPendientes::Esperar(std::string_view linea, AvanceRegistro avance, int64_t llegada) {
   LineaPendiente l;
   l.Linea = linea;
-  l.Recibida = Ahora();
+  l.Recibida = llegada;
   l.Avance = avance;
   cola_.Agregar(std::move(l));
 }
 
-void GestorPendientes::EncolarRecuperada(std::string_view linea) {
+void GestorPendientes::EncolarRecuperada(
+    std::string_view linea, std::optional<std::chrono::system_clock::time_point> llegada) {
   if (!EsLlamada(linea)) return;
   if (cola_.Pendientes() == 0) proximo_ = reloj_();
-  Esperar(linea, AvanceRegistro::Desconocido());
+  Esperar(linea, AvanceRegistro::Desconocido(), llegada ? Segundos(*llegada) : Ahora());
   bitacora_.Recobrada(linea);
   VigilarArchivo();
   Avisar();
@@ -123,20 +128,51 @@ void GestorPendientes::EncolarRecuperada(std::string_view linea) {
 
 bool GestorPendientes::Devolver(uint64_t id) {
   const auto it = cola_.Lineas().find(id);
-  if (it == cola_.Lineas().end() || it->second.Situacion != LineaPendiente::Estado::Aparcada) {
+  if (it == cola_.Lineas().end() || it->second.Situacion != LineaPendiente::Estado::Aparcada ||
+      it->second.CargoAConfirmar()) {
     return false;
   }
+  bitacora_.Devuelta(it->second.Linea);
+  Reencolar(it->second);
+  return true;
+}
+
+bool GestorPendientes::Cargar(uint64_t id) {
+  return ResponderCargo(id, AvanceRegistro::Reserva::Confirmada);
+}
+
+bool GestorPendientes::DescartarCargo(uint64_t id) {
+  return ResponderCargo(id, AvanceRegistro::Reserva::Descartada);
+}
+
+// The line goes back to the queue; its re-posting posts the charge or not
+// and makes sure of the call. A charge to post counts as maybe posted from
+// here on: one cut off by a kill is looked up, never posted twice.
+bool GestorPendientes::ResponderCargo(uint64_t id, AvanceRegistro::Reserva respuesta) {
+  const auto it = cola_.Lineas().find(id);
+  if (it == cola_.Lineas().end() || !it->second.CargoAConfirmar()) return false;
   LineaPendiente l = it->second;
+  l.Avance.Reserva_ = respuesta;
+  if (respuesta == AvanceRegistro::Reserva::Confirmada) {
+    l.Avance.Cargo = AvanceRegistro::Paso::Dudoso;
+    bitacora_.CargoConfirmado(l.Linea, l.Avance.Habitacion_->ReservaId);
+  } else {
+    bitacora_.CargoDescartado(l.Linea);
+  }
+  Reencolar(std::move(l));
+  return true;
+}
+
+// Back among the pending lines, due at once.
+void GestorPendientes::Reencolar(LineaPendiente l) {
   l.Situacion = LineaPendiente::Estado::Pendiente;
   if (cola_.Pendientes() == 0) {
     espera_ = kEsperaInicial;
-    proximo_ = reloj_();  // due at once
+    proximo_ = reloj_();
   }
   cola_.Actualizar(l);
-  bitacora_.Devuelta(l.Linea);
   VigilarArchivo();
   Avisar();
-  return true;
 }
 
 std::optional<GestorPendientes::Instante> GestorPendientes::ProximoIntento() const {
@@ -185,9 +221,19 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
   Avisar();
 }
 
+// A room not looked up yet, past the limit after the line arrived.
+bool GestorPendientes::Tarde(const LineaPendiente& l) const {
+  if (limite_.count() <= 0 || l.Avance.Habitacion_ ||
+      l.Avance.Reserva_ != AvanceRegistro::Reserva::AlDia) {
+    return false;
+  }
+  return Ahora() - l.Recibida > std::chrono::duration_cast<std::chrono::seconds>(limite_).count();
+}
+
 // False when the database did not answer: the line keeps waiting.
 bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
                                std::vector<uint64_t>& hechas) {
+  if (Tarde(l)) l.Avance.Reserva_ = AvanceRegistro::Reserva::AConfirmar;
   const ComprobarDudas dudas{
       [&](const captura::ArgsCrearDetalle& fila) {
         return Resolver(l, fila, telefono.ContarDetalles(fila), &AvanceRegistro::Cargo,
@@ -205,6 +251,15 @@ bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
   }
   if (resumen->Ok()) {
     l.Avance = AGuardar(resumen->Avance);
+    if (l.Avance.Reserva_ == AvanceRegistro::Reserva::AConfirmar &&
+        RegistradorLlamadas::FilaCargo(RegistroLlamada::Leer(l.Linea), l.Avance)) {
+      // The call is stored; its charge waits for the operator.
+      l.Situacion = LineaPendiente::Estado::Aparcada;
+      l.UltimoIntento = Ahora();
+      cola_.Actualizar(l);
+      bitacora_.CargoAConfirmar(l.Linea, l.Avance.Habitacion_->ReservaId);
+      return true;
+    }
     cola_.Actualizar(l);
     hechas.push_back(l.Id);
     return true;
@@ -266,13 +321,7 @@ captura::Resultado<bool> GestorPendientes::Resolver(
 // recovered and failed anew.
 void GestorPendientes::VigilarArchivo() {
   const auto& estado = cola_.EstadoArchivo();
-  if (!estado && !archivoFallido_) {
-    if (estado.Falla().Numero == EILSEQ) {
-      bitacora_.ArchivoDanado(estado.Falla());
-    } else {
-      bitacora_.ArchivoNoGuardado(estado.Falla());
-    }
-  }
+  if (!estado && !archivoFallido_) bitacora_.ArchivoNoGuardado(estado.Falla());
   archivoFallido_ = !estado;
 }
 

@@ -1,8 +1,5 @@
 #include "resguardo/LectorTrozos.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <utility>
@@ -42,18 +39,4 @@ captura::Resultado<std::optional<uint64_t>> LectorTrozos::Buscar(std::string_vie
     desplazamiento += visto.Dato().size() - (texto.size() - 1);
   }
   return std::optional<uint64_t>();
-}
-
-captura::Estado LectorTrozos::CopiarA(const std::string& ruta) {
-  const Descriptor copia(::open(ruta.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (!copia.Valido()) return archivo_disco::FalloSistema(errno, ruta);
-  for (uint64_t o = 0; o < largo_; o += kVentana) {
-    auto visto = Ver(o, kVentana);
-    if (!visto) return visto.Falla();
-    if (auto escrito = archivo_disco::EscribirEn(copia, visto.Dato(), o, ruta); !escrito) {
-      return escrito;
-    }
-  }
-  if (::fsync(copia.fd()) != 0) return archivo_disco::FalloSistema(errno, ruta);
-  return archivo_disco::SincronizarDirectorio(std::filesystem::path(ruta).parent_path());
 }

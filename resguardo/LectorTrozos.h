@@ -31,9 +31,6 @@ class LectorTrozos {
   // Where the text next occurs at or after the offset; nothing when it does not.
   captura::Resultado<std::optional<uint64_t>> Buscar(std::string_view texto,
                                                      uint64_t desplazamiento);
-  // Every byte of the stretch into a new file, readable by its owner only,
-  // on disk with its directory entry before this returns.
-  captura::Estado CopiarA(const std::string& ruta);
 
  private:
   const Descriptor& archivo_;

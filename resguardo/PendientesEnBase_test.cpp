@@ -18,6 +18,7 @@
 #include "prueba/PuertoFalso.h"
 #include "prueba/SalidaOrden.h"
 #include "prueba/SesionSqlite.h"
+#include "prueba/SinSaltarPermisos.h"
 #include "prueba/TelefonoPrestado.h"
 #include "prueba/VentanaFalsa.h"
 #include "resguardo/GestorPendientes.h"
@@ -219,6 +220,29 @@ TEST_F(BaseSqlite, ArchivoReemplazadoEnReposoRecibeSoloLasLlamadasNuevas) {
   };
   EXPECT_EQ(discados(base_ + ".vieja"), "00514000\n");
   EXPECT_EQ(discados(base_), "00514001\n00514002\n");
+}
+
+// The database file left read-only for the station's user: every call is
+// parked. Once the file is made writable, Reintentar stores them all, with
+// no restart.
+TEST_F(BaseSqlite, ArchivoDeSoloLecturaHechoEscribibleSinReiniciar) {
+  namespace fs = std::filesystem;
+  SinSaltarPermisos comoUsuario;
+  fs::permissions(base_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  Estacion estacion(TelefonoReal);
+  for (int i = 0; i < 3; ++i) estacion.Recibir(i);
+  ASSERT_EQ(estacion.Gestor().Aparcadas(), 3u);
+  EXPECT_NE(estacion.Mensajes().back().find("readonly"), std::string::npos)
+      << estacion.Mensajes().back();
+
+  fs::permissions(base_, fs::perms::owner_write, fs::perm_options::add);
+  std::vector<uint64_t> apartadas;
+  for (const auto& [id, linea] : estacion.Gestor().Cola().Lineas()) apartadas.push_back(id);
+  for (uint64_t id : apartadas) EXPECT_TRUE(estacion.Gestor().Devolver(id));
+  estacion.Reintentar();
+  EXPECT_EQ(estacion.Gestor().Aparcadas() + estacion.Gestor().Pendientes(), 0u);
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, 3);
 }
 
 // Fails Crea without applying it, a given number of times (a connection

@@ -55,8 +55,6 @@ Fallo SinRespuesta(milliseconds limite) {
                                  std::to_string(limite.count()) + " ms"};
 }
 
-// One run of the work on the kept connection, opened when there is none.
-// The connection is closed after any failure that leaves its state in doubt.
 // Closes the kept connection, its database file written back first.
 void Cerrar(Compartido& c) {
   if (c.hilo && c.hilo->Abierta()) {
@@ -66,6 +64,8 @@ void Cerrar(Compartido& c) {
   c.hilo.reset();
 }
 
+// One run of the work on the kept connection, opened when there is none.
+// The connection is closed after any failure.
 Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& t,
                 bool& reusada) {
   if (c.hilo && (c.hilo->Cadena() != cadena || Reloj::now() - c.ultimoUso > c.inactividad)) {
@@ -86,6 +86,11 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionComparti
   c.ultimoUso = Reloj::now();
   if (c.hilo->Rota() || !c.reutilizar || (!*hecho && EsFalloTransitorio(hecho->Falla()))) {
     c.hilo.reset();
+  } else if (!*hecho) {
+    // The failure may lie in the connection itself (a database file it
+    // opened read-only): the next try starts on a new one, so a cause fixed
+    // meanwhile is seen at once.
+    Cerrar(c);
   }
   return *hecho;
 }

@@ -12,13 +12,14 @@ namespace captura {
 // every receive event, so the connection must outlive the objects; opening
 // one per statement costs more than the statement on a server.
 //
-// The kept connection is never worse than a connection per call: a failure
-// that leaves its state in doubt closes it, a lookup that finds it dead runs
-// once more on a new one, and one left unused for a while is closed, so a
-// restarted server or a replaced database file is picked up. The work runs on
-// a thread of the connection's own: a server that stops answering holds the
-// caller no longer than the query time-out, after which that thread and its
-// connection are left to finish alone.
+// The kept connection is never worse than a connection per call: any failure
+// closes it (a cause fixed since, such as a file made writable, is seen by
+// the next call), a lookup that finds it dead runs once more on a new one,
+// and one left unused for a while is closed, so a restarted server or a
+// replaced database file is picked up. The work runs on a thread of the
+// connection's own: a server that stops answering holds the caller no longer
+// than the query time-out, after which that thread and its connection are
+// left to finish alone.
 class ConexionCompartida {
  public:
   // The work gets the open connection. It may outlive the call (after a

@@ -110,27 +110,32 @@ void FrmConfigura::CrearControles() {
   txtRutaFile = caja("txtRutaFile", {180, 2340, 5205, 315}, 5);
   Label7 = etiqueta("Label7", "Tiempo Conexión:", {150, 2760, 1275, 195});
   txtTimeConexion = caja("txtTimeConexion", {1650, 2700, 675, 315}, 14);
+  Label15 = etiqueta("Label15", "Minutos de cargo:", {2880, 2760, 1335, 195});
+  txtMinutosCargo = caja("txtMinutosCargo", {4440, 2700, 945, 315}, 15);
+  txtMinutosCargo->setToolTip(QStringLiteral(
+      "Minutos tras la llegada de una llamada en que su cargo va solo a la reserva de la "
+      "habitación; después el cargo espera que se confirme (Ctrl+L). Vacío: 30; 0: sin límite"));
   // One more row below the designed ones, for the exchange's own settings.
   Label8 = etiqueta("Label8", "Orden de fechas:", {150, 3150, 1275, 195});
-  cmbOrdenFecha = lista("cmbOrdenFecha", {1650, 3090, 1005, 315}, 15);
+  cmbOrdenFecha = lista("cmbOrdenFecha", {1650, 3090, 1005, 315}, 16);
   cmbOrdenFecha->setToolTip(QStringLiteral(
       "Orden en que la central escribe las fechas: DMA día/mes/año, MDA mes/día/año, "
       "AMD año/mes/día; vacío: el de la configuración regional"));
   Label9 = etiqueta("Label9", "Minutos sin datos:", {2880, 3150, 1335, 195});
-  txtMinutosSinDatos = caja("txtMinutosSinDatos", {4440, 3090, 945, 315}, 16);
+  txtMinutosSinDatos = caja("txtMinutosSinDatos", {4440, 3090, 945, 315}, 17);
   txtMinutosSinDatos->setToolTip(QStringLiteral(
       "Minutos sin ningún dato de la central que se avisan como falla; vacío o 0: sin aviso"));
   // The exchange on the network (section Central).
   Label10 = etiqueta("Label10", "Central por", {180, 3660, 840, 195});
-  cboOrigen = lista("cboOrigen", {1680, 3630, 2445, 315}, 17);
+  cboOrigen = lista("cboOrigen", {1680, 3630, 2445, 315}, 18);
   Label11 = etiqueta("Label11", "Modo de red", {180, 4050, 915, 195});
-  cboModo = lista("cboModo", {1680, 4020, 2445, 315}, 18);
+  cboModo = lista("cboModo", {1680, 4020, 2445, 315}, 19);
   Label12 = etiqueta("Label12", "Dirección", {180, 4440, 690, 195});
-  txtDireccion = caja("txtDireccion", {1680, 4410, 2445, 315}, 19);
+  txtDireccion = caja("txtDireccion", {1680, 4410, 2445, 315}, 20);
   Label13 = etiqueta("Label13", "Puerto TCP", {180, 4830, 810, 195});
-  txtPuertoTcp = caja("txtPuertoTcp", {1680, 4800, 2445, 315}, 20);
+  txtPuertoTcp = caja("txtPuertoTcp", {1680, 4800, 2445, 315}, 21);
   Label14 = etiqueta("Label14", "Solo desde", {180, 5220, 780, 195});
-  txtPermitida = caja("txtPermitida", {1680, 5190, 2445, 315}, 21);
+  txtPermitida = caja("txtPermitida", {1680, 5190, 2445, 315}, 22);
   cmdOK = boton("cmdOK", "&Grabar", {4440, 120, 1005, 345}, 6);
   cmdCancel = boton("cmdCancel", "&Cancelar", {4440, 540, 1005, 375}, 7);
   cmdOK->setDefault(true);
@@ -147,6 +152,7 @@ void FrmConfigura::CrearControles() {
                 {Label5, Combo4},
                 {Label6, Combo5},
                 {Label7, txtTimeConexion},
+                {Label15, txtMinutosCargo},
                 {Label8, cmbOrdenFecha},
                 {Label9, txtMinutosSinDatos},
                 {Label10, cboOrigen},
@@ -245,6 +251,7 @@ void FrmConfigura::CargarConfiguracion() {
   PonerTexto(Combo5, LeerIni("configura", "bpar"));
   PonerTexto(txtRutaFile, LeerIni("Rutas", "File"));
   PonerTexto(txtTimeConexion, LeerIni("App", "TimeConexion"));
+  PonerTexto(txtMinutosCargo, LeerIni(mdlMain::kSeccionApp, mdlMain::kClaveCargoAutomatico));
   Llenar(cmbOrdenFecha, kOrdenesFecha);
   PonerTexto(cmbOrdenFecha, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha));
   PonerTexto(txtMinutosSinDatos, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos));
@@ -281,19 +288,21 @@ void FrmConfigura::GuardarConfiguracion() {
   const auto tiempo = TextoDe(txtTimeConexion);
   mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
   Escribir("App", "TimeConexion", tiempo);
-  GuardarOpcional(mdlMain::kClaveOrdenFecha, cmbOrdenFecha, QuitarBlancos(TextoDe(cmbOrdenFecha)));
-  GuardarOpcional(mdlMain::kClaveSinDatos, txtMinutosSinDatos,
-                  QuitarBlancos(TextoDe(txtMinutosSinDatos)));
+  GuardarOpcional(mdlMain::kSeccionApp, mdlMain::kClaveCargoAutomatico, txtMinutosCargo);
+  GuardarOpcional(kSeccionCentral, mdlMain::kClaveOrdenFecha, cmbOrdenFecha);
+  GuardarOpcional(kSeccionCentral, mdlMain::kClaveSinDatos, txtMinutosSinDatos);
   GuardarCentral();
 }
 
 // A file without the key keeps without it while the box is left empty: the
 // serial line's settings alone never add a section Central.
-void FrmConfigura::GuardarOpcional(std::string_view clave, const QWidget* control,
-                                   const std::string& valor) {
+template <typename Control>
+void FrmConfigura::GuardarOpcional(std::string_view seccion, std::string_view clave,
+                                   const Control* control) {
+  const auto valor = mdlMain::QuitarBlancos(TextoDe(control));
   const auto leido = leidos_.find(control);
   if (valor.empty() && (leido == leidos_.end() || leido->second.empty())) return;
-  Escribir(kSeccionCentral, clave, valor);
+  Escribir(seccion, clave, valor);
 }
 
 // A file without the section keeps without it while the serial line is chosen.

@@ -14,8 +14,9 @@ class QPushButton;
 class QShowEvent;
 
 // The settings dialog: shows the serial line (or the exchange on the
-// network), the file to generate and the idle time-out, the exchange's date
-// order and the silence alarm from the settings file and writes them back.
+// network), the file to generate and the idle time-out, the minutes within
+// which a charge goes by itself, the exchange's date order and the silence
+// alarm from the settings file and writes them back.
 // Every opening
 // starts again from the file; every close saves what the controls hold.
 class FrmConfigura : public QDialog {
@@ -39,7 +40,8 @@ class FrmConfigura : public QDialog {
 
   void GuardarConfiguracion();
   void GuardarCentral();
-  void GuardarOpcional(std::string_view clave, const QWidget* control, const std::string& valor);
+  template <typename Control>
+  void GuardarOpcional(std::string_view seccion, std::string_view clave, const Control* control);
   void CrearControles();
   void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
   void AlargarFilas();
@@ -67,6 +69,8 @@ class FrmConfigura : public QDialog {
   QLineEdit* txtRutaFile = nullptr;
   QLabel* Label7 = nullptr;
   QLineEdit* txtTimeConexion = nullptr;
+  QLabel* Label15 = nullptr;
+  QLineEdit* txtMinutosCargo = nullptr;
   QLabel* Label8 = nullptr;
   QComboBox* cmbOrdenFecha = nullptr;
   QLabel* Label9 = nullptr;

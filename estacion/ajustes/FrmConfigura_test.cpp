@@ -61,6 +61,7 @@ class Dialogo : public ::testing::Test {
     Control<QComboBox>(dlg, "Combo5")->setEditText("1.5");
     Control<QLineEdit>(dlg, "txtRutaFile")->setText(QString::fromStdString(dir.Ruta("sal.txt")));
     Control<QLineEdit>(dlg, "txtTimeConexion")->setText(" 4 ");
+    Control<QLineEdit>(dlg, "txtMinutosCargo")->setText(" 45 ");
     Control<QComboBox>(dlg, "cmbOrdenFecha")->setCurrentIndex(1);  // DMA
     Control<QLineEdit>(dlg, "txtMinutosSinDatos")->setText(" 90 ");
   }
@@ -74,6 +75,7 @@ class Dialogo : public ::testing::Test {
     EXPECT_EQ(Ini("Rutas", "File"), dir.Ruta("sal.txt"));
     EXPECT_EQ(Ini("App", "TimeConexion"), "4");
     EXPECT_EQ(mdlMain::TiempoConexion, 4);
+    EXPECT_EQ(Ini("App", "MinutosCargoAutomatico"), "45");
     EXPECT_EQ(Ini("Central", "OrdenFecha"), "DMA");
     EXPECT_EQ(Ini("Central", "MinutosSinDatos"), "90");
     EXPECT_TRUE(std::filesystem::is_regular_file(dir.Ruta("sal.txt")));
@@ -99,8 +101,9 @@ TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "Combo5")), QStringList({"1", "1.5", "2"}));
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cmbOrdenFecha")),
             QStringList({"", "DMA", "MDA", "AMD"}));
-  for (const char* nombre : {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "txtRutaFile",
-                             "txtTimeConexion", "cmbOrdenFecha", "txtMinutosSinDatos"}) {
+  for (const char* nombre :
+       {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "txtRutaFile", "txtTimeConexion",
+        "txtMinutosCargo", "cmbOrdenFecha", "txtMinutosSinDatos"}) {
     EXPECT_EQ(Texto(dlg, nombre), "") << nombre;
   }
 
@@ -208,7 +211,8 @@ TEST_F(Dialogo, CadaRotuloSeVeEnteroYApartadoDeSuCaja) {
         {"Label8", "cmbOrdenFecha"}, {"Label9", "txtMinutosSinDatos"},
         {"Label10", "cboOrigen"},    {"Label11", "cboModo"},
         {"Label12", "txtDireccion"}, {"Label13", "txtPuertoTcp"},
-        {"Label14", "txtPermitida"}, {"Label2", nullptr}};
+        {"Label14", "txtPermitida"}, {"Label15", "txtMinutosCargo"},
+        {"Label2", nullptr}};
     for (const auto& [rotulo, caja] : pares) {
       auto* etiqueta = Control<QLabel>(dlg, rotulo);
       EXPECT_GE(etiqueta->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()))
@@ -319,22 +323,12 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
   EXPECT_EQ(ok->text(), "&Grabar");
   EXPECT_EQ(Control<QPushButton>(dlg, "cmdCancel")->text(), "&Cancelar");
 
-  const QStringList esperado = {"Combo1",
-                                "Combo2",
-                                "Combo3",
-                                "Combo4",
-                                "Combo5",
-                                "txtRutaFile",
-                                "cmdOK",
-                                "cmdCancel",
-                                "txtTimeConexion",
-                                "cmbOrdenFecha",
-                                "txtMinutosSinDatos",
-                                "cboOrigen",
-                                "cboModo",
-                                "txtDireccion",
-                                "txtPuertoTcp",
-                                "txtPermitida"};
+  const QStringList esperado = {"Combo1",          "Combo2",        "Combo3",
+                                "Combo4",          "Combo5",        "txtRutaFile",
+                                "cmdOK",           "cmdCancel",     "txtTimeConexion",
+                                "txtMinutosCargo", "cmbOrdenFecha", "txtMinutosSinDatos",
+                                "cboOrigen",       "cboModo",       "txtDireccion",
+                                "txtPuertoTcp",    "txtPermitida"};
   QStringList orden;
   QWidget* w = Control<QComboBox>(dlg, "Combo1");
   do {

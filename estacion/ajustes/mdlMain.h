@@ -20,6 +20,10 @@ inline constexpr std::string_view kNombreArchivoIni = "CAPTURA.INI";
 inline constexpr char kSeccionCentral[] = "Central";
 inline constexpr char kClaveOrdenFecha[] = "OrdenFecha";
 inline constexpr char kClaveSinDatos[] = "MinutosSinDatos";
+// The minutes after a call's arrival within which its charge goes by itself
+// to the reservation found (empty: the station's default; 0: no limit).
+inline constexpr char kSeccionApp[] = "App";
+inline constexpr char kClaveCargoAutomatico[] = "MinutosCargoAutomatico";
 
 // Full path of the settings file; built by the main window at start-up.
 extern std::string ArchivoIni;

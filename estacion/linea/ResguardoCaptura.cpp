@@ -1,5 +1,7 @@
 #include "estacion/linea/ResguardoCaptura.h"
 
+#include <filesystem>
+
 #include "estacion/linea/Comm.h"
 
 ResguardoCaptura::ResguardoCaptura(const std::string& directorio, Comm& comm,
@@ -24,6 +26,11 @@ void ResguardoCaptura::Iniciar() {
   receptor_.AlQuitarControles(
       [this](std::string_view linea) { bitacora_.LineaConControles(linea); });
   receptor_.AlCortarLinea([this](std::string_view linea) { bitacora_.LineaCortada(linea); });
+  // What the journal holds came before its last write (opening may write it).
+  std::error_code error;
+  const auto escrito = std::filesystem::last_write_time(
+      std::filesystem::path(directorio_) / DiarioRecepcion::kArchivo, error);
+  if (!error) llegadaRecuperada_ = std::chrono::file_clock::to_sys(escrito);
   AbrirDiario();
   Recuperar();
   gestor_.Conectar();
@@ -59,8 +66,9 @@ void ResguardoCaptura::Recuperar() {
   }
   const auto& tramos = recuperado.Dato();
   if (tramos.size() == 1 && tramos.front().Bytes.empty()) return;
-  receptor_.ManejarLineas(
-      [this](std::string_view linea, captura::_Telefono&) { gestor_.EncolarRecuperada(linea); });
+  receptor_.ManejarLineas([this](std::string_view linea, captura::_Telefono&) {
+    gestor_.EncolarRecuperada(linea, llegadaRecuperada_);
+  });
   // Each stretch on its own: a line cut by damage is not joined across it.
   for (const auto& tramo : tramos) receptor_.ProcesarRecuperado(tramo.Bytes, tramo.Posicion);
 }
@@ -93,7 +101,7 @@ void ResguardoCaptura::VigilarDiario() {
 std::string ResguardoCaptura::Resumen() const {
   std::string texto = "Llamadas pendientes: " + std::to_string(Pendientes()) +
                       "   Apartadas: " + std::to_string(Aparcadas());
-  if (!gestor_.Cola().EstadoArchivo())
+  if (!gestor_.Cola().EstadoArchivo() || gestor_.Cola().Dano())
     texto += "   Archivo de pendientes: ver registro del sistema";
   if (diario_ && diario_->Dano()) texto += "   Diario de recepcion: ver registro del sistema";
   if (!diario_) {

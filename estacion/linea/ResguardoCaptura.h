@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -60,5 +61,6 @@ class ResguardoCaptura {
   std::unique_ptr<DiarioRecepcion> diario_;
   uint64_t fallosVistos_ = 0;
   bool diarioFallando_ = false;
+  std::optional<std::chrono::system_clock::time_point> llegadaRecuperada_;
   std::function<void()> alCambiar_;
 };

@@ -122,4 +122,27 @@ TEST(ResguardoCaptura, UnDiarioDanadoEnMedioRecuperaLoQueSigue) {
   EXPECT_THAT(aparte, testing::ElementsAre(archivo));
 }
 
+// A queue file that cannot be read (a directory in its place): kept aside as
+// it is, said on the window's line and once in the log, and the station goes
+// on with a new queue file.
+TEST(ResguardoCaptura, UnArchivoDePendientesIlegibleSeApartaYSeDice) {
+  DirectorioPrueba dir;
+  const std::string ruta = dir.Ruta(ColaPendientes::kArchivo);
+  std::filesystem::create_directory(ruta);
+  Estacion e(dir);
+  e.resguardo.Iniciar();
+  EXPECT_NE(e.resguardo.Resumen().find("Archivo de pendientes: ver registro del sistema"),
+            std::string::npos);
+  ASSERT_EQ(e.log.size(), 1u);
+  EXPECT_NE(e.log[0].find("dañado"), std::string::npos) << e.log[0];
+  EXPECT_NE(e.log[0].find("cannot read"), std::string::npos) << e.log[0];
+  int apartados = 0;
+  for (const auto& f : std::filesystem::directory_iterator(dir.Ruta())) {
+    apartados +=
+        f.path().filename().string().starts_with("pendientes.dat.danado-") && f.is_directory();
+  }
+  EXPECT_EQ(apartados, 1);
+  EXPECT_TRUE(DirectorioPrueba::Leer(ruta).starts_with("SNTLPND1"));
+}
+
 }  // namespace

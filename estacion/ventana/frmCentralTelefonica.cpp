@@ -375,19 +375,31 @@ void frmCentralTelefonica::AplicarAjustesCentral() {
         mdlMain::kClaveOrdenFecha, texto,
         "el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
   }
-  const auto minutos = mdlMain::LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos);
-  const auto limite = mdlMain::AEntero16(minutos);
-  if ((!limite && !mdlMain::QuitarBlancos(minutos).empty()) || (limite && *limite < 0)) {
-    if (resguardo_)
-      resguardo_->Registro().AjusteInvalido(mdlMain::kClaveSinDatos, minutos, "0 (sin aviso)");
+  vigia_.Limite(
+      LeerMinutos(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos, 0min, "0 (sin aviso)"));
+  if (resguardo_) {
+    const auto limite = GestorPendientes::kCargoAutomatico;
+    resguardo_->Gestor().LimiteCargoAutomatico(LeerMinutos(mdlMain::kSeccionApp,
+                                                           mdlMain::kClaveCargoAutomatico, limite,
+                                                           std::to_string(limite.count())));
   }
-  vigia_.Limite(std::chrono::minutes(limite && *limite > 0 ? *limite : 0));
   if (vigia_.Activa()) {
     TimerSilencio->start();
   } else {
     TimerSilencio->stop();
   }
   MostrarPendientes();
+}
+
+std::chrono::minutes frmCentralTelefonica::LeerMinutos(const char* seccion, const char* clave,
+                                                       std::chrono::minutes siFalta,
+                                                       std::string_view usado) {
+  const auto texto = mdlMain::LeerIni(seccion, clave);
+  if (mdlMain::QuitarBlancos(texto).empty()) return siFalta;
+  const auto minutos = mdlMain::AEntero16(texto);
+  if (minutos && *minutos >= 0) return std::chrono::minutes(*minutos);
+  if (resguardo_) resguardo_->Registro().AjusteInvalido(clave, texto, usado);
+  return siFalta;
 }
 
 void frmCentralTelefonica::DatoRecibido() {

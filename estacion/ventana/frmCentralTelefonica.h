@@ -2,8 +2,10 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "estacion/linea/ControlPuerto.h"
 #include "estacion/linea/ResguardoCaptura.h"
@@ -114,8 +116,13 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   std::string OtraEstacion(const std::string& motivo);
   void Presentar();
   void IniciarResguardo();
-  // The exchange's own settings of CAPTURA.INI, read at start and after the dialog.
+  // The exchange's own settings of CAPTURA.INI and the charge's time limit,
+  // read at start (before the queue is re-posted) and after the dialog.
   void AplicarAjustesCentral();
+  // A key in minutes; `siFalta` when empty, and when not a number of minutes
+  // (told to the system log, with `usado`).
+  std::chrono::minutes LeerMinutos(const char* seccion, const char* clave,
+                                   std::chrono::minutes siFalta, std::string_view usado);
   void ProgramarReintento();
   // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();

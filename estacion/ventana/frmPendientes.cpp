@@ -17,7 +17,7 @@
 
 namespace {
 
-enum Columna { kSituacion, kRecibida, kIntentos, kFalla, kLinea, kColumnas };
+enum Columna { kSituacion, kRecibida, kIntentos, kFalla, kReserva, kLinea, kColumnas };
 
 QString Texto(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -34,6 +34,12 @@ QTableWidgetItem* Celda(const QString& texto) {
 
 bool Aparcada(const LineaPendiente& l) { return l.Situacion == LineaPendiente::Estado::Aparcada; }
 
+QString Motivo(const LineaPendiente& l) {
+  if (l.CargoAConfirmar()) return QStringLiteral("reserva a confirmar");
+  if (!l.UltimoFallo) return QStringLiteral("en espera de las anteriores");
+  return Texto(Bitacora::TextoFallo(*l.UltimoFallo));
+}
+
 }  // namespace
 
 frmPendientes::frmPendientes(GestorPendientes& gestor, QWidget* padre)
@@ -45,7 +51,7 @@ frmPendientes::frmPendientes(GestorPendientes& gestor, QWidget* padre)
   tabla_->setObjectName(QStringLiteral("tablaPendientes"));
   tabla_->setHorizontalHeaderLabels({QStringLiteral("Situación"), QStringLiteral("Recibida"),
                                      QStringLiteral("Intentos"), QStringLiteral("Última falla"),
-                                     QStringLiteral("Línea recibida")});
+                                     QStringLiteral("Reserva"), QStringLiteral("Línea recibida")});
   tabla_->setSelectionBehavior(QAbstractItemView::SelectRows);
   tabla_->setWordWrap(false);
   tabla_->verticalHeader()->hide();
@@ -55,15 +61,25 @@ frmPendientes::frmPendientes(GestorPendientes& gestor, QWidget* padre)
   cmdReintentar->setToolTip(QStringLiteral("Devuelve a la cola las llamadas apartadas elegidas"));
   cmdReintentarTodas = new QPushButton(QStringLiteral("Reintentar &todas"), this);
   cmdReintentarTodas->setToolTip(QStringLiteral("Devuelve a la cola todas las llamadas apartadas"));
+  cmdCargar = new QPushButton(QStringLiteral("C&argar"), this);
+  cmdCargar->setToolTip(
+      QStringLiteral("Carga a la reserva mostrada los cargos elegidos con reserva a confirmar"));
+  cmdDescartarCargo = new QPushButton(QStringLiteral("&Descartar cargo"), this);
+  cmdDescartarCargo->setToolTip(QStringLiteral(
+      "No carga los cargos elegidos con reserva a confirmar; la llamada queda registrada"));
   cmdCerrar = new QPushButton(QStringLiteral("&Cerrar"), this);
   connect(cmdReintentar, &QPushButton::clicked, this, &frmPendientes::cmdReintentar_Click);
   connect(cmdReintentarTodas, &QPushButton::clicked, this,
           &frmPendientes::cmdReintentarTodas_Click);
+  connect(cmdCargar, &QPushButton::clicked, this, &frmPendientes::cmdCargar_Click);
+  connect(cmdDescartarCargo, &QPushButton::clicked, this, &frmPendientes::cmdDescartarCargo_Click);
   connect(cmdCerrar, &QPushButton::clicked, this, &QDialog::close);
 
   auto* botones = new QHBoxLayout;
   botones->addWidget(cmdReintentar);
   botones->addWidget(cmdReintentarTodas);
+  botones->addWidget(cmdCargar);
+  botones->addWidget(cmdDescartarCargo);
   botones->addStretch();
   botones->addWidget(cmdCerrar);
   auto* disposicion = new QVBoxLayout(this);
@@ -86,9 +102,12 @@ void frmPendientes::Actualizar() {
     tabla_->setItem(fila, kSituacion, situacion);
     tabla_->setItem(fila, kRecibida, Celda(Momento(l.Recibida)));
     tabla_->setItem(fila, kIntentos, Celda(QString::number(l.Intentos)));
-    const QString falla = l.UltimoFallo ? Texto(Bitacora::TextoFallo(*l.UltimoFallo))
-                                        : QStringLiteral("en espera de las anteriores");
-    tabla_->setItem(fila, kFalla, Celda(falla));
+    tabla_->setItem(fila, kFalla, Celda(Motivo(l)));
+    const auto& habitacion = l.Avance.Habitacion_;
+    tabla_->setItem(
+        fila, kReserva,
+        Celda(habitacion && habitacion->ReservaId > 0 ? QString::number(habitacion->ReservaId)
+                                                      : QString()));
     auto* linea = Celda(Texto(Bitacora::TextoLinea(l.Linea)));
     linea->setFont(fija);
     tabla_->setItem(fila, kLinea, linea);
@@ -96,11 +115,17 @@ void frmPendientes::Actualizar() {
     ++fila;
   }
   tabla_->resizeColumnsToContents();
+  const auto aConfirmar = static_cast<std::size_t>(std::count_if(
+      lineas.begin(), lineas.end(), [](const auto& par) { return par.second.CargoAConfirmar(); }));
   lblResumen->setText(QStringLiteral("Pendientes: %1 (se reintentan solas)   Apartadas: %2 "
-                                     "(se reintentan al corregir la causa y pulsar Reintentar)")
+                                     "(se reintentan al corregir la causa y pulsar Reintentar)   "
+                                     "Cargos a confirmar: %3 (Cargar o Descartar cargo)")
                           .arg(gestor_.Pendientes())
-                          .arg(gestor_.Aparcadas()));
-  cmdReintentarTodas->setEnabled(gestor_.Aparcadas() > 0);
+                          .arg(gestor_.Aparcadas() - aConfirmar)
+                          .arg(aConfirmar));
+  cmdReintentarTodas->setEnabled(gestor_.Aparcadas() > aConfirmar);
+  cmdCargar->setEnabled(aConfirmar > 0);
+  cmdDescartarCargo->setEnabled(aConfirmar > 0);
 }
 
 std::vector<uint64_t> frmPendientes::Seleccionadas() const {
@@ -116,6 +141,16 @@ std::vector<uint64_t> frmPendientes::Seleccionadas() const {
 }
 
 void frmPendientes::cmdReintentar_Click() { Devolver(Seleccionadas()); }
+
+void frmPendientes::cmdCargar_Click() { Responder(&GestorPendientes::Cargar); }
+
+void frmPendientes::cmdDescartarCargo_Click() { Responder(&GestorPendientes::DescartarCargo); }
+
+// Rows whose charge does not wait for the operator are left alone.
+void frmPendientes::Responder(bool (GestorPendientes::*respuesta)(uint64_t)) {
+  for (uint64_t id : Seleccionadas()) (gestor_.*respuesta)(id);
+  Actualizar();
+}
 
 void frmPendientes::cmdReintentarTodas_Click() {
   std::vector<uint64_t> ids;

@@ -14,7 +14,9 @@ class QTableWidget;
 // be re-posted and those parked after a failure for good, each with its line
 // as received, when it came, the last failure and the attempts so far. Once
 // what made a call fail is fixed, the operator sends parked calls back to
-// the queue, one or all.
+// the queue, one or all. A call whose reservation was found too late to be
+// sure of the guest is stored without it; its charge waits here until the
+// operator posts it to the reservation shown or drops it.
 class frmPendientes : public QDialog {
   Q_OBJECT
 
@@ -29,9 +31,13 @@ class frmPendientes : public QDialog {
   // The parked calls among the selected rows; every parked call.
   void cmdReintentar_Click();
   void cmdReintentarTodas_Click();
+  // The charges to confirm among the selected rows.
+  void cmdCargar_Click();
+  void cmdDescartarCargo_Click();
 
  private:
   void Devolver(const std::vector<uint64_t>& ids);
+  void Responder(bool (GestorPendientes::*respuesta)(uint64_t));
   std::vector<uint64_t> Seleccionadas() const;
 
   GestorPendientes& gestor_;
@@ -39,5 +45,7 @@ class frmPendientes : public QDialog {
   QTableWidget* tabla_ = nullptr;
   QPushButton* cmdReintentar = nullptr;
   QPushButton* cmdReintentarTodas = nullptr;
+  QPushButton* cmdCargar = nullptr;
+  QPushButton* cmdDescartarCargo = nullptr;
   QPushButton* cmdCerrar = nullptr;
 };
