@@ -1,9 +1,10 @@
 // Calls per second of the sequence one priced call costs the component:
-// ListarTodo, ReservaHabitacion, CrearDetalle, Crea; against a Productos
+// ListarTodo, ReservaHabitacion, CrearDetalle, Crea, made durable 50 calls
+// at a time as the station's receive events do; against a Productos
 // table of 20,000 rows, on the embedded SQLite default and on PostgreSQL
 // (when scripts/postgres-prueba.sh has started one: SENTREL_PG_PORT).
 //
-//   eval "$(scripts/postgres-prueba.sh iniciar)"
+//   eval "$(scripts/postgres-prueba.sh iniciar --fsync)"
 //   build/bin/captura_bench [seconds per measure]
 //
 // A fixed number of calls on the kept connection instead (for instruction
@@ -76,8 +77,9 @@ double SegundosProcesador() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-// The calls of one priced call, n times over.
+// The calls of one priced call, n times over, then made durable.
 void Secuencia(Telefono& tel, int n) {
+  tel.Agrupar();
   const Fecha ahora = *Regional::DesdeCalendario(2026, 12, 7) + Regional::DesdeReloj(8, 5, 9);
   for (int k = 0; k < n; ++k) {
     auto rs = tel.ListarTodo("005");
@@ -97,6 +99,7 @@ void Secuencia(Telefono& tel, int n) {
       Morir("Crea", e.Falla());
     }
   }
+  if (auto e = tel.Asegurar(); !e) Morir("Asegurar", e.Falla());
 }
 
 double Medir(double segundos) {
@@ -165,6 +168,12 @@ void MedirPostgres(SQLHENV h, const std::string& dir, double segundos, int llama
     Ejecutar(h, pg, LlenarProductos(true));
     Ejecutar(h, pg, "INSERT INTO Habitaciones (NroHabitacion, ReservaId) VALUES ('101', 5001)");
     Ejecutar(h, pg, "ANALYZE");
+    auto c = Conexion::Abrir(h, pg);
+    if (!c) Morir(pg, c.Falla());
+    auto fsync = c.Dato()->Consultar("SHOW fsync");
+    if (!fsync) Morir("SHOW fsync", fsync.Falla());
+    std::printf("PostgreSQL with fsync %s\n",
+                fsync.Dato()->Campo(std::size_t{0}).Dato().ATexto().Dato().c_str());
     Escribir(dir + "/odbc.ini",
              "[Tavro_Datos]\nDriver=PostgreSQL ANSI\nServername=127.0.0.1\n"
              "Port=" +

@@ -4,7 +4,7 @@
 // of the installed Sentrel. Run by hand:
 //
 //   ninja -C build estacion_bench Sentrel captura
-//   eval "$(scripts/postgres-prueba.sh iniciar)"     # for PostgreSQL
+//   eval "$(scripts/postgres-prueba.sh iniciar --fsync)"   # for PostgreSQL
 //   build/bin/estacion_bench [CALLS]
 //   build/bin/estacion_bench --flujo [SECONDS]       # a stream without a pause
 //   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
@@ -323,7 +323,12 @@ int main(int argc, char** argv) {
     return bien;
   };
   bool bien = medir("SQLite");
-  if (std::getenv("SENTREL_PG_PORT") != nullptr) {
+  if (const char* puerto = std::getenv("SENTREL_PG_PORT")) {
+    // Without fsync a commit costs no disk wait: a figure no real server gives.
+    const auto fsync = SalidaOrden("psql -X -At -h 127.0.0.1 -p " + std::string(puerto) +
+                                   " -d postgres -c 'SHOW fsync'");
+    std::printf("PostgreSQL with fsync %s\n",
+                fsync ? fsync->substr(0, fsync->find('\n')).c_str() : "?");
     bien = medir("PostgreSQL") && bien;
   } else {
     std::printf("PostgreSQL not measured: start scripts/postgres-prueba.sh first\n");

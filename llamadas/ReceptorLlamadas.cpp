@@ -97,6 +97,8 @@ void ReceptorLlamadas::Cortar() {
 // `posicion` is where `trabajo` begins in the received stream.
 void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const auto telefono = CrearTelefonoDelEvento();
+  // The event's rows go in one transaction on a server database.
+  const uint64_t perdidas = telefono->Agrupar();
   std::optional<uint64_t> hecho;
   enmarcador_.Enmarcar(trabajo, [&](std::string_view linea, std::size_t trasRetorno) {
     if (!linea.empty()) Manejar(linea, *telefono);
@@ -107,10 +109,13 @@ void ReceptorLlamadas::Enmarcar(std::string_view trabajo, uint64_t posicion) {
   const uint64_t fin = posicion + trabajo.size();
   const uint64_t inutil = fin - std::min<uint64_t>(enmarcador_.Arrastre(), fin);
   if (inutil > hecho.value_or(0)) hecho = inutil;
-  // Done once the database holds the event's rows durably: one flush per
-  // event, not one per row. When it fails the bytes stay in the journal, and
-  // a later event's flush covers them.
-  if (hecho && alCompletar_ && telefono->Asegurar()) alCompletar_(*hecho);
+  if (!hecho) return;
+  // Done once the database holds the event's rows durably: one commit and
+  // one flush per event, not one per row. When it fails the bytes stay in
+  // the journal, and a later event's flush covers them.
+  const bool asegurado =
+      asegurar_ ? asegurar_(*telefono) : telefono->Asegurar() && telefono->Agrupar() == perdidas;
+  if (asegurado && alCompletar_) alCompletar_(*hecho);
 }
 
 // Checked on the record the line is posted with: no second parse per line.

@@ -27,6 +27,10 @@ class ReceptorLlamadas {
   // database holds their rows durably, of the stream position right after
   // the event's last carriage return: everything before it is done.
   using AlCompletar = std::function<void(uint64_t posicion)>;
+  // Makes the rows of the lines handled so far durable (commits the event's
+  // transaction); true when every one of those lines is safe: its rows
+  // durable, or the line kept to be posted again.
+  using AsegurarLineas = std::function<bool(captura::_Telefono&)>;
   // Told of a call line whose date cannot be read in the order in force.
   using AlFechaIlegible = std::function<void(std::string_view linea)>;
   // Told of a call line, as received, that held control bytes; and of a
@@ -68,6 +72,9 @@ class ReceptorLlamadas {
 
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
+  // Without it the rows count as durable when Asegurar succeeds and no
+  // transaction was lost meanwhile.
+  void AsegurarCon(AsegurarLineas asegurar) { asegurar_ = std::move(asegurar); }
   // At most once per burst, with the first such line: a wrong date order
   // shows on the first burst without flooding the log.
   void AvisarFechaIlegible(AlFechaIlegible aviso) { alFechaIlegible_ = std::move(aviso); }
@@ -103,6 +110,7 @@ class ReceptorLlamadas {
   Reloj reloj_;
   ManejarLinea manejarLinea_;
   AlCompletar alCompletar_;
+  AsegurarLineas asegurar_;
   AlFechaIlegible alFechaIlegible_;
   bool fechaAvisada_ = false;  // in this burst
   AvisoLinea alQuitarControles_;

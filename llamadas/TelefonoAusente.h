@@ -33,6 +33,7 @@ class TelefonoAusente : public captura::_Telefono {
       const captura::ArgsCrearDetalle& fila) noexcept override;
   captura::Resultado<int32_t> ContarLlamadas(const captura::ArgsCrea& fila) noexcept override;
   captura::Estado Asegurar() noexcept override;
+  uint64_t Agrupar() noexcept override { return 0; }
 
  private:
   captura::Fallo fallo_;

@@ -72,6 +72,11 @@ class TelefonoFalso : public captura::_Telefono {
   captura::Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept override;
   // Not recorded in Orden: it closes every receive event.
   captura::Estado Asegurar() noexcept override;
+  // Not recorded in Orden either; Perdidas is what it answers.
+  uint64_t Agrupar() noexcept override { return Perdidas; }
+
+  // Transactions lost, as the component would count them.
+  uint64_t Perdidas = 0;
 
   // Postings that stand stored.
   std::vector<ArgsCrearDetalle> CargosGuardados;

@@ -45,6 +45,7 @@ class TelefonoPrestado : public captura::_Telefono {
     return t_.ContarLlamadas(a);
   }
   captura::Estado Asegurar() noexcept override { return t_.Asegurar(); }
+  uint64_t Agrupar() noexcept override { return t_.Agrupar(); }
 
  private:
   captura::_Telefono& t_;

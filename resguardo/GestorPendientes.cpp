@@ -41,6 +41,20 @@ AvanceRegistro AGuardar(AvanceRegistro a) {
   return a;
 }
 
+// A line after its first failed attempt.
+LineaPendiente Fallida(std::string_view linea, const Fallo& fallo, bool transitorio,
+                       const AvanceRegistro& avance, int64_t llegada, int64_t ahora) {
+  LineaPendiente l;
+  l.Linea = linea;
+  l.Situacion = transitorio ? LineaPendiente::Estado::Pendiente : LineaPendiente::Estado::Aparcada;
+  l.Intentos = 1;
+  l.Recibida = llegada;
+  l.UltimoIntento = ahora;
+  l.PrimerFallo = l.UltimoFallo = fallo;
+  l.Avance = AGuardar(avance);
+  return l;
+}
+
 }  // namespace
 
 GestorPendientes::GestorPendientes(ReceptorLlamadas& receptor, ColaPendientes& cola,
@@ -63,13 +77,17 @@ int64_t GestorPendientes::Ahora() const { return Segundos(relojCivil_()); }
 void GestorPendientes::Conectar() {
   receptor_.ManejarLineas(
       [this](std::string_view linea, captura::_Telefono& telefono) { Manejar(linea, telefono); });
+  receptor_.AsegurarCon([this](captura::_Telefono& telefono) { return Asegurar(telefono); });
 }
 
 void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telefono) {
   const int64_t llegada = Ahora();
   if (cola_.Pendientes() == 0) {
+    if (sinAsegurar_.empty()) perdidas_ = telefono.Agrupar();
     auto resumen = receptor_.ProcesarLinea(linea, telefono);
     if (resumen && !resumen->Ok()) Guardar(linea, *resumen, llegada);
+    if (resumen && resumen->Ok())
+      sinAsegurar_.push_back({std::string(linea), resumen->Avance, llegada});
     return;
   }
   // Behind the waiting lines, in arrival order; no attempt before its time.
@@ -85,20 +103,11 @@ void GestorPendientes::Manejar(std::string_view linea, captura::_Telefono& telef
 void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& resumen,
                                int64_t llegada) {
   const Decision d = Decidir(resumen);
-  LineaPendiente l;
-  l.Linea = linea;
-  l.Situacion =
-      d.transitorio ? LineaPendiente::Estado::Pendiente : LineaPendiente::Estado::Aparcada;
-  l.Intentos = 1;
-  l.Recibida = llegada;
-  l.UltimoIntento = Ahora();
-  l.PrimerFallo = l.UltimoFallo = *d.fallo;
-  l.Avance = AGuardar(resumen.Avance);
   if (d.transitorio && cola_.Pendientes() == 0) {
     espera_ = kEsperaInicial;
     proximo_ = reloj_() + espera_;
   }
-  cola_.Agregar(std::move(l));
+  cola_.Agregar(Fallida(linea, *d.fallo, d.transitorio, resumen.Avance, llegada, Ahora()));
   if (d.transitorio) {
     bitacora_.Pendiente(linea, *d.fallo, 1);
   } else {
@@ -106,6 +115,30 @@ void GestorPendientes::Guardar(std::string_view linea, const ResumenRegistro& re
   }
   VigilarArchivo();
   Avisar();
+}
+
+bool GestorPendientes::Asegurar(captura::_Telefono& telefono) {
+  const captura::Estado asegurado = telefono.Asegurar();
+  const bool perdidas = telefono.Agrupar() != perdidas_;
+  auto lineas = std::move(sinAsegurar_);
+  sinAsegurar_.clear();
+  if (!perdidas) return static_cast<bool>(asegurado);
+  // Their rows went back with the transaction, or may have: looked up
+  // before they are posted again.
+  const Fallo fallo = asegurado ? Fallo{captura::kErrorSentencia,
+                                        "the transaction holding its rows was rolled back"}
+                                : asegurado.Falla();
+  if (!lineas.empty() && cola_.Pendientes() == 0) {
+    espera_ = kEsperaInicial;
+    proximo_ = reloj_();  // due at once
+  }
+  for (const auto& l : lineas) {
+    cola_.Agregar(Fallida(l.Linea, fallo, true, l.Avance, l.Llegada, Ahora()));
+    bitacora_.Pendiente(l.Linea, fallo, 1);
+  }
+  VigilarArchivo();
+  Avisar();
+  return true;
 }
 
 void GestorPendientes::Esperar(std::string_view linea, AvanceRegistro avance, int64_t llegada) {
@@ -192,6 +225,7 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
     if (l.Situacion == LineaPendiente::Estado::Pendiente) turno.push_back(id);
     if (turno.size() == kLineasPorPasada) break;
   }
+  const uint64_t perdidas = telefono.Agrupar();
   bool respondio = true;
   std::vector<uint64_t> hechas;
   for (uint64_t id : turno) {
@@ -202,8 +236,9 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
       break;
     }
   }
-  // Lines leave the queue only once the database holds their rows durably.
-  if (!hechas.empty() && telefono.Asegurar()) {
+  // Lines leave the queue only once the database holds their rows durably;
+  // a transaction lost meanwhile may have taken some back.
+  if (!hechas.empty() && telefono.Asegurar() && telefono.Agrupar() == perdidas) {
     for (uint64_t id : hechas) {
       const auto it = cola_.Lineas().find(id);
       bitacora_.Recuperada(it->second.Linea, it->second.Intentos);

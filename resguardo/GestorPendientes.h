@@ -46,11 +46,17 @@ class GestorPendientes {
 
   void LimiteCargoAutomatico(std::chrono::minutes limite) { limite_ = limite; }
 
-  // Becomes the receive handler's line handler.
+  // Becomes the receive handler's line handler and its flush.
   void Conectar();
 
   // One framed line of a receive event, with the event's Telefono.
   void Manejar(std::string_view linea, captura::_Telefono& telefono);
+
+  // Commits and flushes the rows of the lines handled since the last time.
+  // When a transaction with rows was lost meanwhile, those lines wait to be
+  // re-posted, each row only when it is not stored: true then too, as the
+  // queue holds them.
+  bool Asegurar(captura::_Telefono& telefono);
 
   // Re-posts the pending lines when an attempt is due (nothing otherwise),
   // oldest first, until one fails on the database. The caller's timer drives
@@ -113,4 +119,13 @@ class GestorPendientes {
   Instante proximo_;
   std::chrono::milliseconds espera_ = kEsperaInicial;
   bool archivoFallido_ = false;
+  // Lines posted whose rows are not known durable yet, with what they did,
+  // and the transactions lost when the first of them was handled.
+  struct SinAsegurar {
+    std::string Linea;
+    AvanceRegistro Avance;
+    int64_t Llegada;
+  };
+  std::vector<SinAsegurar> sinAsegurar_;
+  uint64_t perdidas_ = 0;
 };

@@ -55,6 +55,13 @@ class Estacion {
 
   void Recibir(const std::string& linea) { receptor_.ProcesarRecuperado(linea + "\r\n", 0); }
 
+  // Lines desde to hasta - 1 in one receive event.
+  void RecibirJuntas(int desde, int hasta) {
+    std::string texto;
+    for (int i = desde; i < hasta; ++i) texto += Linea(i) + "\r\n";
+    receptor_.ProcesarRecuperado(texto, 0);
+  }
+
   // One due attempt, however long the back-off.
   void Reintentar() {
     if (auto cuando = gestor_.ProximoIntento()) ahora_ = *cuando;
@@ -71,6 +78,7 @@ class Estacion {
   }
 
   GestorPendientes& Gestor() { return gestor_; }
+  ReceptorLlamadas& Receptor() { return receptor_; }
   const std::vector<std::string>& Mensajes() const { return mensajes_; }
 
  private:
@@ -479,6 +487,37 @@ TEST_F(BasePostgres, ServidorMudoDuranteUnaConsulta) {
                                             std::chrono::seconds(30));
   EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
   CadaLlamadaYCadaCargoUnaVez(*odbc_, 2);
+}
+
+// A row the server rejects in the middle of a receive event rolls back the
+// rows of the lines before it: those are posted again, the rejected line is
+// parked until the cause is fixed; every call and charge then once. Then the
+// server stops in the middle of an event: the same for the lines before.
+TEST_F(BasePostgres, UnFalloEnMedioDeLaTransaccionNoPierdeNiDobla) {
+  odbc_->Ejecutar("ALTER TABLE telefonos ADD CONSTRAINT rechazo CHECK (Discado <> '00514005')");
+  Estacion estacion(TelefonoReal);
+  estacion.RecibirJuntas(0, 10);
+  EXPECT_EQ(estacion.Gestor().Aparcadas(), 1u);
+  estacion.Vaciar();
+  odbc_->Ejecutar("ALTER TABLE telefonos DROP CONSTRAINT rechazo");
+  ASSERT_TRUE(estacion.Gestor().Devolver(estacion.Gestor().Cola().Lineas().begin()->first));
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes() + estacion.Gestor().Aparcadas(), 0u);
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, 10);
+
+  estacion.Receptor().ManejarLineas([&](std::string_view linea, captura::_Telefono& telefono) {
+    if (linea == Linea(15)) {
+      ASSERT_TRUE(cluster_->Detener());
+    }
+    estacion.Gestor().Manejar(linea, telefono);
+  });
+  estacion.RecibirJuntas(10, 20);
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 10u);
+  ASSERT_TRUE(cluster_->Reanudar());
+  estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Pendientes(), 0u);
+  odbc_->CortarConexiones();
+  CadaLlamadaYCadaCargoUnaVez(*odbc_, 20);
 }
 
 }  // namespace

@@ -5,6 +5,10 @@
 #   eval "$(scripts/postgres-prueba.sh iniciar)"   # sets SENTREL_PG_*
 #   scripts/postgres-prueba.sh parar "$SENTREL_PG_DIR"
 #
+# The tests' cluster skips the disk flushes (fsync=off). The benchmarks'
+# waits for the disk at every commit, as a real server does:
+#   eval "$(scripts/postgres-prueba.sh iniciar --fsync)"
+#
 # A test of a database outage stops its own cluster and starts it again on
 # the same port:
 #   scripts/postgres-prueba.sh detener DIR
@@ -38,10 +42,11 @@ puerto_libre() {
 }
 
 # Starts the server of the cluster in DIR on the given port.
+# The cluster's fsync setting is kept in DIR/fsync, so a restart keeps it.
 arrancar() {
   local dir=$1 puerto=$2
   como_servidor "$bin/pg_ctl" -D "$dir/datos" -l "$dir/servidor.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -p $puerto -k $dir -c fsync=off -c datestyle=ISO,DMY -c max_connections=50" \
+    -o "-c listen_addresses=127.0.0.1 -p $puerto -k $dir -c fsync=$(cat "$dir/fsync") -c datestyle=ISO,DMY -c max_connections=50" \
     start >/dev/null
 }
 
@@ -54,10 +59,19 @@ comprobar_dir() {
 }
 
 iniciar() {
-  local dir usuario puerto
+  local dir usuario puerto fsync=off
+  case "${1:-}" in
+    --fsync) fsync=on ;;
+    "") ;;
+    *)
+      echo "error: unknown option $1" >&2
+      return 2
+      ;;
+  esac
   usuario=$(id -un)
   dir=$(mktemp -d /tmp/sentrel-pg.XXXXXX)
   chmod 0755 "$dir"
+  echo "$fsync" >"$dir/fsync"
   [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
   como_servidor "$bin/initdb" -D "$dir/datos" -U "$usuario" --auth=trust -E UTF8 \
     --no-locale >"$dir/initdb.log" 2>&1 || {
@@ -103,12 +117,12 @@ parar() {
 }
 
 case "${1:-}" in
-  iniciar) iniciar ;;
+  iniciar) iniciar "${2:-}" ;;
   parar) parar "${2:-}" ;;
   detener) detener "${2:-}" ;;
   reanudar) reanudar "${2:-}" ;;
   *)
-    echo "uso: $(basename "$0") iniciar | parar DIR | detener DIR | reanudar DIR" >&2
+    echo "uso: $(basename "$0") iniciar [--fsync] | parar DIR | detener DIR | reanudar DIR" >&2
     exit 2
     ;;
 esac

@@ -154,7 +154,37 @@ Resultado<std::unique_ptr<Conexion>> Conexion::Abrir(SQLHENV entorno, const std:
   return std::make_unique<Conexion>(std::move(dbc), enlazar, sqlite);
 }
 
+Conexion::~Conexion() {
+  if (transaccion_) static_cast<void>(Terminar(false));
+}
+
 void Conexion::Observar(Observador o) noexcept { observador = o; }
+
+Estado Conexion::Iniciar() {
+  if (transaccion_) return {};
+  if (auto e = Verificar(SQLSetConnectAttr(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+                         SQL_HANDLE_DBC, dbc_.get());
+      !e) {
+    return e;
+  }
+  transaccion_ = true;
+  return {};
+}
+
+Estado Conexion::Terminar(bool confirmar) {
+  if (!transaccion_) return {};
+  transaccion_ = false;
+  if (auto e =
+          Verificar(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), confirmar ? SQL_COMMIT : SQL_ROLLBACK),
+                    SQL_HANDLE_DBC, dbc_.get());
+      !e) {
+    return e;
+  }
+  return Verificar(SQLSetConnectAttr(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0),
+                   SQL_HANDLE_DBC, dbc_.get());
+}
 
 Estado Conexion::Verificar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE manejador) {
   Estado e = captura::Verificar(rc, tipo, manejador, &rota_);

@@ -10,7 +10,8 @@
 
 namespace captura {
 
-// One open ODBC connection in autocommit, running one statement at a time.
+// One open ODBC connection running one statement at a time, in autocommit
+// unless a transaction was begun.
 class Conexion {
  public:
   static constexpr SQLULEN kTiempoLogin = 15;     // seconds
@@ -19,6 +20,11 @@ class Conexion {
   static Resultado<std::unique_ptr<Conexion>> Abrir(SQLHENV entorno, const std::string& cadena);
   Conexion(ManejadorConexion dbc, bool enlazar, bool sqlite)
       : dbc_(std::move(dbc)), enlazar_(enlazar), sqlite_(sqlite) {}
+  // A transaction still open is rolled back: a connection dropped after a
+  // failure applies nothing of it.
+  ~Conexion();
+  Conexion(const Conexion&) = delete;
+  Conexion& operator=(const Conexion&) = delete;
 
   // Runs a select and fetches its whole result: the row set needs no
   // connection afterwards.
@@ -35,6 +41,12 @@ class Conexion {
   // back on close a file that was moved, and the next file at that path
   // would take the log as its own).
   Estado Asegurar(bool vaciar = false);
+
+  // The statements from here on form one transaction, until Terminar.
+  Estado Iniciar();
+  // Commits (or rolls back) the open transaction; autocommit again after.
+  Estado Terminar(bool confirmar);
+  bool EnTransaccion() const noexcept { return transaccion_; }
 
   // Sees every statement text just before it goes to the driver (tests).
   using Observador = void (*)(const std::string& sql);
@@ -69,6 +81,7 @@ class Conexion {
   bool enlazar_;
   bool sqlite_;
   bool rota_ = false;
+  bool transaccion_ = false;
 };
 
 }  // namespace captura

@@ -24,6 +24,10 @@ struct Compartido {
   std::unique_ptr<HiloConexion> hilo;
   Reloj::time_point ultimoUso;
   bool sinAsegurar = false;  // rows posted on the kept connection since its last flush
+  bool agrupar = false;
+  int filas = 0;              // rows in the open transaction
+  Reloj::time_point abierta;  // when its first row went in
+  uint64_t perdidas = 0;
   bool reutilizar = true;
   milliseconds inactividad = ConexionCompartida::kInactividadMaxima;
   milliseconds consulta = std::chrono::seconds(Conexion::kTiempoConsulta);
@@ -55,21 +59,52 @@ Fallo SinRespuesta(milliseconds limite) {
                                  std::to_string(limite.count()) + " ms"};
 }
 
-// Closes the kept connection, its database file written back first.
-void Cerrar(Compartido& c) {
-  if (c.hilo && c.hilo->Abierta()) {
-    static_cast<void>(
-        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(true); }, c.consulta));
-  }
+// Drops the kept connection; a transaction it held is rolled back with it.
+void Soltar(Compartido& c) {
+  if (c.filas > 0) ++c.perdidas;
+  c.filas = 0;
   c.hilo.reset();
 }
 
+// Closes the kept connection, its database file written back first.
+void Cerrar(Compartido& c) {
+  if (c.hilo && c.hilo->Abierta() && c.filas == 0) {
+    static_cast<void>(
+        c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(true); }, c.consulta));
+  }
+  Soltar(c);
+}
+
+// Ends the open transaction on the kept connection: committed, or rolled
+// back (its rows then lost). A commit that fails leaves its outcome unknown.
+Estado Terminar(Compartido& c, bool confirmar) {
+  auto hecho = c.hilo->Ejecutar(
+      [confirmar](Conexion& conexion) { return conexion.Terminar(confirmar); }, c.consulta);
+  if (!hecho) {
+    Soltar(c);
+    return SinRespuesta(c.consulta);
+  }
+  if (!*hecho || c.hilo->Rota()) {
+    Soltar(c);
+    return *hecho;
+  }
+  if (!confirmar && c.filas > 0) ++c.perdidas;
+  c.filas = 0;
+  return {};
+}
+
 // One run of the work on the kept connection, opened when there is none.
-// The connection is closed after any failure.
+// The connection is closed after any failure; a failure inside a
+// transaction rolls it back.
 Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& t,
-                bool& reusada) {
+                bool& reusada, bool posteo) {
   if (c.hilo && (c.hilo->Cadena() != cadena || Reloj::now() - c.ultimoUso > c.inactividad)) {
     Cerrar(c);
+  }
+  if (posteo && c.hilo && c.filas > 0 &&
+      (c.filas >= ConexionCompartida::kFilasPorTransaccion ||
+       Reloj::now() - c.abierta >= ConexionCompartida::kDuracionTransaccion)) {
+    if (auto e = Terminar(c, true); !e) return e;
   }
   if (HiloConexion::Abandonados() >= kMaximoAbandonados) return SinRespuesta(c.consulta);
   if (auto e = AbrirEntorno(c); !e) return e;
@@ -78,19 +113,34 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionComparti
   // Opening a connection has its own login time-out.
   const milliseconds limite =
       c.consulta + (reusada ? milliseconds(0) : std::chrono::seconds(Conexion::kTiempoLogin));
-  auto hecho = c.hilo->Ejecutar(t, limite);
+  // A server's posting joins the open transaction, or begins one.
+  const bool agrupar = posteo && c.agrupar && c.reutilizar;
+  auto enTransaccion = std::make_shared<bool>(false);
+  auto hecho = c.hilo->Ejecutar(
+      [t, agrupar, enTransaccion](Conexion& conexion) -> Estado {
+        if (agrupar && !conexion.Embebida()) {
+          if (auto e = conexion.Iniciar(); !e) return e;
+        }
+        Estado e = t(conexion);
+        *enTransaccion = conexion.EnTransaccion();
+        return e;
+      },
+      limite);
   if (!hecho) {
-    c.hilo.reset();  // its thread goes on alone
+    Soltar(c);  // its thread goes on alone
     return SinRespuesta(limite);
   }
   c.ultimoUso = Reloj::now();
   if (c.hilo->Rota() || !c.reutilizar || (!*hecho && EsFalloTransitorio(hecho->Falla()))) {
-    c.hilo.reset();
+    Soltar(c);
   } else if (!*hecho) {
+    if (*enTransaccion) static_cast<void>(Terminar(c, false));
     // The failure may lie in the connection itself (a database file it
     // opened read-only): the next try starts on a new one, so a cause fixed
     // meanwhile is seen at once.
     Cerrar(c);
+  } else if (posteo && *enTransaccion && c.filas++ == 0) {
+    c.abierta = c.ultimoUso;
   }
   return *hecho;
 }
@@ -103,41 +153,52 @@ Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabaj
   std::lock_guard candado(c.mutex);
   try {
     bool reusada = false;
-    Estado e = Ejecutar(c, cadena, trabajo, reusada);
-    if (e && repetir == Repetir::No && c.hilo) c.sinAsegurar = true;
+    const bool posteo = repetir == Repetir::No;
+    Estado e = Ejecutar(c, cadena, trabajo, reusada, posteo);
+    if (e && posteo && c.hilo) c.sinAsegurar = true;
     // A kept connection found dead: a lookup runs once more on a new one. A
     // time-out is not retried: the server is there but does not answer.
     if (!e && reusada && repetir == Repetir::Si && e.Falla().Numero != kErrorTiempo &&
         EsFalloTransitorio(e.Falla())) {
-      e = Ejecutar(c, cadena, trabajo, reusada);
+      e = Ejecutar(c, cadena, trabajo, reusada, posteo);
     }
     return e;
   } catch (const std::exception& ex) {
-    c.hilo.reset();
+    Soltar(c);
     return Fallo{7, std::string("Out of memory: ") + ex.what()};
   }
+}
+
+uint64_t ConexionCompartida::Agrupar() {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  c.agrupar = true;
+  return c.perdidas;
 }
 
 // A connection closed since is flushed by its close.
 Estado ConexionCompartida::Asegurar() {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
-  if (!c.hilo || !c.hilo->Abierta() || !c.sinAsegurar) return {};
   try {
+    if (c.hilo && c.filas > 0) {
+      if (auto e = Terminar(c, true); !e) return e;
+    }
+    if (!c.hilo || !c.hilo->Abierta() || !c.sinAsegurar) return {};
     auto hecho =
         c.hilo->Ejecutar([](Conexion& conexion) { return conexion.Asegurar(); }, c.consulta);
     if (!hecho) {
-      c.hilo.reset();
+      Soltar(c);
       return SinRespuesta(c.consulta);
     }
     if (*hecho) {
       c.sinAsegurar = false;
     } else if (c.hilo->Rota() || EsFalloTransitorio(hecho->Falla())) {
-      c.hilo.reset();
+      Soltar(c);
     }
     return *hecho;
   } catch (const std::exception& ex) {
-    c.hilo.reset();
+    Soltar(c);
     return Fallo{7, std::string("Out of memory: ") + ex.what()};
   }
 }
@@ -145,7 +206,7 @@ Estado ConexionCompartida::Asegurar() {
 void ConexionCompartida::Descartar() {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
-  c.hilo.reset();
+  Soltar(c);
   c.entorno.reset();
 }
 
@@ -153,7 +214,7 @@ void ConexionCompartida::FijarReutilizar(bool reutilizar) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
   c.reutilizar = reutilizar;
-  if (!reutilizar) c.hilo.reset();
+  if (!reutilizar) Soltar(c);
 }
 
 void ConexionCompartida::FijarTiempos(milliseconds inactividad, milliseconds consulta) {

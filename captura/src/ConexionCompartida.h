@@ -35,8 +35,22 @@ class ConexionCompartida {
   // time-out of ODBC connection pooling.
   static constexpr std::chrono::milliseconds kInactividadMaxima = std::chrono::seconds(60);
 
+  // A grouped transaction is committed before a posting once it holds this
+  // many rows or has been open this long: rows of a long receive event still
+  // show within the station's latency, and other users of the tables are
+  // not held longer.
+  static constexpr int kFilasPorTransaccion = 200;
+  static constexpr std::chrono::milliseconds kDuracionTransaccion = std::chrono::milliseconds(100);
+
   // Runs the work on the kept connection, opening it first when there is none.
   static Estado Usar(const std::string& cadena, const Trabajo& trabajo, Repetir repetir);
+
+  // From now on the postings on a server database are grouped in one
+  // transaction until Asegurar commits it (each statement waiting for the
+  // disk on its own costs more than the line's rate). The transactions that
+  // held rows and were lost so far: rolled back after a failure, or a commit
+  // whose outcome is unknown.
+  static uint64_t Agrupar();
 
   // Makes the rows posted so far durable, on the connection that posted them.
   static Estado Asegurar();

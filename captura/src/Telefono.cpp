@@ -226,6 +226,8 @@ Resultado<int32_t> Telefono::ContarLlamadas(const ArgsCrea& fila) noexcept {
 
 Estado Telefono::Asegurar() noexcept { return ConexionCompartida::Asegurar(); }
 
+uint64_t Telefono::Agrupar() noexcept { return ConexionCompartida::Agrupar(); }
+
 // The same text forms as the INSERTs, so a stored row compares equal.
 Resultado<int32_t> Telefono::Contar(const Resultado<std::string>& sql) {
   if (!sql) return sql.Falla();

@@ -55,6 +55,7 @@ class Telefono final : public _Telefono {
   Resultado<int32_t> ContarDetalles(const ArgsCrearDetalle& fila) noexcept override;
   Resultado<int32_t> ContarLlamadas(const ArgsCrea& fila) noexcept override;
   Estado Asegurar() noexcept override;
+  uint64_t Agrupar() noexcept override;
 
  private:
   // Opens a lookup: the whole result, disconnected.

@@ -280,6 +280,75 @@ TEST_F(SentrelMuertoTest, MuertoMientrasRegistraNadaSeDobla) {
   EsperarUnaVezCada(400);
 }
 
+// The station on a PostgreSQL database of its own (the test cluster).
+class SentrelPostgresTest : public SentrelMuertoTest {
+ protected:
+  void SetUp() override {
+    const char* puerto = std::getenv("SENTREL_PG_PORT");
+    if (!puerto) GTEST_SKIP() << "no PostgreSQL test cluster (SENTREL_PG_PORT)";
+    SentrelMuertoTest::SetUp();
+    psql = "psql -X -q -At -v ON_ERROR_STOP=1 -h 127.0.0.1 -p " + std::string(puerto);
+    nombre = "sentrel_e2e_" + std::to_string(::getpid());
+    const std::string sql = std::string(SENTREL_RAIZ) + "/captura/sql/";
+    ASSERT_TRUE(SalidaOrden(psql + " -d postgres -c 'CREATE DATABASE " + nombre + "'"));
+    creada = true;
+    ASSERT_TRUE(SalidaOrden(psql + " -d " + nombre + " -f " + sql + "esquema-postgresql.sql -f " +
+                            sql + "datos-ejemplo.sql"));
+    DirectorioPrueba::Escribir(odbcIni,
+                               "[Tavro_Datos]\nDriver=PostgreSQL Unicode\n"
+                               "Servername=127.0.0.1\nPort=" +
+                                   std::string(puerto) + "\nDatabase=" + nombre + "\n");
+  }
+  void TearDown() override {
+    SentrelMuertoTest::TearDown();
+    if (creada) SalidaOrden(psql + " -d postgres -c 'DROP DATABASE " + nombre + " WITH (FORCE)'");
+  }
+
+  std::string Pg(const std::string& consulta) {
+    return SalidaOrden(psql + " -d " + nombre + " -c " + Comillas(consulta)).value_or("fallo");
+  }
+
+  std::string psql, nombre;
+  bool creada = false;
+};
+
+// Killed with the rows of a receive event posted and not committed (the
+// last call's row held in the server): after the restart every call and
+// every charge once.
+TEST_F(SentrelPostgresTest, MuertoAntesDeConfirmarCadaLlamadaUnaVez) {
+  Pg("CREATE FUNCTION retener() RETURNS trigger AS $$ BEGIN "
+     "IF rtrim(NEW.Discado) = '0034610000009' THEN PERFORM pg_sleep(120); END IF; RETURN NEW; END "
+     "$$ "
+     "LANGUAGE plpgsql");
+  Pg("CREATE TRIGGER retener BEFORE INSERT ON telefonos FOR EACH ROW EXECUTE FUNCTION retener()");
+  Ini("1", 2);
+  Arrancar();
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 10)));
+  const std::string retenida =
+      "SELECT COUNT(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND datname = '" +
+      nombre + "'";
+  const auto hasta = std::chrono::steady_clock::now() + 30s;
+  while (Pg(retenida) != "1\n" && std::chrono::steady_clock::now() < hasta) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_EQ(Pg(retenida), "1\n");
+  Matar();
+  // The killed station's server process still sleeps, holding the table.
+  Pg("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE wait_event = 'PgSleep' AND "
+     "datname = '" +
+     nombre + "'");
+  Pg("DROP TRIGGER retener ON telefonos");
+
+  Arrancar();
+  const auto limite = std::chrono::steady_clock::now() + 60s;
+  while (Pg("SELECT COUNT(*) FROM telefonos") != "10\n" &&
+         std::chrono::steady_clock::now() < limite) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(Pg("SELECT COUNT(*), COUNT(DISTINCT Codigo) FROM telefonos"), "10|10\n");
+  EXPECT_EQ(Pg("SELECT COUNT(*), COUNT(DISTINCT Discado) FROM CuentasCorrientes"), "8|8\n");
+}
+
 // Peak resident memory of a process, in kB.
 long PicoMemoriaKb(pid_t pid) {
   std::ifstream estado("/proc/" + std::to_string(pid) + "/status");

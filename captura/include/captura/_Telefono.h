@@ -63,6 +63,14 @@ class _Telefono {
   // file that commits without waiting for the disk is flushed). The caller
   // takes its input as done only once this succeeds.
   virtual Estado Asegurar() noexcept = 0;
+
+  // From now on the rows posted on a server database go in one transaction
+  // until Asegurar commits it. Returns how many transactions holding rows
+  // were lost so far (rolled back after a failure, or a commit whose outcome
+  // is unknown): a caller that sees the number change after it posted takes
+  // none of its rows not yet committed as stored, even after an Asegurar that
+  // succeeds.
+  virtual uint64_t Agrupar() noexcept = 0;
 };
 
 // The arguments of one CrearDetalle, in its order.
