@@ -33,8 +33,8 @@ constexpr int kLineas = 40;
 
 // Distinct charged calls: extension 100-109, tariff 0051, 2 min 10 s.
 std::string Linea(int i) {
-  char hora[6];
-  std::snprintf(hora, sizeof hora, "%02d:%02d", 10 + i / 60, i % 60);
+  char hora[16];
+  std::snprintf(hora, sizeof hora, "%02d:%02d", (10 + i / 60) % 100, i % 60);
   return LineaPrueba(" " + std::to_string(100 + i % 10), "0051" + std::to_string(4000 + i),
                      "07/12/26", hora, "000:02:10");
 }
