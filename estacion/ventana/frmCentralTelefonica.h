@@ -50,7 +50,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void RevisarSilencio();
 
   // Where the station's log goes (the system log unless set); before Form_Load.
-  void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
+  void SumideroBitacora(Bitacora::Sumidero sumidero);
 
   // Start-up; false when the program must end: the port could not be opened,
   // another station holds the directory, there is neither a settings file
@@ -114,6 +114,13 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // Ends the start-up: the reason on standard error.
   bool Abandonar(const std::string& motivo);
   std::string OtraEstacion(const std::string& motivo);
+  // The frame's caption names the source.
+  void MostrarOrigen();
+  // After the dialog: a port left closed opens with the new settings.
+  void ReabrirPuerto();
+  // The log's messages held back are told once their minute is over.
+  void ProgramarRepaso();
+  void Repasar();
   void Presentar();
   void IniciarResguardo();
   // The exchange's own settings of CAPTURA.INI and the charge's time limit,
@@ -141,6 +148,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QTimer* TimerReintento = nullptr;
   QTimer* despertador_ = nullptr;
   QTimer* TimerSilencio = nullptr;
+  QTimer* TimerRepaso = nullptr;
   VigiaSilencio vigia_;
   Comm* Comm1 = nullptr;
   QMenu* mnuArchivos = nullptr;

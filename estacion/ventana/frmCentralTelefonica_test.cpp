@@ -295,11 +295,13 @@ TEST_F(VentanaTest, LaSalidaConfirmadaCierraElPuerto) {
 
 // Offscreen there is no tray: minimising must not hide the window.
 // A database that does not answer: the call waits on its own line and in the
-// tray's tip, apart from the status line, and is stored once it answers.
+// tray's tip, apart from the status line, and is stored once it answers. The
+// system log never holds the whole dialled number, nor the driver's control bytes.
 TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   PuertoSimulado central(dir.Ruta(), 1);
   Ini("3");
-  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication link failure"});
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication\x1b link failure"});
   ASSERT_TRUE(Cargar());
   auto* pendientes = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
   ASSERT_NE(pendientes, nullptr);
@@ -322,6 +324,13 @@ TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   // The failed attempt and the re-post, and nothing after it.
   QTest::qWait(2500);
   EXPECT_EQ(telefono.Creas.size(), 2u);
+  int tapadas = 0;
+  for (const std::string& m : registro) {
+    EXPECT_EQ(m.find("4561234"), std::string::npos) << m;
+    EXPECT_EQ(m.find('\x1b'), std::string::npos) << m;
+    tapadas += m.find("|4561*** ") != std::string::npos;
+  }
+  EXPECT_GE(tapadas, 2);  // kept, then stored
 }
 
 // No tray offscreen: the window's own menu and its shortcuts reach the
