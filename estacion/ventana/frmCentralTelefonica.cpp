@@ -291,7 +291,13 @@ bool frmCentralTelefonica::Form_Load() {
   // Nothing in the program directory is touched before the lock is held.
   if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
   if (const auto tomada = unica_->Tomar(directorio_); !tomada) {
-    return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+    if (tomada.Falla().Numero == EBUSY) return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+    return NoSeInicia(tomada.Falla().Descripcion +
+                      ". El usuario de la estación debe ser dueño de " + directorio_ +
+                      " (ver el README, \"Installing at a hotel\").");
+  }
+  if (!unica_->FalloEscucha().empty()) {
+    Intentar([&] { Bitacora(sumidero_).SinSegundoInicio(unica_->FalloEscucha()); });
   }
   Intentar([&] {
     if (ini.existe) return;
@@ -355,6 +361,19 @@ void frmCentralTelefonica::AnunciarInicio() {
 bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
   Intentar([] { QApplication::restoreOverrideCursor(); });
   if (!motivo.empty()) Intentar([&] { std::cerr << motivo << std::endl; });
+  return false;
+}
+
+bool frmCentralTelefonica::NoSeInicia(const std::string& motivo) {
+  const std::string texto = "Sentrel no se puede iniciar: " + motivo;
+  Abandonar(texto);
+  Intentar([&] { Bitacora(sumidero_).InicioFallido(motivo); });
+  // Started from the menu there is no terminal: the box is all the user sees.
+  if (HayPantalla()) {
+    Intentar([&] {
+      QMessageBox::critical(nullptr, QStringLiteral("Sentrel"), QString::fromStdString(texto));
+    });
+  }
   return false;
 }
 

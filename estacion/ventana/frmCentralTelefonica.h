@@ -53,8 +53,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void SumideroBitacora(Bitacora::Sumidero sumidero);
 
   // Start-up; false when the program must end: the port could not be opened,
-  // another station holds the directory, there is neither a settings file
-  // nor a screen to make one, or the system asked the station to end.
+  // another station holds the directory or its lock cannot be had, there is
+  // neither a settings file nor a screen to make one, or the system asked
+  // the station to end.
   bool Form_Load();
   // The system asked the station to end: no question, an open settings
   // dialog closes as every close does (saving), the port is closed.
@@ -114,6 +115,9 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // Ends the start-up: the reason on standard error.
   bool Abandonar(const std::string& motivo);
   std::string OtraEstacion(const std::string& motivo);
+  // Ends the start-up for a failure the operator must mend: the reason on
+  // standard error, in the system log and, on a screen, in a message box.
+  bool NoSeInicia(const std::string& motivo);
   // The frame's caption names the source.
   void MostrarOrigen();
   // After the dialog: a port left closed opens with the new settings.

@@ -216,6 +216,25 @@ TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.Ruta()));
 }
 
+// A lock that cannot be had for another reason than a running station (here
+// its name taken by a directory): the start ends, saying why on standard
+// error and in the system log.
+TEST_F(VentanaTest, SinBloqueoTerminaDiciendoPorQue) {
+  Ini("2");
+  std::filesystem::create_directory(dir.Ruta("sentrel.bloqueo"));
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(Cargar());
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("Sentrel no se puede iniciar: " + dir.Ruta("sentrel.bloqueo")),
+            std::string::npos)
+      << error;
+  ASSERT_EQ(registro.size(), 1u);
+  EXPECT_TRUE(registro[0].starts_with("No se inició: " + dir.Ruta("sentrel.bloqueo")))
+      << registro[0];
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+}
+
 // A termination request while the settings dialog is open closes it the way
 // every close does: what it holds is saved.
 TEST_F(VentanaTest, TerminarConElDialogoAbiertoLoGraba) {
