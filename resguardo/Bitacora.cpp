@@ -206,10 +206,10 @@ void Bitacora::LineaConControles(std::string_view linea) {
 }
 
 void Bitacora::LineaCortada(std::string_view fragmento) {
-  Escribir(LOG_WARNING,
-           "Línea cortada por una interrupción de la recepción, no se registra: busque la "
-           "llamada en la central | texto: " +
-               TextoLinea(fragmento));
+  EscribirLimitado("LineaCortada", LOG_WARNING,
+                   "Línea cortada por una interrupción de la recepción, no se registra: busque la "
+                   "llamada en la central | texto: " +
+                       TextoLinea(fragmento));
 }
 
 void Bitacora::LineaPerdida(const std::string& puerto, const captura::Fallo& fallo) {
