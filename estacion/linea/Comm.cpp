@@ -141,7 +141,7 @@ captura::Estado Comm::Abrir() {
       });
       opciones.Reabrir = [servidor = servidor_](int parar) { return servidor->Aceptar(parar); };
       opciones.Puerta = servidor_->Escucha();
-      opciones.AlLlamar = [servidor = servidor_] { servidor->Rechazar(); };
+      opciones.AlLlamar = [servidor = servidor_] { return servidor->Relevo(); };
     }
     return Leer(Descriptor(), std::move(opciones));
   }

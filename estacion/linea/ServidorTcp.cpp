@@ -19,6 +19,10 @@
 
 namespace {
 
+// Connections the system holds until the reader takes them: a peer dropping
+// in a loop must not crowd out the exchange while the reader is busy.
+constexpr int kEnEspera = 64;
+
 // An address as text, an IPv4 one inside IPv6 as plain IPv4.
 std::string TextoDireccion(const sockaddr_storage& direccion, socklen_t largo) {
   char texto[NI_MAXHOST] = {};
@@ -61,7 +65,7 @@ captura::Resultado<Descriptor> Enlazar(int familia, const sockaddr* direccion, s
     const int no = 0;
     ::setsockopt(fd.fd(), IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
   }
-  if (::bind(fd.fd(), direccion, largo) != 0 || ::listen(fd.fd(), 8) != 0) {
+  if (::bind(fd.fd(), direccion, largo) != 0 || ::listen(fd.fd(), kEnEspera) != 0) {
     return archivo_disco::FalloSistema(errno, nombre);
   }
   return fd;
@@ -144,9 +148,17 @@ captura::Resultado<Descriptor> ServidorTcp::Siguiente(std::string& direccion) {
   return fd;
 }
 
-bool ServidorTcp::Admitida(const std::string& direccion) const {
-  return !permitidas_ ||
-         std::find(permitidas_->begin(), permitidas_->end(), direccion) != permitidas_->end();
+bool ServidorTcp::Admitir(const Descriptor& conexion, const std::string& direccion) {
+  if (permitidas_ &&
+      std::find(permitidas_->begin(), permitidas_->end(), direccion) == permitidas_->end()) {
+    std::string lista;
+    for (const auto& una : *permitidas_) lista += (lista.empty() ? "" : ", ") + una;
+    Avisar(Suceso::Rechazada, "conexión de " + direccion + " rechazada: solo se admite " + lista);
+    return false;
+  }
+  ClienteTcp::MantenerViva(conexion.fd());
+  Avisar(Suceso::Aceptada, "conexión de " + direccion + " aceptada");
+  return true;
 }
 
 captura::Resultado<Descriptor> ServidorTcp::Aceptar(int parar) {
@@ -164,23 +176,16 @@ captura::Resultado<Descriptor> ServidorTcp::Aceptar(int parar) {
       if (numero == EAGAIN || numero == EINTR || numero == ECONNABORTED) continue;
       return conexion;
     }
-    if (Admitida(direccion)) {
-      ClienteTcp::MantenerViva(conexion.Dato().fd());
-      Avisar(Suceso::Aceptada, "conexión de " + direccion + " aceptada");
-      return conexion;
-    }
-    std::string lista;
-    for (const auto& una : *permitidas_) lista += (lista.empty() ? "" : ", ") + una;
-    Avisar(Suceso::Rechazada, "conexión de " + direccion + " rechazada: solo se admite " + lista);
+    if (Admitir(conexion.Dato(), direccion)) return conexion;
   }
 }
 
-void ServidorTcp::Rechazar() {
+std::optional<Descriptor> ServidorTcp::Relevo() {
   std::string direccion;
   for (auto conexion = Siguiente(direccion); conexion; conexion = Siguiente(direccion)) {
-    Avisar(Suceso::Rechazada,
-           "conexión de " + direccion + " rechazada: ya hay una central conectada");
+    if (Admitir(conexion.Dato(), direccion)) return std::move(conexion.Dato());
   }
+  return std::nullopt;
 }
 
 void ServidorTcp::Avisar(Suceso suceso, const std::string& texto) {

@@ -11,9 +11,11 @@
 #include "resguardo/LimiteAvisos.h"
 
 // The station listening on the network for the exchange to connect, only
-// from the addresses let in. One exchange connection at a time. A refused
-// connection is told at most once a minute with the count meanwhile, so a
-// peer connecting in a loop cannot flood the log; each one taken is told.
+// from the addresses let in. One exchange connection at a time: a new one
+// let in takes the place of the current one (an exchange that restarted
+// leaves its old connection half-open). A refused connection is told at most
+// once a minute with the count meanwhile, so a peer connecting in a loop
+// cannot flood the log; each one taken is told.
 class ServidorTcp {
  public:
   enum class Suceso { Aceptada, Rechazada };
@@ -37,8 +39,9 @@ class ServidorTcp {
   // Waits for an exchange to connect from an address let in, refusing the
   // others; fails when the descriptor parar becomes readable.
   captura::Resultado<Descriptor> Aceptar(int parar);
-  // While an exchange is connected: refuses every connection waiting.
-  void Rechazar();
+  // While an exchange is connected: the first connection waiting from an
+  // address let in, to take its place; the others before it are refused.
+  std::optional<Descriptor> Relevo();
   int Escucha() const { return escucha_.fd(); }
 
   std::string Nombre() const { return nombre_; }
@@ -49,7 +52,8 @@ class ServidorTcp {
   ServidorTcp(Descriptor escucha, std::string nombre, Permitidas permitidas);
   // The next connection waiting, with its peer's address as text.
   captura::Resultado<Descriptor> Siguiente(std::string& direccion);
-  bool Admitida(const std::string& direccion) const;
+  // Keep-alive on a connection let in, and told; false for any other.
+  bool Admitir(const Descriptor& conexion, const std::string& direccion);
   void Avisar(Suceso suceso, const std::string& texto);
 
   Descriptor escucha_;
