@@ -27,6 +27,7 @@
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/RespuestaModal.h"
 #include "prueba/VentanaRegistrada.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
@@ -233,6 +234,34 @@ TEST_F(VentanaTest, SinBloqueoTerminaDiciendoPorQue) {
   EXPECT_TRUE(registro[0].starts_with("No se inició: " + dir.Ruta("sentrel.bloqueo")))
       << registro[0];
   EXPECT_FALSE(ventana.Puerto().PortOpen());
+}
+
+// Listening for the exchange with no address let in: the station stays up,
+// the status line says why, and the port opens once the dialog has saved one.
+TEST_F(VentanaTest, EscucharSinDireccionPermitidaEsperaAlDialogo) {
+  const std::string puerto = std::to_string(CentralTcp::PuertoLibre());
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                             kIni1 +
+                                 "TimeConexion=2\n[Central]\nOrigen=Red\nModo=Servidor\n"
+                                 "Direccion=127.0.0.1\nPuerto=" +
+                                 puerto + "\nPermitida=\n");
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(Cargar());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(modalesEnCarga, 0);
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+  const std::string origen = "Central 127.0.0.1:" + puerto;
+  EXPECT_EQ(ventana.Linea(), origen + ControlPuerto::kSufijoNoEscucha);
+
+  RespuestaModal respuesta([](QWidget* modal) {
+    modal->findChild<QLineEdit*>(QStringLiteral("txtPermitida"))->setText("127.0.0.1");
+    RespuestaModal::Pulsar(modal, QMessageBox::Cancel);  // every close saves
+  });
+  ventana.mnuConfiguracion_Click();
+  EXPECT_EQ(respuesta.vistas, 1);
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(ventana.Linea(), origen + ControlPuerto::kSufijoAbierto);
 }
 
 // A termination request while the settings dialog is open closes it the way
