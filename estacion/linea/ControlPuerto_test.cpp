@@ -272,23 +272,30 @@ TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
   }
 }
 
-// Listening for the exchange: one connection at a time, only from the
-// addresses let in; each refusal told. A new connection from such an address
-// takes the place of the current one (left half-open by an exchange that
-// restarted): what the old one still held is read first.
-TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
-  const uint16_t libre = CentralTcp::PuertoLibre();
-  std::vector<std::string> avisos;
-  ControlPuerto escucha{ventana, comm, [&](int, const std::string& m) { avisos.push_back(m); }};
-  Atender(escucha);
-  auto ini = [&](const std::string& permitida) {
+// The port listening on 127.0.0.1 for the exchange, its log kept in avisos.
+class EscuchaTest : public ControlPuertoTest {
+ protected:
+  EscuchaTest() { Atender(escucha); }
+
+  void IniEscucha(const std::string& permitida) {
     DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
                                "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"
                                "Puerto=" +
                                    std::to_string(libre) + "\nPermitida=" + permitida + "\n");
-  };
+  }
+
+  const uint16_t libre = CentralTcp::PuertoLibre();
+  std::vector<std::string> avisos;
+  ControlPuerto escucha{ventana, comm, [this](int, const std::string& m) { avisos.push_back(m); }};
+};
+
+// Listening for the exchange: one connection at a time, only from the
+// addresses let in; each refusal told. A new connection from such an address
+// takes the place of the current one (left half-open by an exchange that
+// restarted): what the old one still held is read first.
+TEST_F(EscuchaTest, AdmiteUnaSolaCentralYSoloLaPermitida) {
   testing::internal::CaptureStderr();
-  ini("127.0.0.2");
+  IniEscucha("127.0.0.2");
   ASSERT_TRUE(escucha.AbrirPuerto());
   EXPECT_EQ(ventana.estados.back(), "Central 127.0.0.1:" + std::to_string(libre) + "  : Abierto.");
   CentralTcp ajena;
@@ -298,7 +305,7 @@ TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
   EXPECT_NE(avisos[0].find("rechazada: solo se admite 127.0.0.2"), std::string::npos) << avisos[0];
 
   escucha.CerrarPuerto();
-  ini("127.0.0.2, 127.0.0.1");
+  IniEscucha("127.0.0.2, 127.0.0.1");
   ASSERT_TRUE(escucha.AbrirPuerto());
   CentralTcp central, segunda;
   ASSERT_TRUE(central.Conectar("127.0.0.1", libre, 5s));
@@ -319,19 +326,9 @@ TEST_F(ControlPuertoTest, EscuchandoAdmiteUnaSolaCentralYSoloLaPermitida) {
 // says why, and the station stays up; "*" lets any address in. Each
 // connection taken is told, yet a peer connecting and dropping in a loop
 // costs the log a handful of lines.
-TEST_F(ControlPuertoTest, EscucharPideDireccionesYNoInundaElRegistro) {
-  const uint16_t libre = CentralTcp::PuertoLibre();
-  std::vector<std::string> avisos;
-  ControlPuerto escucha{ventana, comm, [&](int, const std::string& m) { avisos.push_back(m); }};
-  Atender(escucha);
-  auto ini = [&](const std::string& permitida) {
-    DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
-                               "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"
-                               "Puerto=" +
-                                   std::to_string(libre) + "\nPermitida=" + permitida + "\n");
-  };
+TEST_F(EscuchaTest, PideDireccionesYNoInundaElRegistro) {
   testing::internal::CaptureStderr();
-  ini(" , ");
+  IniEscucha(" , ");
   ASSERT_TRUE(escucha.AbrirPuerto());
   EXPECT_TRUE(escucha.NoEscucha());
   EXPECT_FALSE(comm.PortOpen());
@@ -344,7 +341,7 @@ TEST_F(ControlPuertoTest, EscucharPideDireccionesYNoInundaElRegistro) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find(avisos[0]), std::string::npos);
 
   testing::internal::CaptureStderr();
-  ini("*");
+  IniEscucha("*");
   ASSERT_TRUE(escucha.AbrirPuerto());
   EXPECT_FALSE(escucha.NoEscucha());
   for (int i = 0; i < 200; ++i) {
