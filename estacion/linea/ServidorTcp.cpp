@@ -78,7 +78,9 @@ captura::Resultado<Descriptor> EnlazarTodas(uint16_t puerto, const std::string& 
   v6.sin6_addr = in6addr_any;
   v6.sin6_port = htons(puerto);
   auto doble = Enlazar(AF_INET6, reinterpret_cast<const sockaddr*>(&v6), sizeof v6, nombre);
-  if (doble || doble.Falla().Numero != EAFNOSUPPORT) return doble;
+  // No IPv6 in the kernel, or none configured.
+  const int numero = doble ? 0 : doble.Falla().Numero;
+  if (doble || (numero != EAFNOSUPPORT && numero != EADDRNOTAVAIL)) return doble;
   sockaddr_in v4{};
   v4.sin_family = AF_INET;
   v4.sin_addr.s_addr = htonl(INADDR_ANY);
