@@ -33,8 +33,8 @@ TEST(Bitacora, NingunNumeroDiscadoEnteroEnElRegistro) {
 }
 
 // A flapping line: the first loss and return are told, the next ones within
-// the minute are held back and counted, and the last held back is told by
-// itself once the minute is over.
+// the minute are held back and counted, and the last held back of each is
+// told once the minute is over, the line's last state last.
 TEST(Bitacora, LoQueSeRepiteSeDiceUnaVezPorMinuto) {
   using namespace std::chrono_literals;
   std::vector<std::string> log;
@@ -47,9 +47,10 @@ TEST(Bitacora, LoQueSeRepiteSeDiceUnaVezPorMinuto) {
     bitacora.LineaRecuperada("COM 1");
     ahora += 100ms;
   }
+  bitacora.LineaPerdida("COM 1", {5, "Input/output error"});
   bitacora.Fin();
   EXPECT_EQ(log.size(), 3u);
-  EXPECT_EQ(retenidos, 198);
+  EXPECT_EQ(retenidos, 199);
   ASSERT_TRUE(bitacora.ProximoRepaso());
   EXPECT_EQ(*bitacora.ProximoRepaso(), std::chrono::steady_clock::time_point{} + 1h + 60s);
   bitacora.Repasar();  // not yet due
@@ -59,9 +60,9 @@ TEST(Bitacora, LoQueSeRepiteSeDiceUnaVezPorMinuto) {
   EXPECT_THAT(log, ElementsAre("COM 1: línea perdida, se reintenta abrirla: error 5 (0x00000005): "
                                "Input/output error",
                                "COM 1: línea recuperada", "Detenido",
+                               "COM 1: línea recuperada (y 98 más como este sin aviso)",
                                "COM 1: línea perdida, se reintenta abrirla: error 5 (0x00000005): "
-                               "Input/output error (y 98 más como este sin aviso)",
-                               "COM 1: línea recuperada (y 98 más como este sin aviso)"));
+                               "Input/output error (y 99 más como este sin aviso)"));
   EXPECT_FALSE(bitacora.ProximoRepaso());
 }
 

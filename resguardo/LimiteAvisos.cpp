@@ -1,5 +1,6 @@
 #include "resguardo/LimiteAvisos.h"
 
+#include <algorithm>
 #include <utility>
 
 LimiteAvisos::LimiteAvisos(Reloj reloj)
@@ -19,6 +20,7 @@ std::optional<LimiteAvisos::Mensaje> LimiteAvisos::Admitir(const std::string& ti
   if (!nuevo && ahora - t.Ultimo < kIntervalo) {
     ++t.Callados;
     t.Retenido = std::move(mensaje);
+    t.Orden = ++retenciones_;
     return std::nullopt;
   }
   t.Ultimo = ahora;
@@ -27,14 +29,19 @@ std::optional<LimiteAvisos::Mensaje> LimiteAvisos::Admitir(const std::string& ti
 
 std::vector<LimiteAvisos::Mensaje> LimiteAvisos::Vencidos() {
   const Instante ahora = reloj_();
-  std::vector<Mensaje> vencidos;
+  std::vector<Tipo*> vencidos;
   for (auto& [nombre, t] : tipos_) {
-    if (t.Callados == 0 || ahora - t.Ultimo < kIntervalo) continue;
-    t.Ultimo = ahora;
-    // The one told now is the last held back; the others are counted.
-    vencidos.push_back(ConCuenta(std::move(t.Retenido), std::exchange(t.Callados, 0) - 1));
+    if (t.Callados > 0 && ahora - t.Ultimo >= kIntervalo) vencidos.push_back(&t);
   }
-  return vencidos;
+  std::sort(vencidos.begin(), vencidos.end(),
+            [](const Tipo* a, const Tipo* b) { return a->Orden < b->Orden; });
+  std::vector<Mensaje> mensajes;
+  for (Tipo* t : vencidos) {
+    t->Ultimo = ahora;
+    // The one told now is the last held back; the others are counted.
+    mensajes.push_back(ConCuenta(std::move(t->Retenido), std::exchange(t->Callados, 0) - 1));
+  }
+  return mensajes;
 }
 
 std::optional<LimiteAvisos::Instante> LimiteAvisos::ProximoVencido() const {

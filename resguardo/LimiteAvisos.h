@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -28,7 +29,8 @@ class LimiteAvisos {
   // The message to tell now, with the count held back before it added; or
   // nothing when it is held back.
   std::optional<Mensaje> Admitir(const std::string& tipo, Mensaje mensaje);
-  // The last one held back of each kind whose minute is over, to tell now.
+  // The last one held back of each kind whose minute is over, to tell now,
+  // in the order they were held back (the last state told last).
   std::vector<Mensaje> Vencidos();
   // When the next one held back falls due; nothing when none is held.
   std::optional<Instante> ProximoVencido() const;
@@ -37,10 +39,12 @@ class LimiteAvisos {
   struct Tipo {
     Instante Ultimo{};  // when one of the kind was last told
     unsigned Callados = 0;
-    Mensaje Retenido;  // the latest held back
+    Mensaje Retenido;    // the latest held back
+    uint64_t Orden = 0;  // when, among all the holds
   };
   static Mensaje ConCuenta(Mensaje mensaje, unsigned callados);
 
   Reloj reloj_;
   std::map<std::string, Tipo, std::less<>> tipos_;
+  uint64_t retenciones_ = 0;
 };
