@@ -69,6 +69,16 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
   return {};
 }
 
+Descriptor CrearNuevo(const std::string& ruta, int acceso) {
+  if (::unlink(ruta.c_str()) != 0 && errno != ENOENT) return Descriptor();
+  return Descriptor(::open(ruta.c_str(), acceso | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+}
+
+Descriptor AbrirPropio(const std::string& ruta, int acceso, bool crear) {
+  return Descriptor(
+      ::open(ruta.c_str(), acceso | O_NOFOLLOW | O_CLOEXEC | (crear ? O_CREAT : 0), 0600));
+}
+
 std::string NombreAparte(const std::string& ruta) {
   const std::time_t ahora = std::time(nullptr);
   std::tm local{};
@@ -76,7 +86,8 @@ std::string NombreAparte(const std::string& ruta) {
   char sello[32];
   std::strftime(sello, sizeof sello, "%Y%m%d-%H%M%S", &local);
   std::string nombre = ruta + ".danado-" + sello;
-  for (int n = 2; std::filesystem::exists(nombre); ++n) {
+  std::error_code error;
+  for (int n = 2; std::filesystem::exists(std::filesystem::symlink_status(nombre, error)); ++n) {
     nombre = ruta + ".danado-" + sello + "-" + std::to_string(n);
   }
   return nombre;
@@ -86,7 +97,8 @@ namespace {
 
 captura::Estado CrearCopia(const std::string& ruta,
                            const std::function<captura::Estado(const Descriptor&)>& llenar) {
-  const Descriptor f(::open(ruta.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  const Descriptor f(
+      ::open(ruta.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!f.Valido()) return FalloSistema(errno, ruta);
   if (auto e = llenar(f); !e) return e;
   if (::fsync(f.fd()) != 0) return FalloSistema(errno, ruta);

@@ -24,6 +24,14 @@ captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint6
 // Makes a rename or a new entry in the directory survive a power cut.
 captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio);
 
+// A new file of the station's own at ruta, opened with acceso (O_RDWR, ...),
+// readable by its owner only: whatever stood at the name (a file a crash
+// left, a symbolic link) is removed first, and the file is created
+// exclusively, never through a link. Invalid, with errno set, on failure.
+Descriptor CrearNuevo(const std::string& ruta, int acceso);
+// Opens one of the station's own files that may exist, never through a link.
+Descriptor AbrirPropio(const std::string& ruta, int acceso, bool crear = false);
+
 // A free name beside the file for a damaged copy of it, by the local time:
 // "pendientes.dat.danado-AAAAMMDD-HHMMSS".
 std::string NombreAparte(const std::string& ruta);

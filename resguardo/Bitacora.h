@@ -2,23 +2,36 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "captura/Fallo.h"
+#include "resguardo/LimiteAvisos.h"
 
 // Writes what happens to kept call lines to the system log (syslog, ident
 // "Sentrel", facility user; journald shows it): every failure with the line
 // and the error's number and description, and every recovery; and what the
 // operator should know of the station itself (start, stop, a silent line, a
-// date the exchange's order cannot read).
+// date the exchange's order cannot read). A dialled number never goes whole:
+// the pending window is where the operator reads whole lines. What a peer or
+// a flapping line can repeat is told at most once a minute per kind.
 class Bitacora {
  public:
   // Receives each message with its syslog priority (LOG_ERR, ...).
   using Sumidero = std::function<void(int prioridad, const std::string& mensaje)>;
 
   // Without a sink the messages go to syslog.
-  explicit Bitacora(Sumidero sumidero = {});
+  explicit Bitacora(Sumidero sumidero = {}, LimiteAvisos::Reloj reloj = {});
+
+  // Every message also goes there (standard error), as the log has it.
+  void Eco(std::ostream* salida) { eco_ = salida; }
+  // Told each time a message is held back; Repasar is due at ProximoRepaso.
+  void AlRetener(std::function<void()> aviso) { alRetener_ = std::move(aviso); }
+  std::optional<LimiteAvisos::Instante> ProximoRepaso() const { return limite_.ProximoVencido(); }
+  // Tells the messages held back whose minute is over.
+  void Repasar();
 
   // A posting failed on a database that does not answer: kept for later.
   void Pendiente(std::string_view linea, const captura::Fallo& fallo, uint32_t intento);
@@ -66,18 +79,35 @@ class Bitacora {
   // The exchange's line went away, and came back.
   void LineaPerdida(const std::string& puerto, const captura::Fallo& fallo);
   void LineaRecuperada(const std::string& puerto);
-  // A connection to the listening station was refused.
+  // A connection to the listening station was refused (already limited), or taken.
   void ConexionRechazada(const std::string& texto);
+  void ConexionAceptada(const std::string& texto);
+  // The exchange's source stays closed until the settings are mended.
+  void NoEscucha(std::string_view motivo);
+  // The start ended before the station ran.
+  void InicioFallido(std::string_view motivo);
+  // A second start will not reach this station (it still ends untouched).
+  void SinSegundoInicio(std::string_view motivo);
 
-  // The line as readable UTF-8 text: trailing blanks dropped, control
-  // characters as "?".
+  // The line as readable UTF-8 text for the log: trailing blanks dropped,
+  // control characters as "?", the extension, date, time and duration whole
+  // and the dialled number with all but its first 4 digits as "*".
   static std::string TextoLinea(std::string_view linea);
-  // "error N (0xXXXXXXXX): description".
+  // The same, with the dialled number whole: for the operator's own window.
+  static std::string TextoLineaEntera(std::string_view linea);
+  // A dialled number alone, as a line shows it.
+  static std::string TextoDiscado(std::string_view numero);
+  // "error N (0xXXXXXXXX): description", the description cleaned of control
+  // bytes and of whole numbers a driver may quote from the failed row.
   static std::string TextoFallo(const captura::Fallo& fallo);
 
  private:
   static std::string ConLinea(const std::string& texto, std::string_view linea);
   void Escribir(int prioridad, const std::string& mensaje);
+  void EscribirLimitado(const char* tipo, int prioridad, std::string mensaje);
 
   Sumidero sumidero_;
+  LimiteAvisos limite_;
+  std::ostream* eco_ = nullptr;
+  std::function<void()> alRetener_;
 };

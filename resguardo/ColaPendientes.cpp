@@ -299,7 +299,7 @@ ColaPendientes::ColaPendientes(std::string ruta) : ruta_(std::move(ruta)) { Carg
 
 void ColaPendientes::Cargar() {
   cargada_ = std::time(nullptr);
-  const Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
+  const Descriptor f = archivo_disco::AbrirPropio(ruta_, O_RDONLY);
   if (!f.Valido() && errno == ENOENT) {
     estadoArchivo_ = Reescribir();
     return;
@@ -346,7 +346,7 @@ Estado ColaPendientes::GuardarAparte() {
     }
     SincronizarDirectorio(ruta_);
   } else {
-    const Descriptor f(::open(ruta_.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor f = archivo_disco::AbrirPropio(ruta_, O_RDONLY);
     if (!f.Valido()) return FalloSistema("cannot open", ruta_);
     if (auto e = archivo_disco::CopiarArchivo(f, ruta_, aparte); !e) return e;
   }
@@ -449,7 +449,7 @@ Estado ColaPendientes::Reescribir() {
     if (auto e = GuardarAparte(); !e) return e;
   }
   const std::string temporal = ruta_ + ".nuevo";
-  fd_ = Descriptor(::open(temporal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  fd_ = archivo_disco::CrearNuevo(temporal, O_WRONLY);
   if (!fd_.Valido()) return FalloSistema("cannot create", temporal);
   std::string todo(kCabecera);
   for (const auto& [id, l] : lineas_) todo += Poner(l);

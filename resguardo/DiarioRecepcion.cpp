@@ -324,7 +324,7 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   auto marca = MarcaCompletado::Abrir(directorio / kArchivoCompletado);
   if (!marca) return marca.Falla();
   const uint64_t completo = marca.Dato().Posicion();
-  Descriptor datos(::open(ruta.c_str(), O_RDWR | O_CLOEXEC));
+  Descriptor datos = archivo_disco::AbrirPropio(ruta, O_RDWR);
   Contenido c = Vacio(completo);
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
@@ -379,7 +379,7 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
 
 captura::Resultado<Tramos> DiarioRecepcion::Leer(const std::filesystem::path& directorio) {
   const auto ruta = directorio / kArchivo;
-  const Descriptor datos(::open(ruta.c_str(), O_RDONLY | O_CLOEXEC));
+  const Descriptor datos = archivo_disco::AbrirPropio(ruta, O_RDONLY);
   if (!datos.Valido()) return FalloSistema(errno, ruta.string());
   auto tamano = Tamano(datos, ruta);
   if (!tamano) return tamano.Falla();
@@ -420,7 +420,7 @@ captura::Resultado<Descriptor> DiarioRecepcion::Reescribir(const std::filesystem
                                                            uint64_t base, std::string_view cuerpo) {
   const auto ruta = directorio / kArchivo;
   const auto nueva = ruta.string() + kSufijoNuevo;
-  Descriptor datos(::open(nueva.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  Descriptor datos = archivo_disco::CrearNuevo(nueva, O_RDWR);
   if (!datos.Valido()) return FalloSistema(errno, nueva);
   auto escrito = archivo_disco::EscribirEn(datos, Cabecera(base), 0, nueva);
   if (escrito) escrito = archivo_disco::EscribirEn(datos, cuerpo, kCabecera, nueva);

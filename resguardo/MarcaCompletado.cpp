@@ -31,7 +31,7 @@ bool LeerRanura(std::string_view bytes, uint64_t& posicion) {
 }  // namespace
 
 captura::Resultado<MarcaCompletado> MarcaCompletado::Abrir(const std::filesystem::path& ruta) {
-  Descriptor archivo(::open(ruta.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  Descriptor archivo = archivo_disco::AbrirPropio(ruta, O_RDWR, true);
   if (!archivo.Valido()) return archivo_disco::FalloSistema(errno, ruta.string());
   std::string bytes;
   const off_t largo = ::lseek(archivo.fd(), 0, SEEK_END);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <algorithm>
@@ -225,7 +226,22 @@ void FrmConfigura::done(int resultado) {
 }
 
 // The close saves what the dialog holds (done), once.
-void FrmConfigura::cmdOK_Click() { accept(); }
+void FrmConfigura::cmdOK_Click() {
+  if (!ServidorSinPermitida()) {
+    accept();
+    return;
+  }
+  // Anyone on the network could post charges: not saved, and the dialog stays.
+  auto* aviso = new QMessageBox(
+      QMessageBox::Warning, windowTitle(),
+      QStringLiteral("Para escuchar a la central (modo de red Servidor) escriba en \"Solo desde\" "
+                     "su dirección: varias separadas por comas, o * para cualquiera (solo en una "
+                     "red aislada). Sin ella la central en la red no se graba."),
+      QMessageBox::Ok, this);
+  aviso->setAttribute(Qt::WA_DeleteOnClose);
+  aviso->open();
+  txtPermitida->setFocus();
+}
 
 void FrmConfigura::cmdCancel_Click() { reject(); }
 
@@ -305,11 +321,21 @@ void FrmConfigura::GuardarOpcional(std::string_view seccion, std::string_view cl
   Escribir(seccion, clave, valor);
 }
 
-// A file without the section keeps without it while the serial line is chosen.
+bool FrmConfigura::ServidorSinPermitida() const {
+  using mdlMain::QuitarBlancos;
+  std::string permitida = TextoDe(txtPermitida);
+  std::erase_if(permitida, [](char c) { return c == ',' || c == ' ' || c == '\t'; });
+  return PerfilIni::MismoNombre(QuitarBlancos(TextoDe(cboOrigen)), "Red") &&
+         PerfilIni::MismoNombre(QuitarBlancos(TextoDe(cboModo)), "Servidor") && permitida.empty();
+}
+
+// A file without the section keeps without it while the serial line is chosen;
+// a listening exchange with no address let in keeps the file's settings.
 void FrmConfigura::GuardarCentral() {
   using mdlMain::QuitarBlancos;
   const auto origen = QuitarBlancos(TextoDe(cboOrigen));
   if (!centralLeida_ && !PerfilIni::MismoNombre(origen, "Red")) return;
+  if (ServidorSinPermitida()) return;
   Escribir(kSeccionCentral, "Origen", origen);
   Escribir(kSeccionCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
   Escribir(kSeccionCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));

@@ -18,7 +18,9 @@ class QShowEvent;
 // which a charge goes by itself, the exchange's date order and the silence
 // alarm from the settings file and writes them back.
 // Every opening
-// starts again from the file; every close saves what the controls hold.
+// starts again from the file; every close saves what the controls hold,
+// except an exchange to listen for with no address let in: that is never
+// written (Grabar says so and keeps the dialog open).
 class FrmConfigura : public QDialog {
   Q_OBJECT
 
@@ -40,6 +42,7 @@ class FrmConfigura : public QDialog {
 
   void GuardarConfiguracion();
   void GuardarCentral();
+  bool ServidorSinPermitida() const;
   template <typename Control>
   void GuardarOpcional(std::string_view seccion, std::string_view clave, const Control* control);
   void CrearControles();

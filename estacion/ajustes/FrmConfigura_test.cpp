@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -356,8 +357,18 @@ TEST_F(Dialogo, LaCentralEnLaRedSeGrabaSoloSiSeElige) {
   Control<QComboBox>(dlg, "cboModo")->setCurrentIndex(1);
   Control<QLineEdit>(dlg, "txtDireccion")->setText(" 0.0.0.0 ");
   Control<QLineEdit>(dlg, "txtPuertoTcp")->setText("2300");
+  // Listening with no address let in: Grabar says why and the dialog stays.
+  Control<QLineEdit>(dlg, "txtPermitida")->setText(" , ");
+  QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  EXPECT_TRUE(dlg.isVisible());
+  auto* aviso = dlg.findChild<QMessageBox*>();
+  ASSERT_NE(aviso, nullptr);
+  EXPECT_TRUE(aviso->text().contains(QStringLiteral("\"Solo desde\"")));
+  aviso->accept();
+  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni).find("[Central]"), std::string::npos);
   Control<QLineEdit>(dlg, "txtPermitida")->setText("192.168.1.20");
   QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(Ini("Central", "Origen"), "Red");
   EXPECT_EQ(Ini("Central", "Modo"), "Servidor");
   EXPECT_EQ(Ini("Central", "Direccion"), "0.0.0.0");

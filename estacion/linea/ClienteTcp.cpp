@@ -2,6 +2,8 @@
 
 #include "resguardo/ArchivoDisco.h"
 
+#include "estacion/linea/BusquedaNombre.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,7 +12,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -31,12 +32,10 @@ captura::Resultado<Descriptor> ClienteTcp::Conectar(int parar) const {
   addrinfo pista{};
   pista.ai_family = AF_UNSPEC;
   pista.ai_socktype = SOCK_STREAM;
-  addrinfo* lista = nullptr;
-  const int r = ::getaddrinfo(host_.c_str(), std::to_string(puerto_).c_str(), &pista, &lista);
-  if (r != 0) return captura::Fallo{EHOSTUNREACH, Nombre() + ": " + ::gai_strerror(r)};
-  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> direcciones(lista, ::freeaddrinfo);
+  auto direcciones = BusquedaNombre::Buscar(host_, std::to_string(puerto_), pista, parar);
+  if (!direcciones) return direcciones.Falla();
   captura::Fallo ultimo{EHOSTUNREACH, Nombre() + ": sin direcciones"};
-  for (const addrinfo* d = lista; d != nullptr; d = d->ai_next) {
+  for (const addrinfo* d = direcciones.Dato().get(); d != nullptr; d = d->ai_next) {
     auto conectado = ConectarA(*d, parar);
     if (conectado) return conectado;
     ultimo = conectado.Falla();

@@ -127,13 +127,21 @@ captura::Estado Comm::Abrir() {
       // next connection is taken at once, so a peer dropping in a loop
       // costs the real exchange no waits.
       opciones.ReintentoInicial = std::chrono::milliseconds::zero();
-      servidor_->AlRechazar([this](const std::string& texto) {
+      servidor_->AlAvisar([this](ServidorTcp::Suceso suceso, const std::string& texto) {
         QMetaObject::invokeMethod(
-            this, [this, texto] { emit OnAviso(texto); }, Qt::QueuedConnection);
+            this,
+            [this, suceso, texto] {
+              if (suceso == ServidorTcp::Suceso::Aceptada) {
+                emit OnConexion(texto);
+              } else {
+                emit OnAviso(texto);
+              }
+            },
+            Qt::QueuedConnection);
       });
       opciones.Reabrir = [servidor = servidor_](int parar) { return servidor->Aceptar(parar); };
       opciones.Puerta = servidor_->Escucha();
-      opciones.AlLlamar = [servidor = servidor_] { servidor->Rechazar(); };
+      opciones.AlLlamar = [servidor = servidor_] { return servidor->Relevo(); };
     }
     return Leer(Descriptor(), std::move(opciones));
   }

@@ -58,7 +58,8 @@ class Comm : public QObject, public PuertoCaptura {
   const std::optional<ClienteTcp>& Red() const { return red_; }
   // The station listening for the exchange instead: the port takes one
   // connection at a time, the next one at once after each loss, and refuses the others
-  // (OnAviso tells of them). The listening socket goes with the port's closing.
+  // (OnAviso tells of them, OnConexion of each one taken). The listening
+  // socket goes with the port's closing.
   captura::Estado Escuchar(std::unique_ptr<ServidorTcp> servidor);
   static constexpr std::chrono::milliseconds kReintentoRed{1000};
   static constexpr std::chrono::milliseconds kReintentoRedMaximo{60000};
@@ -87,6 +88,7 @@ class Comm : public QObject, public PuertoCaptura {
   void OnLineaPerdida(const captura::Fallo& motivo);
   void OnLineaRecuperada();
   void OnAviso(const std::string& texto);
+  void OnConexion(const std::string& texto);
 
  private:
   captura::Estado Abrir();

@@ -15,7 +15,14 @@ using mdlMain::Intentar;
 using mdlMain::LeerIni;
 
 ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero)
-    : ventana_(ventana), comm_(comm), bitacora_(std::move(sumidero)) {}
+    : ventana_(ventana), comm_(comm) {
+  SumideroBitacora(std::move(sumidero));
+}
+
+void ControlPuerto::SumideroBitacora(Bitacora::Sumidero sumidero) {
+  bitacora_ = Bitacora(std::move(sumidero));
+  bitacora_.Eco(&std::cerr);
+}
 
 void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
   ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado(), sufijo));
@@ -39,6 +46,7 @@ std::string ControlPuerto::TextoAjustesLinea() {
 
 bool ControlPuerto::AbrirPuerto() {
   if (comm_.PortOpen()) return true;
+  noEscucha_ = false;
 
   Intentar([] { mdlMain::ConvertirTiempoConexion(LeerIni("App", "TimeConexion")); });
   if (PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Origen"), "Red")) return AbrirRed();
@@ -74,12 +82,14 @@ bool ControlPuerto::AbrirRed() {
   }
   const auto numero = static_cast<uint16_t>(puerto);
   if (PerfilIni::MismoNombre(modo, "Servidor")) {
-    auto servidor = ServidorTcp::Escuchar(direccion, numero, LeerIni(kSeccionCentral, "Permitida"));
+    ventana_.Estado().Origen = "Central " + ServidorTcp::NombreDe(direccion, numero);
+    auto permitidas = ServidorTcp::LeerPermitidas(LeerIni(kSeccionCentral, "Permitida"));
+    if (!permitidas) return NoEscuchar(permitidas.Falla().Descripcion);
+    auto servidor = ServidorTcp::Escuchar(direccion, numero, std::move(permitidas.Dato()));
     if (!servidor) {
       Intentar([&] { std::cerr << servidor.Falla().Descripcion << std::endl; });
       return false;
     }
-    ventana_.Estado().Origen = "Central " + servidor.Dato().Nombre();
     if (!comm_.Escuchar(std::make_unique<ServidorTcp>(std::move(servidor.Dato())))) return false;
   } else if (PerfilIni::MismoNombre(modo, "Cliente") && !direccion.empty()) {
     const ClienteTcp cliente(direccion, numero);
@@ -90,6 +100,17 @@ bool ControlPuerto::AbrirRed() {
   }
   if (!comm_.PortOpen(true)) return false;
   MostrarSufijo(kSufijoAbierto);
+  return true;
+}
+
+// Anyone on the network could post charges: the port stays closed and the
+// station up, so the operator can mend the settings in the dialog.
+bool ControlPuerto::NoEscuchar(const std::string& motivo) {
+  noEscucha_ = true;
+  MostrarSufijo(kSufijoNoEscucha);
+  bitacora_.NoEscucha(ReceptorLlamadas::TextoEstado(ventana_.Estado(), "") +
+                      ": no se escucha a la central. " + motivo +
+                      ". Escríbala en Configuración (Ctrl+C), \"Solo desde\".");
   return true;
 }
 
@@ -124,23 +145,19 @@ void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
 }
 
 void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
-  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
   MostrarSufijo(kSufijoPerdida);
-  Intentar([&] {
-    std::cerr << puerto << ": línea perdida (" << motivo.Descripcion << "), se reintenta abrirla"
-              << std::endl;
-  });
-  bitacora_.LineaPerdida(puerto, motivo);
+  bitacora_.LineaPerdida(ReceptorLlamadas::TextoEstado(ventana_.Estado(), ""), motivo);
 }
 
 void ControlPuerto::LineaRecuperada() {
-  const auto puerto = ReceptorLlamadas::TextoEstado(ventana_.Estado(), "");
   MostrarSufijo(kSufijoAbierto);
-  Intentar([&] { std::cerr << puerto << ": línea recuperada" << std::endl; });
-  bitacora_.LineaRecuperada(puerto);
+  bitacora_.LineaRecuperada(ReceptorLlamadas::TextoEstado(ventana_.Estado(), ""));
 }
 
 void ControlPuerto::ConexionRechazada(const std::string& texto) {
-  Intentar([&] { std::cerr << texto << std::endl; });
   bitacora_.ConexionRechazada(texto);
+}
+
+void ControlPuerto::ConexionAceptada(const std::string& texto) {
+  bitacora_.ConexionAceptada(texto);
 }

@@ -16,6 +16,9 @@ class Comm;
 // exchange may be reached over the network instead (section Central). A
 // line lost while open is told on the status line (kept there while it
 // lasts), on standard error and in the system log, and so is its return.
+// Listening for the exchange needs the addresses it may come from: without
+// them the port stays closed, saying why, and the station stays up for the
+// dialog.
 class ControlPuerto {
  public:
   static constexpr char kSufijoAbierto[] = "  : Abierto.";
@@ -25,21 +28,30 @@ class ControlPuerto {
   static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
   static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
   static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
+  static constexpr char kSufijoNoEscucha[] = "  : Sin direccion permitida, no escucha.";
   // The settings of an exchange reached over the network.
   static constexpr char kSeccionCentral[] = "Central";
 
   ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
 
-  // True when the port is open on return.
+  // True when the port is open on return, or left closed on purpose until
+  // the settings name the addresses a listening port lets in (NoEscucha).
   bool AbrirPuerto();
+  bool NoEscucha() const { return noEscucha_; }
   void CerrarPuerto();
   // The one-second tick of TimerCheck.
   void TimerCheck_Timer();
   // Comm1's device went away while open, or came back.
   void LineaPerdida(const captura::Fallo& motivo);
   void LineaRecuperada();
-  // A connection refused by the listening port (already told at most once a minute).
+  // A connection refused by the listening port (already told at most once a
+  // minute), or taken by it.
   void ConexionRechazada(const std::string& texto);
+  void ConexionAceptada(const std::string& texto);
+
+  // Its messages, also written to standard error.
+  Bitacora& Registro() { return bitacora_; }
+  void SumideroBitacora(Bitacora::Sumidero sumidero);
 
   // Shows "Puerto COM n" with the given suffix.
   void MostrarSufijo(std::string_view sufijo);
@@ -52,6 +64,7 @@ class ControlPuerto {
  private:
   std::string TextoAjustesLinea();
   bool AbrirRed();
+  bool NoEscuchar(const std::string& motivo);
   // A burst's suffix, unless the line is lost.
   void MostrarRafaga(std::string_view sufijo);
 
@@ -59,4 +72,5 @@ class ControlPuerto {
   Comm& comm_;
   Bitacora bitacora_;
   std::function<void(uint64_t)> alDescartar_;
+  bool noEscucha_ = false;
 };

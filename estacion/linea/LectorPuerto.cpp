@@ -104,21 +104,23 @@ void LectorPuerto::Leer() {
       Reabrir();
       continue;
     }
-    // A negative descriptor (no watch, no door) is skipped by poll.
+    // A negative descriptor (no watch, no door) is skipped by poll. With the
+    // buffer full neither the device nor the door is heard: a new exchange
+    // connection waits until what the current one holds can be read.
     pollfd fds[4] = {{aviso_.fd(), POLLIN, 0},
                      {vigia_.fd(), POLLIN, 0},
-                     {opciones_.Puerta, POLLIN, 0},
-                     {dispositivo_.fd(), POLLIN, 0}};
+                     {dispositivo_.fd(), POLLIN, 0},
+                     {opciones_.Puerta, POLLIN, 0}};
     const bool leerDispositivo = !BufferLleno();
-    if (::poll(fds, leerDispositivo ? 4 : 3, -1) < 0) {
+    if (::poll(fds, leerDispositivo ? 4 : 2, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
     if (fds[0].revents & POLLIN) Drenar(aviso_);
     std::optional<captura::Fallo> perdida;
     if (fds[1].revents != 0) perdida = CambioDeNombre();
-    if (!perdida && leerDispositivo && fds[3].revents != 0) perdida = Vaciar(fds[3].revents);
-    if (!perdida && fds[2].revents != 0) perdida = Llamada();
+    if (!perdida && leerDispositivo && fds[2].revents != 0) perdida = Vaciar(fds[2].revents);
+    if (!perdida && leerDispositivo && fds[3].revents != 0) perdida = Llamada();
     if (perdida) Perder(std::move(*perdida));
   }
 }
@@ -174,16 +176,23 @@ std::optional<captura::Fallo> LectorPuerto::CambioDeNombre() {
   return captura::Fallo{ENODEV, ruta.string() + " ya no lleva al dispositivo abierto"};
 }
 
-// Someone knocks while the device is open. An exchange that connects again
-// at once may be the one whose connection just ended: what that connection
-// still holds is read first, and its end makes room for the new one.
+// Someone knocks while the device is open: an exchange that connects again
+// may have left its old connection half-open. What the old connection still
+// holds is read first; its end, or a new connection let in, takes its place.
 std::optional<captura::Fallo> LectorPuerto::Llamada() {
   for (;;) {
+    if (BufferLleno()) return std::nullopt;  // heard again once there is room
     pollfd fd{dispositivo_.fd(), POLLIN, 0};
-    if (BufferLleno() || ::poll(&fd, 1, 0) <= 0) break;
+    if (::poll(&fd, 1, 0) <= 0) break;
     if (auto perdida = Vaciar(fd.revents)) return perdida;
   }
-  if (opciones_.AlLlamar) opciones_.AlLlamar();
+  if (!opciones_.AlLlamar) return std::nullopt;
+  auto nueva = opciones_.AlLlamar();
+  if (!nueva) return std::nullopt;
+  dispositivo_ = std::move(*nueva);
+  // The new connection continues nothing the old one sent.
+  std::lock_guard bloqueo(mutex_);
+  salto_ = true;
   return std::nullopt;
 }
 

@@ -52,9 +52,10 @@ class LectorPuerto {
     std::function<std::filesystem::path()> Ruta;
     std::filesystem::path Vigilado;
     // A descriptor watched while the device is open, and what to do when it
-    // becomes readable (a second exchange knocking: it is refused).
+    // becomes readable (a second exchange knocking): a device to read in
+    // place of the open one, once that one has given all it holds, or none.
     int Puerta = -1;
-    std::function<void()> AlLlamar;
+    std::function<std::optional<Descriptor>()> AlLlamar;
     // Told on the reader's thread: the device was lost or could not be
     // opened (and why), or is back (no failure); once each, not per try.
     std::function<void(std::optional<captura::Fallo>)> AlCambiar;

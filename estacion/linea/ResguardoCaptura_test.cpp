@@ -145,4 +145,21 @@ TEST(ResguardoCaptura, UnArchivoDePendientesIlegibleSeApartaYSeDice) {
   EXPECT_TRUE(DirectorioPrueba::Leer(ruta).starts_with("SNTLPND1"));
 }
 
+// Links planted where the station writes its own files lead nowhere: the
+// files they point at are left alone, and capture goes on without the
+// journal the link took the place of.
+TEST(ResguardoCaptura, SusArchivosNoSiguenEnlaces) {
+  DirectorioPrueba dir;
+  const std::string ajeno = dir.Ruta("ajeno.txt");
+  DirectorioPrueba::Escribir(ajeno, "de otro");
+  std::filesystem::create_symlink(ajeno,
+                                  dir.Ruta(std::string(ColaPendientes::kArchivo) + ".nuevo"));
+  std::filesystem::create_symlink(ajeno, dir.Ruta(DiarioRecepcion::kArchivoCompletado));
+  Estacion e(dir);
+  e.resguardo.Iniciar();
+  EXPECT_EQ(DirectorioPrueba::Leer(ajeno), "de otro");
+  EXPECT_FALSE(e.resguardo.DiarioActivo());
+  EXPECT_TRUE(e.resguardo.Gestor().Cola().EstadoArchivo());
+}
+
 }  // namespace

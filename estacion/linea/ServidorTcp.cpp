@@ -10,11 +10,18 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "estacion/ajustes/mdlMain.h"
+
 namespace {
+
+// Connections the system holds until the reader takes them: a peer dropping
+// in a loop must not crowd out the exchange while the reader is busy.
+constexpr int kEnEspera = 64;
 
 // An address as text, an IPv4 one inside IPv6 as plain IPv4.
 std::string TextoDireccion(const sockaddr_storage& direccion, socklen_t largo) {
@@ -30,9 +37,9 @@ std::string TextoDireccion(const sockaddr_storage& direccion, socklen_t largo) {
   return resultado;
 }
 
-// The allowed address written as the peer's will be: "::ffff:1.2.3.4" and
-// "1.2.3.4" are one.
-std::string Normalizar(const std::string& direccion) {
+// An allowed address written as the peer's will be ("::ffff:1.2.3.4" and
+// "1.2.3.4" are one); nothing when it is no IP address.
+std::optional<std::string> Normalizar(const std::string& direccion) {
   in6_addr v6{};
   in_addr v4{};
   char texto[INET6_ADDRSTRLEN] = {};
@@ -44,35 +51,93 @@ std::string Normalizar(const std::string& direccion) {
       return ::inet_ntop(AF_INET, &v6.s6_addr[12], texto, sizeof texto);
     return ::inet_ntop(AF_INET6, &v6, texto, sizeof texto);
   }
-  return direccion;
+  return std::nullopt;
+}
+
+captura::Resultado<Descriptor> Enlazar(int familia, const sockaddr* direccion, socklen_t largo,
+                                       const std::string& nombre) {
+  Descriptor fd(::socket(familia, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.Valido()) return archivo_disco::FalloSistema(errno, nombre);
+  const int si = 1;
+  ::setsockopt(fd.fd(), SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
+  if (familia == AF_INET6) {
+    // Every address of both families on one socket, whatever the system's default.
+    const int no = 0;
+    ::setsockopt(fd.fd(), IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+  }
+  if (::bind(fd.fd(), direccion, largo) != 0 || ::listen(fd.fd(), kEnEspera) != 0) {
+    return archivo_disco::FalloSistema(errno, nombre);
+  }
+  return fd;
+}
+
+// Every address: IPv6 with IPv4 inside it, or IPv4 alone where the machine has no IPv6.
+captura::Resultado<Descriptor> EnlazarTodas(uint16_t puerto, const std::string& nombre) {
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_addr = in6addr_any;
+  v6.sin6_port = htons(puerto);
+  auto doble = Enlazar(AF_INET6, reinterpret_cast<const sockaddr*>(&v6), sizeof v6, nombre);
+  // No IPv6 in the kernel, or none configured.
+  const int numero = doble ? 0 : doble.Falla().Numero;
+  if (doble || (numero != EAFNOSUPPORT && numero != EADDRNOTAVAIL)) return doble;
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_addr.s_addr = htonl(INADDR_ANY);
+  v4.sin_port = htons(puerto);
+  return Enlazar(AF_INET, reinterpret_cast<const sockaddr*>(&v4), sizeof v4, nombre);
 }
 
 }  // namespace
 
-ServidorTcp::ServidorTcp(Descriptor escucha, std::string nombre, std::string permitida)
-    : escucha_(std::move(escucha)), nombre_(std::move(nombre)), permitida_(std::move(permitida)) {}
+captura::Resultado<ServidorTcp::Permitidas> ServidorTcp::LeerPermitidas(const std::string& texto) {
+  std::vector<std::string> direcciones;
+  for (std::size_t desde = 0; desde <= texto.size();) {
+    const std::size_t coma = std::min(texto.find(',', desde), texto.size());
+    const std::string una = mdlMain::QuitarBlancos(texto.substr(desde, coma - desde));
+    desde = coma + 1;
+    if (una.empty()) continue;
+    if (una == kCualquiera) return Permitidas();
+    const auto normal = Normalizar(una);
+    if (!normal) return captura::Fallo{EINVAL, "Permitida: \"" + una + "\" no es una dirección IP"};
+    direcciones.push_back(*normal);
+  }
+  if (direcciones.empty()) {
+    return captura::Fallo{EINVAL,
+                          "Permitida está vacía: indique la dirección de la central (varias "
+                          "separadas por comas, o * para cualquiera, solo en una red aislada)"};
+  }
+  return Permitidas(std::move(direcciones));
+}
+
+ServidorTcp::ServidorTcp(Descriptor escucha, std::string nombre, Permitidas permitidas)
+    : escucha_(std::move(escucha)),
+      nombre_(std::move(nombre)),
+      permitidas_(std::move(permitidas)) {}
+
+std::string ServidorTcp::NombreDe(const std::string& direccion, uint16_t puerto) {
+  return (direccion.empty() ? kCualquiera : direccion) + ":" + std::to_string(puerto);
+}
 
 captura::Resultado<ServidorTcp> ServidorTcp::Escuchar(const std::string& direccion, uint16_t puerto,
-                                                      const std::string& permitida) {
-  const std::string nombre = (direccion.empty() ? "*" : direccion) + ":" + std::to_string(puerto);
+                                                      Permitidas permitidas) {
+  const std::string nombre = NombreDe(direccion, puerto);
+  if (direccion.empty()) {
+    auto todas = EnlazarTodas(puerto, nombre);
+    if (!todas) return todas.Falla();
+    return ServidorTcp(std::move(todas.Dato()), nombre, std::move(permitidas));
+  }
   addrinfo pista{};
   pista.ai_family = AF_UNSPEC;
   pista.ai_socktype = SOCK_STREAM;
   pista.ai_flags = AI_PASSIVE;
   addrinfo* lista = nullptr;
-  const int r = ::getaddrinfo(direccion.empty() ? nullptr : direccion.c_str(),
-                              std::to_string(puerto).c_str(), &pista, &lista);
+  const int r = ::getaddrinfo(direccion.c_str(), std::to_string(puerto).c_str(), &pista, &lista);
   if (r != 0) return captura::Fallo{EADDRNOTAVAIL, nombre + ": " + ::gai_strerror(r)};
   const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> direcciones(lista, ::freeaddrinfo);
-  Descriptor fd(
-      ::socket(lista->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, lista->ai_protocol));
-  if (!fd.Valido()) return archivo_disco::FalloSistema(errno, nombre);
-  const int si = 1;
-  ::setsockopt(fd.fd(), SOL_SOCKET, SO_REUSEADDR, &si, sizeof si);
-  if (::bind(fd.fd(), lista->ai_addr, lista->ai_addrlen) != 0 || ::listen(fd.fd(), 8) != 0) {
-    return archivo_disco::FalloSistema(errno, nombre);
-  }
-  return ServidorTcp(std::move(fd), nombre, permitida.empty() ? "" : Normalizar(permitida));
+  auto fd = Enlazar(lista->ai_family, lista->ai_addr, lista->ai_addrlen, nombre);
+  if (!fd) return fd.Falla();
+  return ServidorTcp(std::move(fd.Dato()), nombre, std::move(permitidas));
 }
 
 captura::Resultado<Descriptor> ServidorTcp::Siguiente(std::string& direccion) {
@@ -83,6 +148,19 @@ captura::Resultado<Descriptor> ServidorTcp::Siguiente(std::string& direccion) {
   if (!fd.Valido()) return archivo_disco::FalloSistema(errno, nombre_);
   direccion = TextoDireccion(par, largo);
   return fd;
+}
+
+bool ServidorTcp::Admitir(const Descriptor& conexion, const std::string& direccion) {
+  if (permitidas_ &&
+      std::find(permitidas_->begin(), permitidas_->end(), direccion) == permitidas_->end()) {
+    std::string lista;
+    for (const auto& una : *permitidas_) lista += (lista.empty() ? "" : ", ") + una;
+    Avisar(Suceso::Rechazada, "conexión de " + direccion + " rechazada: solo se admite " + lista);
+    return false;
+  }
+  ClienteTcp::MantenerViva(conexion.fd());
+  Avisar(Suceso::Aceptada, "conexión de " + direccion + " aceptada");
+  return true;
 }
 
 captura::Resultado<Descriptor> ServidorTcp::Aceptar(int parar) {
@@ -100,31 +178,24 @@ captura::Resultado<Descriptor> ServidorTcp::Aceptar(int parar) {
       if (numero == EAGAIN || numero == EINTR || numero == ECONNABORTED) continue;
       return conexion;
     }
-    if (permitida_.empty() || direccion == permitida_) {
-      ClienteTcp::MantenerViva(conexion.Dato().fd());
-      return conexion;
-    }
-    Avisar("conexión de " + direccion + " rechazada: solo se admite " + permitida_);
+    if (Admitir(conexion.Dato(), direccion)) return conexion;
   }
 }
 
-void ServidorTcp::Rechazar() {
+std::optional<Descriptor> ServidorTcp::Relevo() {
   std::string direccion;
   for (auto conexion = Siguiente(direccion); conexion; conexion = Siguiente(direccion)) {
-    Avisar("conexión de " + direccion + " rechazada: ya hay una central conectada");
+    if (Admitir(conexion.Dato(), direccion)) return std::move(conexion.Dato());
   }
+  return std::nullopt;
 }
 
-void ServidorTcp::Avisar(const std::string& texto) {
-  const auto ahora = std::chrono::steady_clock::now();
-  if (ultimoAviso_ != std::chrono::steady_clock::time_point{} &&
-      ahora - ultimoAviso_ < kIntervaloAvisos) {
-    ++callados_;
-    return;
+void ServidorTcp::Avisar(Suceso suceso, const std::string& texto) {
+  LimiteAvisos::Mensaje mensaje{0, nombre_ + ": " + texto};
+  if (suceso == Suceso::Rechazada) {
+    auto admitido = rechazos_.Admitir("rechazada", std::move(mensaje));
+    if (!admitido) return;
+    mensaje = std::move(*admitido);
   }
-  std::string mensaje = nombre_ + ": " + texto;
-  if (callados_ > 0) mensaje += " (y " + std::to_string(callados_) + " rechazadas antes sin aviso)";
-  ultimoAviso_ = ahora;
-  callados_ = 0;
-  if (aviso_) aviso_(mensaje);
+  if (aviso_) aviso_(suceso, mensaje.Texto);
 }

@@ -573,6 +573,22 @@ TEST_P(SentrelRedTest, RuidoYConexionesSueltasNoDetienenLaEstacion) {
 
 INSTANTIATE_TEST_SUITE_P(Modos, SentrelRedTest, ::testing::Values("Cliente", "Servidor"));
 
+// The station listening: an exchange that restarted connects again while
+// its old connection stays open and silent; the new one takes its place.
+class SentrelEscuchaTest : public SentrelRedTest {};
+
+TEST_P(SentrelEscuchaTest, LaCentralReiniciadaReemplazaSuConexionCallada) {
+  IniRed();
+  Conectar();
+  CentralTcp reiniciada;
+  ASSERT_TRUE(reiniciada.Conectar("127.0.0.1", puerto, 15s));
+  ASSERT_TRUE(reiniciada.Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 10s);
+  EXPECT_TRUE(red.Cerrada(5s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servidor, SentrelEscuchaTest, ::testing::Values("Servidor"));
+
 // Offscreen with no settings file: nobody could fill the dialog in.
 TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {
   Iniciar();

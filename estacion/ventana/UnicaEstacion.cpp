@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QLocalServer>
@@ -15,6 +17,16 @@
 namespace {
 
 constexpr std::chrono::milliseconds kEsperaRespuesta{2000};
+
+// The peer is this process's own user: an abstract socket's name can be
+// reached, or taken first, by anyone on the machine.
+bool DelMismoUsuario(const QLocalSocket& socket) {
+  ucred credencial{};
+  socklen_t largo = sizeof credencial;
+  return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED,
+                      &credencial, &largo) == 0 &&
+         credencial.uid == ::geteuid();
+}
 
 }  // namespace
 
@@ -41,7 +53,9 @@ captura::Estado UnicaEstacion::Tomar(const std::string& directorio) {
   servidor_ = new QLocalServer(this);
   servidor_->setSocketOptions(QLocalServer::AbstractNamespaceOption);
   connect(servidor_, &QLocalServer::newConnection, this, &UnicaEstacion::Atender);
-  servidor_->listen(NombreSocket(directorio));
+  if (!servidor_->listen(NombreSocket(directorio))) {
+    falloEscucha_ = servidor_->errorString().toStdString();
+  }
   return {};
 }
 
@@ -49,7 +63,9 @@ bool UnicaEstacion::PedirPresentar(const std::string& directorio) {
   QLocalSocket socket;
   socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
   socket.connectToServer(NombreSocket(directorio));
-  return socket.waitForConnected(static_cast<int>(kEsperaRespuesta.count()));
+  // The listener's credentials: a name another user took first is no station.
+  return socket.waitForConnected(static_cast<int>(kEsperaRespuesta.count())) &&
+         DelMismoUsuario(socket);
 }
 
 // A name of the directory's own that needs no file: the socket goes with the process.
@@ -61,11 +77,13 @@ QString UnicaEstacion::NombreSocket(const std::string& directorio) {
   return QStringLiteral("Sentrel-") + QString::fromLatin1(huella.toHex().left(32));
 }
 
-// Every connection is a request; nothing is read from it.
+// Every connection of this user is a request; nothing is read from it.
 void UnicaEstacion::Atender() {
+  bool pedido = false;
   while (QLocalSocket* socket = servidor_->nextPendingConnection()) {
+    pedido = pedido || DelMismoUsuario(*socket);
     socket->disconnectFromServer();
     socket->deleteLater();
   }
-  emit Presentar();
+  if (pedido) emit Presentar();
 }

@@ -20,8 +20,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/TextoEntero.h"
@@ -65,7 +67,8 @@ int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
   for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
                              ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
                              ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+                             ControlPuerto::kSufijoPerdida, ControlPuerto::kSufijoNoEscucha,
+                             ReceptorLlamadas::kSufijoInactivo}) {
     const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(ejemplo, sufijo));
     ancho = std::max(ancho, TextoEntero::Ancho(etiqueta, texto));
   }
@@ -117,6 +120,10 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
   connect(Comm1, &Comm::OnAviso, this,
           [this](const std::string& texto) { control_.ConexionRechazada(texto); });
+  connect(Comm1, &Comm::OnConexion, this,
+          [this](const std::string& texto) { control_.ConexionAceptada(texto); });
+  connect(TimerRepaso, &QTimer::timeout, this, &frmCentralTelefonica::Repasar);
+  control_.Registro().AlRetener([this] { ProgramarRepaso(); });
   connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
   connect(TimerReintento, &QTimer::timeout, this, [this] {
     resguardo_->Reintentar();
@@ -126,6 +133,12 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
 }
 
 frmCentralTelefonica::~frmCentralTelefonica() = default;
+
+void frmCentralTelefonica::SumideroBitacora(Bitacora::Sumidero sumidero) {
+  sumidero_ = sumidero;
+  control_.SumideroBitacora(std::move(sumidero));
+  control_.Registro().AlRetener([this] { ProgramarRepaso(); });
+}
 
 void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
   directorio_ = directorio;
@@ -202,6 +215,8 @@ void frmCentralTelefonica::CrearControles() {
   despertador_->setSingleShot(true);
   TimerSilencio = new QTimer(this);
   TimerSilencio->setInterval(kIntervaloSilencio);
+  TimerRepaso = new QTimer(this);
+  TimerRepaso->setSingleShot(true);
 }
 
 void frmCentralTelefonica::CrearMenu() {
@@ -276,7 +291,13 @@ bool frmCentralTelefonica::Form_Load() {
   // Nothing in the program directory is touched before the lock is held.
   if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
   if (const auto tomada = unica_->Tomar(directorio_); !tomada) {
-    return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+    if (tomada.Falla().Numero == EBUSY) return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
+    return NoSeInicia(tomada.Falla().Descripcion +
+                      ". El usuario de la estación debe ser dueño de " + directorio_ +
+                      " (ver el README, \"Installing at a hotel\").");
+  }
+  if (!unica_->FalloEscucha().empty()) {
+    Intentar([&] { Bitacora(sumidero_).SinSegundoInicio(unica_->FalloEscucha()); });
   }
   Intentar([&] {
     if (ini.existe) return;
@@ -293,13 +314,7 @@ bool frmCentralTelefonica::Form_Load() {
     control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
     return false;
   }
-  Intentar([&] {
-    frameInfo->setTitle(
-        estado_.Origen.empty()
-            ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
-            : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
-    Ensanchar();
-  });
+  MostrarOrigen();
   vigia_.Reiniciar();  // the silence counts from the opening
   estado_.Recibiendo = 0;
   estado_.ContadorEspera = 0;
@@ -312,17 +327,32 @@ bool frmCentralTelefonica::Form_Load() {
   return true;
 }
 
+void frmCentralTelefonica::MostrarOrigen() {
+  Intentar([&] {
+    frameInfo->setTitle(
+        estado_.Origen.empty()
+            ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
+            : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
+    Ensanchar();
+  });
+}
+
 void frmCentralTelefonica::AnunciarInicio() {
-  const auto ruta = Comm::RutaDispositivo(estado_.NumeroPuerto, directorio_);
-  std::error_code error;
-  const auto dispositivo = std::filesystem::canonical(ruta, error);
-  std::string texto = "Sentrel " + LineaComandos::Version() + ", puerto COM" +
-                      std::to_string(estado_.NumeroPuerto) + " (" + ruta.string();
-  if (!error && dispositivo != ruta) texto += " -> " + dispositivo.string();
+  std::string texto = "Sentrel " + LineaComandos::Version() + ", ";
+  if (estado_.Origen.empty()) {
+    const auto ruta = Comm::RutaDispositivo(estado_.NumeroPuerto, directorio_);
+    std::error_code error;
+    const auto dispositivo = std::filesystem::canonical(ruta, error);
+    texto += "puerto COM" + std::to_string(estado_.NumeroPuerto) + " (" + ruta.string();
+    if (!error && dispositivo != ruta) texto += " -> " + dispositivo.string();
+    texto += ") " + Comm1->Settings();
+  } else {
+    texto += estado_.Origen;
+  }
   const auto orden = RegistroLlamada::OrdenFechaCentral;
   // The data source is the component's fixed one.
   texto +=
-      ") " + Comm1->Settings() + ", origen de datos ODBC Tavro_Datos, fechas de la central " +
+      ", origen de datos ODBC Tavro_Datos, fechas de la central " +
       (orden ? mdlMain::TextoOrdenFecha(*orden)
              : "en el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
   resguardo_->Registro().Inicio(texto);
@@ -331,6 +361,19 @@ void frmCentralTelefonica::AnunciarInicio() {
 bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
   Intentar([] { QApplication::restoreOverrideCursor(); });
   if (!motivo.empty()) Intentar([&] { std::cerr << motivo << std::endl; });
+  return false;
+}
+
+bool frmCentralTelefonica::NoSeInicia(const std::string& motivo) {
+  const std::string texto = "Sentrel no se puede iniciar: " + motivo;
+  Abandonar(texto);
+  Intentar([&] { Bitacora(sumidero_).InicioFallido(motivo); });
+  // Started from the menu there is no terminal: the box is all the user sees.
+  if (HayPantalla()) {
+    Intentar([&] {
+      QMessageBox::critical(nullptr, QStringLiteral("Sentrel"), QString::fromStdString(texto));
+    });
+  }
   return false;
 }
 
@@ -361,6 +404,7 @@ void frmCentralTelefonica::IniciarResguardo() {
     MostrarPendientes();
     ProgramarReintento();
   });
+  resguardo_->Registro().AlRetener([this] { ProgramarRepaso(); });
   control_.AlDescartarEntrada([r = resguardo_.get()](uint64_t fin) { r->Descartados(fin); });
   resguardo_->Iniciar();
   MostrarPendientes();
@@ -579,8 +623,43 @@ void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 void frmCentralTelefonica::mnuConfiguracion_Click() {
   FrmConfigura dialogo;
   dialogo.exec();
-  // Before the start-up the resguardo applies them itself.
-  if (resguardo_) Intentar([&] { AplicarAjustesCentral(); });
+  // Before the start-up the resguardo applies them itself, and opens the port.
+  if (!resguardo_) return;
+  Intentar([&] { AplicarAjustesCentral(); });
+  if (!Comm1->PortOpen() && !saliendo_) ReabrirPuerto();
+}
+
+// Only a port the settings kept closed waits for the dialog (a listening one
+// with no address let in); an open one keeps its settings until the next start.
+void frmCentralTelefonica::ReabrirPuerto() {
+  if (!control_.AbrirPuerto()) {
+    Intentar([&] { AvisarPuertoNoAbre(); });
+    control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
+    return;
+  }
+  MostrarOrigen();
+  vigia_.Reiniciar();
+}
+
+void frmCentralTelefonica::ProgramarRepaso() {
+  std::optional<LimiteAvisos::Instante> proximo = control_.Registro().ProximoRepaso();
+  if (resguardo_) {
+    const auto otro = resguardo_->Registro().ProximoRepaso();
+    if (otro && (!proximo || *otro < *proximo)) proximo = otro;
+  }
+  if (!proximo) return;
+  const auto espera = std::max(
+      std::chrono::ceil<std::chrono::milliseconds>(*proximo - std::chrono::steady_clock::now()),
+      0ms);
+  if (!TimerRepaso->isActive() || espera < TimerRepaso->remainingTimeAsDuration()) {
+    TimerRepaso->start(espera);
+  }
+}
+
+void frmCentralTelefonica::Repasar() {
+  control_.Registro().Repasar();
+  if (resguardo_) resguardo_->Registro().Repasar();
+  ProgramarRepaso();
 }
 
 void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }

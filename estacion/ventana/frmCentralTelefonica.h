@@ -50,11 +50,12 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   void RevisarSilencio();
 
   // Where the station's log goes (the system log unless set); before Form_Load.
-  void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
+  void SumideroBitacora(Bitacora::Sumidero sumidero);
 
   // Start-up; false when the program must end: the port could not be opened,
-  // another station holds the directory, there is neither a settings file
-  // nor a screen to make one, or the system asked the station to end.
+  // another station holds the directory or its lock cannot be had, there is
+  // neither a settings file nor a screen to make one, or the system asked
+  // the station to end.
   bool Form_Load();
   // The system asked the station to end: no question, an open settings
   // dialog closes as every close does (saving), the port is closed.
@@ -114,6 +115,16 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // Ends the start-up: the reason on standard error.
   bool Abandonar(const std::string& motivo);
   std::string OtraEstacion(const std::string& motivo);
+  // Ends the start-up for a failure the operator must mend: the reason on
+  // standard error, in the system log and, on a screen, in a message box.
+  bool NoSeInicia(const std::string& motivo);
+  // The frame's caption names the source.
+  void MostrarOrigen();
+  // After the dialog: a port left closed opens with the new settings.
+  void ReabrirPuerto();
+  // The log's messages held back are told once their minute is over.
+  void ProgramarRepaso();
+  void Repasar();
   void Presentar();
   void IniciarResguardo();
   // The exchange's own settings of CAPTURA.INI and the charge's time limit,
@@ -141,6 +152,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   QTimer* TimerReintento = nullptr;
   QTimer* despertador_ = nullptr;
   QTimer* TimerSilencio = nullptr;
+  QTimer* TimerRepaso = nullptr;
   VigiaSilencio vigia_;
   Comm* Comm1 = nullptr;
   QMenu* mnuArchivos = nullptr;

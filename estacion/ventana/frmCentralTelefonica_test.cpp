@@ -27,6 +27,7 @@
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/RespuestaModal.h"
 #include "prueba/VentanaRegistrada.h"
+#include "simulador/CentralTcp.h"
 #include "simulador/LineaCentral.h"
 #include "simulador/LlamadaPrueba.h"
 #include "simulador/PuertoSimulado.h"
@@ -216,6 +217,53 @@ TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.Ruta()));
 }
 
+// A lock that cannot be had for another reason than a running station (here
+// its name taken by a directory): the start ends, saying why on standard
+// error and in the system log.
+TEST_F(VentanaTest, SinBloqueoTerminaDiciendoPorQue) {
+  Ini("2");
+  std::filesystem::create_directory(dir.Ruta("sentrel.bloqueo"));
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(Cargar());
+  const std::string error = testing::internal::GetCapturedStderr();
+  EXPECT_NE(error.find("Sentrel no se puede iniciar: " + dir.Ruta("sentrel.bloqueo")),
+            std::string::npos)
+      << error;
+  ASSERT_EQ(registro.size(), 1u);
+  EXPECT_TRUE(registro[0].starts_with("No se inició: " + dir.Ruta("sentrel.bloqueo")))
+      << registro[0];
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+}
+
+// Listening for the exchange with no address let in: the station stays up,
+// the status line says why, and the port opens once the dialog has saved one.
+TEST_F(VentanaTest, EscucharSinDireccionPermitidaEsperaAlDialogo) {
+  const std::string puerto = std::to_string(CentralTcp::PuertoLibre());
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"),
+                             kIni1 +
+                                 "TimeConexion=2\n[Central]\nOrigen=Red\nModo=Servidor\n"
+                                 "Direccion=127.0.0.1\nPuerto=" +
+                                 puerto + "\nPermitida=\n");
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(Cargar());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(modalesEnCarga, 0);
+  EXPECT_FALSE(ventana.Puerto().PortOpen());
+  const std::string origen = "Central 127.0.0.1:" + puerto;
+  EXPECT_EQ(ventana.Linea(), origen + ControlPuerto::kSufijoNoEscucha);
+
+  RespuestaModal respuesta([](QWidget* modal) {
+    modal->findChild<QLineEdit*>(QStringLiteral("txtPermitida"))->setText("127.0.0.1");
+    RespuestaModal::Pulsar(modal, QMessageBox::Cancel);  // every close saves
+  });
+  ventana.mnuConfiguracion_Click();
+  EXPECT_EQ(respuesta.vistas, 1);
+  EXPECT_TRUE(ventana.Puerto().PortOpen());
+  EXPECT_EQ(ventana.Linea(), origen + ControlPuerto::kSufijoAbierto);
+}
+
 // A termination request while the settings dialog is open closes it the way
 // every close does: what it holds is saved.
 TEST_F(VentanaTest, TerminarConElDialogoAbiertoLoGraba) {
@@ -295,11 +343,13 @@ TEST_F(VentanaTest, LaSalidaConfirmadaCierraElPuerto) {
 
 // Offscreen there is no tray: minimising must not hide the window.
 // A database that does not answer: the call waits on its own line and in the
-// tray's tip, apart from the status line, and is stored once it answers.
+// tray's tip, apart from the status line, and is stored once it answers. The
+// system log never holds the whole dialled number, nor the driver's control bytes.
 TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   PuertoSimulado central(dir.Ruta(), 1);
   Ini("3");
-  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication link failure"});
+  ventana.SumideroBitacora([this](int, const std::string& m) { registro.push_back(m); });
+  telefono.Fallar("Crea", {captura::kErrorConexion, "08S01: Communication\x1b link failure"});
   ASSERT_TRUE(Cargar());
   auto* pendientes = ventana.findChild<QLabel*>(QStringLiteral("lblPendientes"));
   ASSERT_NE(pendientes, nullptr);
@@ -322,6 +372,13 @@ TEST_F(VentanaTest, LaLlamadaQueNoSeGuardaQuedaPendienteALaVista) {
   // The failed attempt and the re-post, and nothing after it.
   QTest::qWait(2500);
   EXPECT_EQ(telefono.Creas.size(), 2u);
+  int tapadas = 0;
+  for (const std::string& m : registro) {
+    EXPECT_EQ(m.find("4561234"), std::string::npos) << m;
+    EXPECT_EQ(m.find('\x1b'), std::string::npos) << m;
+    tapadas += m.find("|4561*** ") != std::string::npos;
+  }
+  EXPECT_GE(tapadas, 2);  // kept, then stored
 }
 
 // No tray offscreen: the window's own menu and its shortcuts reach the

@@ -108,7 +108,7 @@ void frmPendientes::Actualizar() {
         fila, kReserva,
         Celda(habitacion && habitacion->ReservaId > 0 ? QString::number(habitacion->ReservaId)
                                                       : QString()));
-    auto* linea = Celda(Texto(Bitacora::TextoLinea(l.Linea)));
+    auto* linea = Celda(Texto(Bitacora::TextoLineaEntera(l.Linea)));
     linea->setFont(fija);
     tabla_->setItem(fila, kLinea, linea);
     if (std::find(elegidas.begin(), elegidas.end(), id) != elegidas.end()) tabla_->selectRow(fila);

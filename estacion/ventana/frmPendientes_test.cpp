@@ -99,7 +99,7 @@ TEST_F(Pendientes, LaLlamadaApartadaSeReintentaYQuedaGuardadaUnaVez) {
   EXPECT_EQ(tabla->item(0, 2)->text(), "1");
   EXPECT_TRUE(tabla->item(0, 3)->text().contains("telefonos"))
       << tabla->item(0, 3)->text().toStdString();
-  EXPECT_EQ(tabla->item(0, 5)->text().toStdString(), Bitacora::TextoLinea(linea));
+  EXPECT_EQ(tabla->item(0, 5)->text().toStdString(), Bitacora::TextoLineaEntera(linea));
 
   dlg.cmdReintentar_Click();  // nothing selected: nothing sent back
   EXPECT_EQ(gestor->Aparcadas(), 1u);
