@@ -149,7 +149,7 @@ std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view 
                                                                ModoRegistro modo,
                                                                const AvanceRegistro& previo,
                                                                const ComprobarDudas& dudas) {
-  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
+  const RegistroLlamada registro = RegistroLlamada::Leer(linea, ordenFecha_);
   if (!registro.EsValido()) return std::nullopt;
   // A waiting line was told of when it first came.
   if (modo == ModoRegistro::Normal) VigilarFecha(registro, linea);

@@ -70,6 +70,10 @@ class ReceptorLlamadas {
                                                const AvanceRegistro& previo = {},
                                                const ComprobarDudas& dudas = {});
 
+  // The order of the exchange's dates; the locale's when not set.
+  void OrdenFecha(std::optional<captura::Regional::Orden> orden) { ordenFecha_ = orden; }
+  std::optional<captura::Regional::Orden> OrdenFecha() const { return ordenFecha_; }
+
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
   // Without it the rows count as durable when Asegurar succeeds and no
@@ -112,6 +116,7 @@ class ReceptorLlamadas {
   AlCompletar alCompletar_;
   AsegurarLineas asegurar_;
   AlFechaIlegible alFechaIlegible_;
+  std::optional<captura::Regional::Orden> ordenFecha_;
   bool fechaAvisada_ = false;  // in this burst
   AvisoLinea alQuitarControles_;
   AvisoLinea alCortarLinea_;

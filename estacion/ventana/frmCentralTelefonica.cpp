@@ -65,7 +65,7 @@ int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
   if (ejemplo.Origen.empty()) ejemplo.NumeroPuerto = 99;
   int ancho = 0;
   for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                             ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
                              ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
                              ControlPuerto::kSufijoPerdida, ControlPuerto::kSufijoNoEscucha,
                              ReceptorLlamadas::kSufijoInactivo}) {
@@ -286,7 +286,7 @@ bool frmCentralTelefonica::Form_Load() {
   mdlMain::UbicacionIni ini;
   Intentar([&] {
     ini = mdlMain::UbicarArchivoIni(directorio_);
-    mdlMain::ArchivoIni = ini.ruta;
+    archivoIni_ = ini.ruta;
   });
   // Nothing in the program directory is touched before the lock is held.
   if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
@@ -308,7 +308,7 @@ bool frmCentralTelefonica::Form_Load() {
   });
   if (saliendo_) return Abandonar("");  // asked to end while the dialog was open
   Intentar([&] { IniciarResguardo(); });
-  if (!control_.AbrirPuerto()) {
+  if (!control_.AbrirPuerto(ajustes_)) {
     Intentar([] { QApplication::restoreOverrideCursor(); });
     Intentar([&] { AvisarPuertoNoAbre(); });
     control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
@@ -349,7 +349,7 @@ void frmCentralTelefonica::AnunciarInicio() {
   } else {
     texto += estado_.Origen;
   }
-  const auto orden = RegistroLlamada::OrdenFechaCentral;
+  const auto orden = receptor_.OrdenFecha();
   // The data source is the component's fixed one.
   texto +=
       ", origen de datos ODBC Tavro_Datos, fechas de la central " +
@@ -397,7 +397,7 @@ void frmCentralTelefonica::IniciarResguardo() {
   // Dates of the lines a crash left over are read in the order set.
   AplicarAjustesCentral();
   receptor_.AvisarFechaIlegible([this](std::string_view linea) {
-    const auto orden = RegistroLlamada::OrdenFechaCentral.value_or(captura::Regional::OrdenFecha());
+    const auto orden = receptor_.OrdenFecha().value_or(captura::Regional::OrdenFecha());
     resguardo_->Registro().FechaIlegible(linea, mdlMain::TextoOrdenFecha(orden));
   });
   resguardo_->AlCambiar([this] {
@@ -412,20 +412,28 @@ void frmCentralTelefonica::IniciarResguardo() {
 }
 
 void frmCentralTelefonica::AplicarAjustesCentral() {
-  const auto texto = mdlMain::LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha);
-  RegistroLlamada::OrdenFechaCentral = mdlMain::OrdenFechaDeTexto(texto);
-  if (!RegistroLlamada::OrdenFechaCentral && !mdlMain::QuitarBlancos(texto).empty() && resguardo_) {
-    resguardo_->Registro().AjusteInvalido(
-        mdlMain::kClaveOrdenFecha, texto,
+  Intentar([&] { ajustes_ = AjustesCaptura::Leer(archivoIni_); });
+  receptor_.OrdenFecha(ajustes_.OrdenFechaCentral());
+  const auto avisarInvalido = [&](std::string AjustesCaptura::*valor, const std::string& usado) {
+    if (resguardo_) {
+      resguardo_->Registro().AjusteInvalido(AjustesCaptura::ClaveDe(valor).Nombre, ajustes_.*valor,
+                                            usado);
+    }
+  };
+  if (ajustes_.OrdenFechaInvalida()) {
+    avisarInvalido(
+        &AjustesCaptura::OrdenFecha,
         "el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
   }
-  vigia_.Limite(
-      LeerMinutos(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos, 0min, "0 (sin aviso)"));
+  const auto sinDatos = ajustes_.SinDatos();
+  if (sinDatos.Invalido) avisarInvalido(&AjustesCaptura::MinutosSinDatos, "0 (sin aviso)");
+  vigia_.Limite(sinDatos.Valor);
   if (resguardo_) {
-    const auto limite = GestorPendientes::kCargoAutomatico;
-    resguardo_->Gestor().LimiteCargoAutomatico(LeerMinutos(mdlMain::kSeccionApp,
-                                                           mdlMain::kClaveCargoAutomatico, limite,
-                                                           std::to_string(limite.count())));
+    const auto cargo = ajustes_.CargoAutomatico();
+    if (cargo.Invalido) {
+      avisarInvalido(&AjustesCaptura::MinutosCargo, std::to_string(cargo.Valor.count()));
+    }
+    resguardo_->Gestor().LimiteCargoAutomatico(cargo.Valor);
   }
   if (vigia_.Activa()) {
     TimerSilencio->start();
@@ -433,17 +441,6 @@ void frmCentralTelefonica::AplicarAjustesCentral() {
     TimerSilencio->stop();
   }
   MostrarPendientes();
-}
-
-std::chrono::minutes frmCentralTelefonica::LeerMinutos(const char* seccion, const char* clave,
-                                                       std::chrono::minutes siFalta,
-                                                       std::string_view usado) {
-  const auto texto = mdlMain::LeerIni(seccion, clave);
-  if (mdlMain::QuitarBlancos(texto).empty()) return siFalta;
-  const auto minutos = mdlMain::AEntero16(texto);
-  if (minutos && *minutos >= 0) return std::chrono::minutes(*minutos);
-  if (resguardo_) resguardo_->Registro().AjusteInvalido(clave, texto, usado);
-  return siFalta;
 }
 
 void frmCentralTelefonica::DatoRecibido() {
@@ -621,18 +618,19 @@ void frmCentralTelefonica::IconoActivado(int razon) {
 void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 
 void frmCentralTelefonica::mnuConfiguracion_Click() {
-  FrmConfigura dialogo;
+  FrmConfigura dialogo(archivoIni_);
   dialogo.exec();
   // Before the start-up the resguardo applies them itself, and opens the port.
   if (!resguardo_) return;
   Intentar([&] { AplicarAjustesCentral(); });
+  control_.AplicarTiempoConexion(ajustes_);
   if (!Comm1->PortOpen() && !saliendo_) ReabrirPuerto();
 }
 
 // Only a port the settings kept closed waits for the dialog (a listening one
 // with no address let in); an open one keeps its settings until the next start.
 void frmCentralTelefonica::ReabrirPuerto() {
-  if (!control_.AbrirPuerto()) {
+  if (!control_.AbrirPuerto(ajustes_)) {
     Intentar([&] { AvisarPuertoNoAbre(); });
     control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
     return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "estacion/ajustes/AjustesCaptura.h"
 #include "estacion/linea/ControlPuerto.h"
 #include "estacion/linea/ResguardoCaptura.h"
 #include "estacion/ventana/VigiaSilencio.h"
@@ -77,6 +78,8 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   Comm& Puerto() { return *Comm1; }
   ControlPuerto& Control() { return control_; }
   ReceptorLlamadas& Receptor() { return receptor_; }
+  // The settings file found at start.
+  const std::string& ArchivoAjustes() const { return archivoIni_; }
   QMenu* Menu() const { return mnuArchivos; }
   QMenuBar* BarraMenu() const { return barraMenu_; }
   QSystemTrayIcon* Bandeja() const { return IconoBandeja; }
@@ -130,10 +133,6 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // The exchange's own settings of CAPTURA.INI and the charge's time limit,
   // read at start (before the queue is re-posted) and after the dialog.
   void AplicarAjustesCentral();
-  // A key in minutes; `siFalta` when empty, and when not a number of minutes
-  // (told to the system log, with `usado`).
-  std::chrono::minutes LeerMinutos(const char* seccion, const char* clave,
-                                   std::chrono::minutes siFalta, std::string_view usado);
   void ProgramarReintento();
   // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();
@@ -168,6 +167,8 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   ReceptorLlamadas receptor_;
   ReceptorLlamadas::CrearTelefono crearTelefono_;
   std::string directorio_;
+  std::string archivoIni_;
+  AjustesCaptura ajustes_;
   Bitacora::Sumidero sumidero_;
   bool saliendo_ = false;
   // Last member: it closes the port before the journal the port writes into goes.

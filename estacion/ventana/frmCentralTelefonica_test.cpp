@@ -46,15 +46,8 @@ std::string Estado(int puerto, const char* sufijo) {
 
 class VentanaTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mdlMain::ArchivoIni.clear();
-    mdlMain::TiempoConexion = 0;
-    ventana.DirectorioPrograma(dir.Ruta());
-  }
-  void TearDown() override {
-    mdlMain::TiempoConexion = 0;
-    QApplication::restoreOverrideCursor();
-  }
+  void SetUp() override { ventana.DirectorioPrograma(dir.Ruta()); }
+  void TearDown() override { QApplication::restoreOverrideCursor(); }
 
   void Ini(const std::string& tiempo, const std::string& nombre = "CAPTURA.INI") {
     DirectorioPrueba::Escribir(dir.Ruta(nombre), kIni1 + "TimeConexion=" + tiempo + "\n");
@@ -95,7 +88,7 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
   Ini("3", "captura.ini");  // another case of the name counts as the file
   ASSERT_TRUE(Cargar());
   EXPECT_EQ(modalesEnCarga, 0);  // neither the dialog nor a box
-  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("captura.ini"));
+  EXPECT_EQ(ventana.ArchivoAjustes(), dir.Ruta("captura.ini"));
   EXPECT_TRUE(ventana.Puerto().PortOpen());
   EXPECT_TRUE(central.EsperarApertura(0ms));
   EXPECT_EQ(ventana.Linea(), Estado(1, "  : Abierto."));
@@ -103,7 +96,7 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
             QStringLiteral("Información COM 1"));
   EXPECT_EQ(ventana.Estado().Recibiendo, 0);
   EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
-  EXPECT_EQ(mdlMain::TiempoConexion, 3);
+  EXPECT_EQ(ventana.Estado().TiempoConexion, 3);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone
 }
 
@@ -482,7 +475,7 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
     ventana.Estado().Origen = origen;
     ventana.Estado().NumeroPuerto = 12;
     for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                               ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
+                               ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
                                ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
                                ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
       const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
