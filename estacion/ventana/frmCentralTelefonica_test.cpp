@@ -23,6 +23,7 @@
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
+#include "estacion/ventana/PanelEstacion.h"
 #include "estacion/ventana/TraduccionQt.h"
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/RespuestaModal.h"
@@ -141,7 +142,7 @@ TEST_F(VentanaTest, LaRafagaTerminaPorTiempoConElTimer) {
     EXPECT_TRUE(Llegada().isEmpty());
     EXPECT_EQ(ventana.Estado().Recibiendo, 0);
     EXPECT_EQ(ventana.Estado().ContadorEspera, 1);
-    EXPECT_FALSE(ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->isActive());
+    EXPECT_FALSE(ventana.Nucleo().findChild<QTimer*>(QStringLiteral("TimerCheck"))->isActive());
     EXPECT_EQ(ventana.vivos, 0);  // the event's Telefono was released
 
     ASSERT_FALSE(telefono.Creas.empty());
@@ -179,7 +180,9 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
   ASSERT_TRUE(Cargar());
   ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 1; }, 5000));
-  ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->stop();  // ticks by hand from here
+  ventana.Nucleo()
+      .findChild<QTimer*>(QStringLiteral("TimerCheck"))
+      ->stop();  // ticks by hand from here
   ASSERT_EQ(ventana.Estado().ContadorEspera, 0);
 
   ventana.estados.clear();
@@ -495,7 +498,7 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
             info->contentsRect().top());
 
-  ventana.MostrarAviso(
+  ventana.Panel()->MostrarAviso(
       QStringLiteral("Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   "
                      "Apartadas: 678   Archivo de pendientes: ver registro del sistema   Diario "
                      "sin guardar: 1048576 bytes   (Ctrl+L: ver)"),
