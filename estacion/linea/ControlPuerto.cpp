@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <iostream>
-#include <limits>
 #include <string>
 
 #include "estacion/ajustes/PerfilIni.h"
@@ -106,31 +105,8 @@ void ControlPuerto::CerrarPuerto() {
   MostrarSufijo(kSufijoCerrado);
 }
 
-void ControlPuerto::TimerCheck_Timer() {
-  EstadoCaptura& estado = ventana_.Estado();
-  // At the top of its range the counter stays where it is.
-  if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
-
-  MostrarRafaga(estado.ContadorEspera < 2 ? ReceptorLlamadas::kSufijoActivo : kSufijoEsperando);
-
-  // A receive event waiting now resets the counter before the test below.
-  ventana_.ProcesarEventos(std::chrono::milliseconds::zero());
-
-  if (estado.ContadorEspera == estado.TiempoConexion && estado.Recibiendo == 1) {
-    ventana_.HabilitarTimerCheck(false);
-    ventana_.MostrarLlegada({});
-    MostrarRafaga(kSufijoFinRafaga);
-    estado.Recibiendo = 0;
-    estado.ContadorEspera = 1;
-  }
-}
-
-void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
-  MostrarSufijo(comm_.LineaPerdida() ? kSufijoPerdida : sufijo);
-}
-
 void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
-  MostrarSufijo(kSufijoPerdida);
+  MostrarSufijo(ReceptorLlamadas::kSufijoPerdida);
   bitacora_.LineaPerdida(ReceptorLlamadas::TextoEstado(ventana_.Estado(), ""), motivo);
 }
 

@@ -12,8 +12,7 @@
 
 class Comm;
 
-// Opens and closes the exchange's serial port from the settings and ends a
-// burst once the line has been quiet for the configured number of ticks. The
+// Opens and closes the exchange's serial port from the settings. The
 // exchange may be reached over the network instead (section Central). A
 // line lost while open is told on the status line (kept there while it
 // lasts), on standard error and in the system log, and so is its return.
@@ -25,9 +24,6 @@ class ControlPuerto {
   static constexpr char kSufijoAbierto[] = "  : Abierto.";
   static constexpr char kSufijoCerrado[] = "    : Cerrado.";
   static constexpr char kSufijoNoAbierto[] = "  : Cerrado.";
-  static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
-  static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
-  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
   static constexpr char kSufijoNoEscucha[] = "  : Sin direccion permitida, no escucha.";
 
   ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
@@ -41,8 +37,6 @@ class ControlPuerto {
   void AplicarTiempoConexion(const AjustesCaptura& ajustes);
   bool NoEscucha() const { return noEscucha_; }
   void CerrarPuerto();
-  // The one-second tick of TimerCheck.
-  void TimerCheck_Timer();
   // Comm1's device went away while open, or came back.
   void LineaPerdida(const captura::Fallo& motivo);
   void LineaRecuperada();
@@ -66,8 +60,6 @@ class ControlPuerto {
  private:
   bool AbrirRed(const AjustesCaptura& ajustes);
   bool NoEscuchar(const std::string& motivo);
-  // A burst's suffix, unless the line is lost.
-  void MostrarRafaga(std::string_view sufijo);
 
   VentanaCaptura& ventana_;
   Comm& comm_;

@@ -28,16 +28,12 @@ class VentanaPrueba : public VentanaCaptura {
   void MostrarEstado(const std::string& texto) override { estados.push_back(texto); }
   void HabilitarTimerCheck(bool h) override { timer = h; }
   void MostrarLlegada(const std::string& texto) override { llegada = texto; }
-  void ProcesarEventos(std::chrono::milliseconds espera) override {
-    if (alProcesar) alProcesar();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(espera.count()));
-  }
+  void EsperarInicio(std::chrono::milliseconds) override {}
 
   EstadoCaptura estado;
   std::vector<std::string> estados;
   bool timer = false;
   std::string llegada = "sin tocar";
-  std::function<void()> alProcesar;
 };
 
 std::string Estado(int puerto, const char* sufijo) {
@@ -134,57 +130,11 @@ TEST_F(ControlPuertoTest, LosFallosDeAperturaDevuelvenFalso) {
   EXPECT_TRUE(ventana.estados.empty());
 }
 
-// Runs n ticks and returns the status texts they showed.
-std::vector<std::string> Ticks(ControlPuerto& control, VentanaPrueba& v, int n) {
+// Runs n ticks of the burst and returns the status texts they showed.
+std::vector<std::string> Ticks(ReceptorLlamadas& rafaga, VentanaPrueba& v, int n) {
   v.estados.clear();
-  for (int i = 0; i < n; ++i) control.TimerCheck_Timer();
+  for (int i = 0; i < n; ++i) rafaga.TimerCheck_Timer();
   return v.estados;
-}
-
-TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
-  ventana.estado = {1, 0, 2, ""};
-  ventana.timer = true;
-  ventana.estado.TiempoConexion = 3;
-  EXPECT_EQ(Ticks(control, ventana, 3),
-            (std::vector<std::string>{Estado(2, "  : Activo."),
-                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
-                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
-                                      Estado(2, "    : Inactivo.")}));
-  EXPECT_FALSE(ventana.timer);
-  EXPECT_EQ(ventana.llegada, "");
-  EXPECT_EQ(ventana.estado.Recibiendo, 0);
-  EXPECT_EQ(ventana.estado.ContadorEspera, 1);
-
-  ventana.estado = {1, 0, 2, ""};
-  ventana.estado.TiempoConexion = 1;
-  EXPECT_EQ(Ticks(control, ventana, 1),
-            (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
-}
-
-TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
-  ventana.estado = {1, 0, 1, ""};
-  ventana.estado.TiempoConexion = 0;
-  Ticks(control, ventana, 5);
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-  EXPECT_EQ(ventana.estado.ContadorEspera, 5);
-
-  // A lowered time-out that the counter has already passed.
-  ventana.estado.TiempoConexion = 3;
-  Ticks(control, ventana, 3);
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-
-  ventana.estado.ContadorEspera = 32767;
-  control.TimerCheck_Timer();
-  EXPECT_EQ(ventana.estado.ContadorEspera, 32767);
-}
-
-TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
-  ventana.estado = {1, 1, 1, ""};
-  ventana.estado.TiempoConexion = 2;
-  ventana.alProcesar = [&] { ventana.estado.ContadorEspera = 0; };
-  control.TimerCheck_Timer();
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-  EXPECT_EQ(ventana.estados.back(), Estado(1, "  : Esperando el tiempo de termino del envio."));
 }
 
 // The device behind the open port goes away, or its name comes to lead to
@@ -212,9 +162,10 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   central.reset();  // unplugged
   ASSERT_TRUE(esperar([&] { return comm.LineaPerdida(); }));
   central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);  // plugged in again
-  EXPECT_EQ(ventana.estados.back(), Estado(3, ControlPuerto::kSufijoPerdida));
+  EXPECT_EQ(ventana.estados.back(), Estado(3, ReceptorLlamadas::kSufijoPerdida));
   ventana.estado = {1, 0, 3, ""};
-  EXPECT_EQ(Ticks(vigilado, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
+  ReceptorLlamadas rafaga(ventana, comm, {});
+  EXPECT_EQ(Ticks(rafaga, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
   ASSERT_TRUE(central->Enviar("despues|"));  // sent before the reopening: kept
   ASSERT_TRUE(esperar([&] { return recibido == "antes|despues|"; })) << recibido;
   EXPECT_FALSE(comm.LineaPerdida());
@@ -250,7 +201,7 @@ TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
   const std::string nombre = "Central 127.0.0.1:" + std::to_string(libre);
   EXPECT_EQ(ventana.estados.front(), nombre + "  : Abierto.");
   ASSERT_TRUE(QTest::qWaitFor([&] { return comm.LineaPerdida(); }, 5000));  // refused
-  EXPECT_EQ(ventana.estados.back(), nombre + ControlPuerto::kSufijoPerdida);
+  EXPECT_EQ(ventana.estados.back(), nombre + ReceptorLlamadas::kSufijoPerdida);
 
   CentralTcp central(libre);
   ASSERT_TRUE(central.EsperarConexion(10s));

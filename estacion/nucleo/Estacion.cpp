@@ -1,6 +1,5 @@
 #include "estacion/nucleo/Estacion.h"
 
-#include <QCoreApplication>
 #include <QTime>
 #include <QTimer>
 
@@ -37,7 +36,7 @@ Estacion::Estacion(ReceptorLlamadas::CrearTelefono crearTelefono, QObject* padre
     : QObject(padre),
       comm_(new Comm(this)),
       timerCheck_(Temporizador(this, false)),
-      despertador_(Temporizador(this, true)),
+      esperaInicio_(Temporizador(this, true)),
       timerReintento_(Temporizador(this, true)),
       timerSilencio_(Temporizador(this, false)),
       timerRepaso_(Temporizador(this, true)),
@@ -52,7 +51,8 @@ Estacion::Estacion(ReceptorLlamadas::CrearTelefono crearTelefono, QObject* padre
     DatoRecibido();
     receptor_.Comm1_OnComm();
   });
-  connect(timerCheck_, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
+  connect(timerCheck_, &QTimer::timeout, this, [this] { receptor_.TimerCheck_Timer(); });
+  connect(esperaInicio_, &QTimer::timeout, this, [this] { receptor_.FinEspera(); });
   connect(timerSilencio_, &QTimer::timeout, this, &Estacion::RevisarSilencio);
   connect(timerReintento_, &QTimer::timeout, this, &Estacion::Reintentar);
   connect(timerRepaso_, &QTimer::timeout, this, &Estacion::Repasar);
@@ -218,16 +218,7 @@ void Estacion::HabilitarTimerCheck(bool habilitado) {
 
 void Estacion::MostrarLlegada(const std::string& texto) { emit CambioLlegada(texto); }
 
-void Estacion::ProcesarEventos(std::chrono::milliseconds esperaMaxima) {
-  if (esperaMaxima <= 0ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return;
-  }
-  // The wake-up timer bounds the sleep; any other event ends it sooner.
-  despertador_->start(esperaMaxima);
-  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  despertador_->stop();
-}
+void Estacion::EsperarInicio(std::chrono::milliseconds espera) { esperaInicio_->start(espera); }
 
 void Estacion::DatoRecibido() {
   const auto silencio = vigia_.Silencio();

@@ -97,7 +97,7 @@ class Estacion : public QObject, public VentanaCaptura {
   void MostrarEstado(const std::string& texto) override;
   void HabilitarTimerCheck(bool habilitado) override;
   void MostrarLlegada(const std::string& texto) override;
-  void ProcesarEventos(std::chrono::milliseconds esperaMaxima) override;
+  void EsperarInicio(std::chrono::milliseconds espera) override;
 
   void LeerAjustes();
   void AplicarAjustes();
@@ -115,7 +115,7 @@ class Estacion : public QObject, public VentanaCaptura {
   std::string textoEstado_;
   Comm* comm_;
   QTimer* timerCheck_;
-  QTimer* despertador_;
+  QTimer* esperaInicio_;
   QTimer* timerReintento_;
   QTimer* timerSilencio_;
   QTimer* timerRepaso_;

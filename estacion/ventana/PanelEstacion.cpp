@@ -38,8 +38,8 @@ int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
   int ancho = 0;
   for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
                              ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
-                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ControlPuerto::kSufijoPerdida, ControlPuerto::kSufijoNoEscucha,
+                             ReceptorLlamadas::kSufijoEsperando, ReceptorLlamadas::kSufijoFinRafaga,
+                             ReceptorLlamadas::kSufijoPerdida, ControlPuerto::kSufijoNoEscucha,
                              ReceptorLlamadas::kSufijoInactivo}) {
     const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(ejemplo, sufijo));
     ancho = std::max(ancho, TextoEntero::Ancho(etiqueta, texto));

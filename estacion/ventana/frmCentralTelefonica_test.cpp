@@ -191,12 +191,12 @@ TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
   std::this_thread::sleep_for(100ms);  // the notice is queued, not yet handled
   // This tick brings the counter to 1 = TiempoConexion, but its pass of
   // events handles the line first and resets the counter.
-  ventana.Control().TimerCheck_Timer();
+  ventana.Receptor().TimerCheck_Timer();
   EXPECT_EQ(telefono.Creas.size(), 2u);
   EXPECT_EQ(ventana.Estado().Recibiendo, 1);
   EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
   EXPECT_EQ(ventana.estados, Textos{Estado(1, "  : Activo.")});
-  ventana.Control().TimerCheck_Timer();
+  ventana.Receptor().TimerCheck_Timer();
   EXPECT_EQ(ventana.Estado().Recibiendo, 0);
   EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
 }
@@ -479,8 +479,8 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
     ventana.Estado().NumeroPuerto = 12;
     for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
                                ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
-                               ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                               ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+                               ReceptorLlamadas::kSufijoEsperando, ReceptorLlamadas::kSufijoFinRafaga,
+                               ReceptorLlamadas::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
       const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
       ventana.MostrarEstado(texto);
       QCoreApplication::processEvents();
