@@ -418,19 +418,10 @@ DiarioRecepcion::DiarioRecepcion(Llave, std::filesystem::path directorio, Descri
 // leaves either the old file or the new one, never a mix.
 captura::Resultado<Descriptor> DiarioRecepcion::Reescribir(const std::filesystem::path& directorio,
                                                            uint64_t base, std::string_view cuerpo) {
-  const auto ruta = directorio / kArchivo;
-  const auto nueva = ruta.string() + kSufijoNuevo;
-  Descriptor datos = archivo_disco::CrearNuevo(nueva, O_RDWR);
-  if (!datos.Valido()) return FalloSistema(errno, nueva);
-  auto escrito = archivo_disco::EscribirEn(datos, Cabecera(base), 0, nueva);
-  if (escrito) escrito = archivo_disco::EscribirEn(datos, cuerpo, kCabecera, nueva);
-  if (escrito && ::fsync(datos.fd()) != 0) escrito = FalloSistema(errno, nueva);
-  if (escrito && ::rename(nueva.c_str(), ruta.c_str()) != 0) escrito = FalloSistema(errno, nueva);
-  if (!escrito) {
-    ::unlink(nueva.c_str());
-    return escrito.Falla();
-  }
-  return datos;
+  const auto ruta = (directorio / kArchivo).string();
+  archivo_disco::Reemplazo como;
+  como.Acceso = O_RDWR;
+  return archivo_disco::Reemplazar(ruta, ruta + kSufijoNuevo, {Cabecera(base), cuerpo}, como);
 }
 
 // Once renamed the new file is the journal, but until the directory is
