@@ -120,87 +120,6 @@ TEST_F(VentanaTest, InicioYFinEnElRegistroDelSistema) {
   EXPECT_EQ(registro[2], "Detenido");
 }
 
-// A burst of one line driven by the real timer, for two idle times.
-TEST_F(VentanaTest, LaRafagaTerminaPorTiempoConElTimer) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  for (const int tiempo : {3, 1}) {
-    SCOPED_TRACE(tiempo);
-    Ini(std::to_string(tiempo));
-    ventana.Control().CerrarPuerto();
-    ASSERT_TRUE(Cargar());
-    ventana.estados.clear();
-    const auto linea = LlamadaPrueba("2105", "4561234", 125, tiempo);
-    ASSERT_TRUE(central.Enviar(linea.Texto() + "\r\n"));
-
-    ASSERT_TRUE(EsperarLinea(Estado(1, "    : Inactivo."), 8000)) << ventana.Linea();
-    Textos esperados = {Estado(1, "  : Activo."), Estado(1, "  : Activo.")};
-    for (int tick = 2; tick <= tiempo; ++tick) {
-      esperados.push_back(Estado(1, "  : Esperando el tiempo de termino del envio."));
-    }
-    esperados.push_back(Estado(1, "    : Inactivo."));
-    EXPECT_EQ(ventana.estados, esperados);
-    EXPECT_TRUE(Llegada().isEmpty());
-    EXPECT_EQ(ventana.Estado().Recibiendo, 0);
-    EXPECT_EQ(ventana.Estado().ContadorEspera, 1);
-    EXPECT_FALSE(ventana.Nucleo().findChild<QTimer*>(QStringLiteral("TimerCheck"))->isActive());
-    EXPECT_EQ(ventana.vivos, 0);  // the event's Telefono was released
-
-    ASSERT_FALSE(telefono.Creas.empty());
-    const auto& crea = telefono.Creas.back();
-    EXPECT_EQ(crea.vAnexo, "105");
-    EXPECT_EQ(crea.vDiscado, linea.Discado + std::string(20 - linea.Discado.size(), ' '));
-    EXPECT_EQ(crea.vTiempo, " 00:02:05 ");
-    EXPECT_EQ(crea.vCodigo, "000" + std::to_string(tiempo));
-  }
-  EXPECT_EQ(telefono.Creas.size(), 2u);
-}
-
-TEST_F(VentanaTest, UnaRafagaVencidaSeCierraYSeAbreOtra) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  Ini("0");  // no tick ends the burst
-  ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
-  ASSERT_TRUE(EsperarLinea(Estado(1, "  : Esperando el tiempo de termino del envio.")));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ventana.Estado().ContadorEspera >= 2; }, 3000));
-  ventana.estados.clear();
-
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2102", "4561234", 61, 2).Texto() + "\r\n"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 2; }, 5000));
-  ASSERT_GE(ventana.estados.size(), 2u);
-  EXPECT_EQ(ventana.estados[0], Estado(1, "   : Inactivo."));
-  EXPECT_EQ(ventana.estados[1], Estado(1, "  : Activo."));
-  EXPECT_EQ(telefono.Creas[1].vAnexo, "102");
-  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
-}
-
-// The tick called by hand: a receive event waiting when it pumps keeps the burst open.
-TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  Ini("1");
-  ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 1; }, 5000));
-  ventana.Nucleo()
-      .findChild<QTimer*>(QStringLiteral("TimerCheck"))
-      ->stop();  // ticks by hand from here
-  ASSERT_EQ(ventana.Estado().ContadorEspera, 0);
-
-  ventana.estados.clear();
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2103", "4561234", 61, 2).Texto() + "\r\n"));
-  ASSERT_TRUE(central.EsperarLectura(5000ms));
-  std::this_thread::sleep_for(100ms);  // the notice is queued, not yet handled
-  // This tick brings the counter to 1 = TiempoConexion, but its pass of
-  // events handles the line first and resets the counter.
-  ventana.Receptor().TimerCheck_Timer();
-  EXPECT_EQ(telefono.Creas.size(), 2u);
-  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
-  EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
-  EXPECT_EQ(ventana.estados, Textos{Estado(1, "  : Activo.")});
-  ventana.Receptor().TimerCheck_Timer();
-  EXPECT_EQ(ventana.Estado().Recibiendo, 0);
-  EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
-}
-
 // Offscreen nobody could fill the dialog in: the start ends, saying how to
 // make the file, and leaves the directory as it was.
 TEST_F(VentanaTest, SinPantallaNiArchivoDeAjustesTerminaDiciendoComo) {
@@ -477,10 +396,11 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   for (const std::string origen : {"", "Central 192.168.100.200:65535"}) {
     ventana.Estado().Origen = origen;
     ventana.Estado().NumeroPuerto = 12;
-    for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                               ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
-                               ReceptorLlamadas::kSufijoEsperando, ReceptorLlamadas::kSufijoFinRafaga,
-                               ReceptorLlamadas::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+    for (const char* sufijo :
+         {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+          ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
+          ReceptorLlamadas::kSufijoEsperando, ReceptorLlamadas::kSufijoFinRafaga,
+          ReceptorLlamadas::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
       const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
       ventana.MostrarEstado(texto);
       QCoreApplication::processEvents();
