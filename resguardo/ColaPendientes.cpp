@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 
 using captura::Estado;
 using captura::Fallo;
@@ -37,9 +38,7 @@ class Escritor {
  public:
   template <class T>
   Escritor& Numero(T v) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-      datos_ += static_cast<char>(static_cast<uint64_t>(v) >> (8 * i) & 0xFF);
-    }
+    codigo_registro::Poner(datos_, v);
     return *this;
   }
   Escritor& Texto(std::string_view t) {
@@ -86,11 +85,7 @@ class Lector {
   template <class T>
   bool Numero(T& v) {
     if (datos_.size() < sizeof(T)) return false;
-    uint64_t r = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-      r |= static_cast<uint64_t>(static_cast<unsigned char>(datos_[i])) << (8 * i);
-    }
-    v = static_cast<T>(r);
+    v = codigo_registro::Tomar<T>(datos_, 0);
     datos_.remove_prefix(sizeof(T));
     return true;
   }
