@@ -141,13 +141,11 @@ void BM_EventoDeRecepcion(benchmark::State& state) {
   ventana.estado.Recibiendo = 1;
   PuertoFalso puerto;
   int prestados = 0;
-  ReceptorLlamadas receptor(
-      ventana, puerto,
-      [&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
-        return std::unique_ptr<captura::_Telefono>(
-            std::make_unique<TelefonoPrestado>(tel, prestados));
-      },
-      [&] { return ventana.Reloj; });
+  ReceptorLlamadas receptor(ventana, puerto,
+                            [&]() -> captura::Resultado<std::unique_ptr<captura::_Telefono>> {
+                              return std::unique_ptr<captura::_Telefono>(
+                                  std::make_unique<TelefonoPrestado>(tel, prestados));
+                            });
   const std::string rafaga = Rafaga(kLineas);
   for (auto _ : state) {
     state.PauseTiming();

@@ -1,41 +1,34 @@
-#include "llamadas/Esperar.h"
-
 #include <gtest/gtest.h>
 
+#include "llamadas/ReceptorLlamadas.h"
+#include "prueba/LineaPrueba.h"
+#include "prueba/PuertoFalso.h"
 #include "prueba/VentanaFalsa.h"
 
 namespace {
 
-TEST(Esperar, CruzaLaMedianocheSinEsperarUnDia) {
+// The wait at a burst's start is one timer of the owner's, not a loop: the
+// handler returns at once, reading nothing, and the station sleeps in its
+// own event loop meanwhile.
+TEST(Esperar, LaEsperaDeInicioEsUnTemporizadorYNoUnBucle) {
   VentanaFalsa ventana;
-  ventana.Reloj = 86399.8;  // 23:59:59.8
-  Esperar(0.5f, ventana, [&] { return ventana.Reloj; });
-  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
-  EXPECT_NEAR(ventana.Reloj, 0.3, 0.01);
-}
-
-TEST(Esperar, DejaCorrerLosEventosYDuermeEnEllos) {
-  VentanaFalsa ventana;
-  int eventos = 0;
-  ventana.AlProcesar = [&] { ++eventos; };
-  Esperar(0.5f, ventana, [&] { return ventana.Reloj; });
-  EXPECT_EQ(eventos, 1);
-  // Each pass sleeps in the window's wait: no spinning between events.
-  EXPECT_LE(ventana.Registro.size(), 6u);
-  EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
-}
-
-TEST(Esperar, CeroONegativoVuelveSinEventos) {
-  VentanaFalsa ventana;
-  Esperar(0.0f, ventana, [&] { return ventana.Reloj; });
-  Esperar(-1.0f, ventana, [&] { return ventana.Reloj; });
-  EXPECT_TRUE(ventana.Registro.empty());
-}
-
-TEST(Esperar, RelojDelSistemaDentroDelDia) {
-  const double s = SegundosDesdeMedianoche();
-  EXPECT_GE(s, 0.0);
-  EXPECT_LT(s, 86401.0);
+  PuertoFalso puerto;
+  puerto.Entradas = {LineaPrueba("2105", "01144412345") + "\r\n"};
+  ReceptorLlamadas receptor(ventana, puerto, {});
+  receptor.Comm1_OnComm();
+  EXPECT_EQ(ventana.Espera, std::chrono::milliseconds(500));
+  EXPECT_EQ(puerto.Entradas.size(), 1u);
+  EXPECT_EQ(ventana.Esperado, 0);
+  // A second event in the wait starts no other wait.
+  receptor.Comm1_OnComm();
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "eventos"), 1);
+  ASSERT_TRUE(ventana.AcabarEspera());
+  receptor.FinEspera();
+  EXPECT_TRUE(puerto.Entradas.empty());
+  // A late end of a wait already over changes nothing.
+  const auto registro = ventana.Registro;
+  receptor.FinEspera();
+  EXPECT_EQ(ventana.Registro, registro);
 }
 
 }  // namespace

@@ -12,4 +12,6 @@ struct EstadoCaptura {
   // What the status texts name instead of "Puerto COM n" when the exchange
   // is reached over the network ("Central 192.168.1.20:2300").
   std::string Origen;
+  // Quiet ticks after which a burst is over (0: none ends it by the tick).
+  int16_t TiempoConexion = 0;
 };

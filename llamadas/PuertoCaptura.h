@@ -18,4 +18,11 @@ class PuertoCaptura {
   // the journal) of the first byte the last Input returned. Bytes that do
   // not continue the ones before them do not begin where those ended.
   virtual uint64_t PosicionEntrada() const { return 0; }
+  // Bytes wait to be taken: a receive notice is on its way.
+  virtual bool EntradaPendiente() const { return false; }
+  // While held, no receive notice is given; released, one is given when
+  // bytes wait.
+  virtual void RetenerAvisos(bool /*retener*/) {}
+  // The open port's device is gone and being waited for.
+  virtual bool LineaPerdida() const { return false; }
 };

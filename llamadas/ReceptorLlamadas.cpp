@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <utility>
 
-#include "llamadas/EnCurso.h"
 #include "llamadas/RegistroLlamada.h"
 #include "llamadas/TelefonoAusente.h"
 #include "llamadas/Texto.h"
@@ -34,33 +34,65 @@ std::string ReceptorLlamadas::TextoEstado(const EstadoCaptura& estado, std::stri
 }
 
 ReceptorLlamadas::ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto,
-                                   CrearTelefono crearTelefono, Reloj reloj)
-    : ventana_(ventana),
-      puerto_(puerto),
-      crearTelefono_(std::move(crearTelefono)),
-      reloj_(std::move(reloj)) {}
+                                   CrearTelefono crearTelefono)
+    : ventana_(ventana), puerto_(puerto), crearTelefono_(std::move(crearTelefono)) {}
 
-// Nested events would each open the burst and wait again before reading:
-// while the exchange keeps sending, none would ever read and the stack would
-// grow until the process died.
 void ReceptorLlamadas::Comm1_OnComm() {
-  if (atendiendo_) {
-    diferido_ = true;
-    return;
-  }
-  const EnCurso enCurso(atendiendo_);
-  do {
-    diferido_ = false;
-    AtenderEvento();
-  } while (diferido_);
+  if (puerto_.CommEvent() != PuertoCaptura::kEventoRecibido) return;
+  AtenderEvento();
 }
 
+// Read after the wait, never inside it: events that came meanwhile follow,
+// in order.
 void ReceptorLlamadas::AtenderEvento() {
-  if (puerto_.CommEvent() != PuertoCaptura::kEventoRecibido) return;
+  if (enEspera_) {
+    avisoEnEspera_ = true;
+    return;
+  }
   CerrarRafagaVencida();
   ventana_.Estado().ContadorEspera = 0;
-  if (ventana_.Estado().Recibiendo == 0) AbrirRafaga();
+  if (ventana_.Estado().Recibiendo == 0) {
+    AbrirRafaga();
+    return;
+  }
+  Leer();
+}
 
+void ReceptorLlamadas::FinEspera() {
+  if (!enEspera_) return;
+  enEspera_ = false;
+  ventana_.Estado().Recibiendo = 1;
+  ventana_.HabilitarTimerCheck(true);
+  Leer();
+  if (std::exchange(avisoEnEspera_, false)) Comm1_OnComm();
+  puerto_.RetenerAvisos(false);
+}
+
+void ReceptorLlamadas::TimerCheck_Timer() {
+  EstadoCaptura& estado = ventana_.Estado();
+  // At the top of its range the counter stays where it is.
+  if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
+
+  MostrarRafaga(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
+
+  // A receive event waiting now resets the counter before the test below.
+  if (puerto_.EntradaPendiente()) AtenderEvento();
+
+  if (estado.ContadorEspera == estado.TiempoConexion && estado.Recibiendo == 1) {
+    ventana_.HabilitarTimerCheck(false);
+    ventana_.MostrarLlegada({});
+    MostrarRafaga(kSufijoFinRafaga);
+    estado.Recibiendo = 0;
+    estado.ContadorEspera = 1;
+  }
+}
+
+void ReceptorLlamadas::MostrarRafaga(std::string_view sufijo) {
+  ventana_.MostrarEstado(
+      TextoEstado(ventana_.Estado(), puerto_.LineaPerdida() ? kSufijoPerdida : sufijo));
+}
+
+void ReceptorLlamadas::Leer() {
   const std::string recibido = puerto_.Input();
   if (recibido.empty()) return;
   const uint64_t posicion = puerto_.PosicionEntrada();
@@ -149,7 +181,7 @@ std::optional<ResumenRegistro> ReceptorLlamadas::ProcesarLinea(std::string_view 
                                                                ModoRegistro modo,
                                                                const AvanceRegistro& previo,
                                                                const ComprobarDudas& dudas) {
-  const RegistroLlamada registro = RegistroLlamada::Leer(linea);
+  const RegistroLlamada registro = RegistroLlamada::Leer(linea, ordenFecha_);
   if (!registro.EsValido()) return std::nullopt;
   // A waiting line was told of when it first came.
   if (modo == ModoRegistro::Normal) VigilarFecha(registro, linea);
@@ -167,13 +199,14 @@ void ReceptorLlamadas::CerrarRafagaVencida() {
   estado.ContadorEspera = 0;
 }
 
-// The exchange sends a burst in pieces: give the rest of it time to arrive.
+// The exchange sends a burst in pieces: give the rest of it time to arrive,
+// with no notice of it given meanwhile.
 void ReceptorLlamadas::AbrirRafaga() {
   fechaAvisada_ = false;
   ventana_.MostrarEstado(TextoEstado(ventana_.Estado(), kSufijoActivo));
-  Esperar(kEsperaInicio, ventana_, reloj_);
-  ventana_.Estado().Recibiendo = 1;
-  ventana_.HabilitarTimerCheck(true);
+  enEspera_ = true;
+  puerto_.RetenerAvisos(true);
+  ventana_.EsperarInicio(kEsperaInicio);
 }
 
 // A text that begins with "^" carries a header block first; its last

@@ -9,15 +9,19 @@
 
 #include "captura/_Telefono.h"
 #include "llamadas/EnmarcadorLineas.h"
-#include "llamadas/Esperar.h"
 #include "llamadas/PuertoCaptura.h"
 #include "llamadas/RegistradorLlamadas.h"
 #include "llamadas/ResumenRegistro.h"
 #include "llamadas/VentanaCaptura.h"
 
-// The receive side of the main window: keeps the burst state with the check
-// timer, reads what the exchange sent, frames it into call lines and hands
-// every call to RegistrarLlamada with one Telefono per receive event.
+// The receive side of the station: owns the burst, reads what the exchange
+// sent, frames it into call lines and hands every call to RegistrarLlamada
+// with one Telefono per receive event. A burst is a state machine driven by
+// the owner's timers: inactive; waiting half a second at its start (a
+// single-shot timer, whose end calls FinEspera) with the receive notices
+// held; active, the one-second tick (TimerCheck_Timer) counting quiet ticks
+// until TiempoConexion ends it, or the next receive event closing it when
+// stale.
 class ReceptorLlamadas {
  public:
   using CrearTelefono = std::function<captura::Resultado<std::unique_ptr<captura::_Telefono>>()>;
@@ -39,7 +43,10 @@ class ReceptorLlamadas {
 
   static constexpr char kSufijoActivo[] = "  : Activo.";
   static constexpr char kSufijoInactivo[] = "   : Inactivo.";
-  static constexpr float kEsperaInicio = 0.5f;
+  static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
+  static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
+  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
+  static constexpr std::chrono::milliseconds kEsperaInicio{500};
   // A header block is read from this character on (1-based).
   static constexpr std::size_t kInicioTrasCabecera = 330;
   // The text pane shows at most this much of an event's text, its end: a
@@ -55,13 +62,17 @@ class ReceptorLlamadas {
   // The same, or the network source's name and the suffix.
   static std::string TextoEstado(const EstadoCaptura& estado, std::string_view sufijo);
 
-  ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono,
-                   Reloj reloj = SegundosDesdeMedianoche);
+  ReceptorLlamadas(VentanaCaptura& ventana, PuertoCaptura& puerto, CrearTelefono crearTelefono);
 
-  // Comm1's communication event. An event raised while another is being
-  // handled (in its wait, or in whatever that lets run) is handled once that
-  // one has returned, never inside it.
+  // Comm1's communication event. One raised during the wait at a burst's
+  // start is handled after the wait, in order.
   void Comm1_OnComm();
+  // The wait at the burst's start is over: the burst is active, and what
+  // arrived is read.
+  void FinEspera();
+  bool EnEspera() const { return enEspera_; }
+  // The one-second tick while a burst is active.
+  void TimerCheck_Timer();
 
   // One framed 80-character line: parsed, tested and, when it is a call,
   // priced and posted. Nothing when the line is not a call.
@@ -69,6 +80,10 @@ class ReceptorLlamadas {
                                                ModoRegistro modo = ModoRegistro::Normal,
                                                const AvanceRegistro& previo = {},
                                                const ComprobarDudas& dudas = {});
+
+  // The order of the exchange's dates; the locale's when not set.
+  void OrdenFecha(std::optional<captura::Regional::Orden> orden) { ordenFecha_ = orden; }
+  std::optional<captura::Regional::Orden> OrdenFecha() const { return ordenFecha_; }
 
   void ManejarLineas(ManejarLinea manejar) { manejarLinea_ = std::move(manejar); }
   void AlCompletarLinea(AlCompletar aviso) { alCompletar_ = std::move(aviso); }
@@ -94,7 +109,10 @@ class ReceptorLlamadas {
 
  private:
   void AtenderEvento();
+  void Leer();
   void CerrarRafagaVencida();
+  // A burst's suffix, unless the line is lost.
+  void MostrarRafaga(std::string_view sufijo);
   void AbrirRafaga();
   std::unique_ptr<captura::_Telefono> CrearTelefonoDelEvento();
   static std::string_view TextoDeTrabajo(std::string_view recibido);
@@ -107,11 +125,11 @@ class ReceptorLlamadas {
   VentanaCaptura& ventana_;
   PuertoCaptura& puerto_;
   CrearTelefono crearTelefono_;
-  Reloj reloj_;
   ManejarLinea manejarLinea_;
   AlCompletar alCompletar_;
   AsegurarLineas asegurar_;
   AlFechaIlegible alFechaIlegible_;
+  std::optional<captura::Regional::Orden> ordenFecha_;
   bool fechaAvisada_ = false;  // in this burst
   AvisoLinea alQuitarControles_;
   AvisoLinea alCortarLinea_;
@@ -120,6 +138,6 @@ class ReceptorLlamadas {
   // Stream position right after the last bytes framed; carried text goes
   // on only into bytes that begin there.
   std::optional<uint64_t> finEnmarcado_;
-  bool atendiendo_ = false;  // an event is being handled
-  bool diferido_ = false;    // one more came meanwhile
+  bool enEspera_ = false;       // the wait at a burst's start
+  bool avisoEnEspera_ = false;  // a receive event came during it
 };

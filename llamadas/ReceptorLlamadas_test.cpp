@@ -37,10 +37,14 @@ class Receptor : public ::testing::Test {
     return std::unique_ptr<captura::_Telefono>(std::make_unique<TelefonoPrestado>(tel, vivos));
   }
 
-  // One receive event carrying the text.
+  // One receive event carrying the text, and the burst's wait run out.
   void Recibir(std::string texto) {
     puerto.Entradas.push_back(std::move(texto));
-    receptor.Comm1_OnComm();
+    Atender(receptor);
+  }
+  void Atender(ReceptorLlamadas& r) {
+    r.Comm1_OnComm();
+    while (ventana.AcabarEspera()) r.FinEspera();
   }
 
   std::vector<std::string> Anexos() const {
@@ -55,8 +59,7 @@ class Receptor : public ::testing::Test {
   int creados = 0;
   int vivos = 0;
   std::optional<captura::Fallo> falloCreacion;
-  ReceptorLlamadas receptor{ventana, puerto, [this] { return Crear(); },
-                            [this] { return ventana.Reloj; }};
+  ReceptorLlamadas receptor{ventana, puerto, [this] { return Crear(); }};
   std::vector<std::string> lineas;
   std::vector<ResumenRegistro> resumenes;
 
@@ -140,10 +143,9 @@ TEST_F(Receptor, RetornoEnLaPosicion80NoDaLinea81Si) {
   Recibir(L1.substr(1) + "\r\n" + L2.substr(0, 20));
   EXPECT_TRUE(lineas.empty());
 
-  ReceptorLlamadas otro(
-      ventana, puerto, [this] { return Crear(); }, [this] { return ventana.Reloj; });
+  ReceptorLlamadas otro(ventana, puerto, [this] { return Crear(); });
   puerto.Entradas.push_back(L1 + "\r");
-  otro.Comm1_OnComm();
+  Atender(otro);
   EXPECT_THAT(Anexos(), ElementsAre("105"));
 }
 
@@ -264,12 +266,118 @@ TEST_F(Receptor, EventoDuranteLaEsperaSeAtiendeDespuesNuncaDentro) {
     EXPECT_FALSE(enEspera) << "a line handled inside the wait";
     receptor.ProcesarLinea(linea, telefono);
   });
-  receptor.Comm1_OnComm();
+  Atender(receptor);
   EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), kActivo), 1);
   EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "timer:1"), 1);
   EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
   EXPECT_THAT(Anexos(), ElementsAre("105", "106"));
   EXPECT_EQ(ventana.Llegada, L2 + "\r\n");
+}
+
+// The burst's status texts the ticks showed.
+std::vector<std::string> Ticks(ReceptorLlamadas& rafaga, VentanaFalsa& v, int n) {
+  v.Registro.clear();
+  for (int i = 0; i < n; ++i) rafaga.TimerCheck_Timer();
+  std::vector<std::string> estados;
+  for (const auto& r : v.Registro) {
+    if (r.starts_with("estado:")) estados.push_back(r.substr(7));
+  }
+  return estados;
+}
+
+std::string Estado(int puerto, const char* sufijo) {
+  return "Puerto COM " + std::to_string(puerto) + sufijo;
+}
+
+TEST_F(Receptor, ElTickTerminaLaRafagaAlTiempoConfigurado) {
+  ventana.estado = {1, 0, 2, ""};
+  ventana.TimerCheck = true;
+  ventana.estado.TiempoConexion = 3;
+  EXPECT_EQ(Ticks(receptor, ventana, 3),
+            (std::vector<std::string>{Estado(2, "  : Activo."),
+                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
+                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
+                                      Estado(2, "    : Inactivo.")}));
+  EXPECT_FALSE(ventana.TimerCheck);
+  EXPECT_EQ(ventana.Llegada, "");
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_EQ(ventana.estado.ContadorEspera, 1);
+
+  ventana.estado = {1, 0, 2, ""};
+  ventana.estado.TiempoConexion = 1;
+  EXPECT_EQ(Ticks(receptor, ventana, 1),
+            (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
+  // A line lost meanwhile is what the status line keeps saying.
+  puerto.Perdida = true;
+  ventana.estado = {1, 0, 2, ""};
+  ventana.estado.TiempoConexion = 1;
+  EXPECT_EQ(Ticks(receptor, ventana, 1),
+            std::vector<std::string>(2, Estado(2, "  : Sin conexion, se reintenta.")));
+}
+
+TEST_F(Receptor, SinTiempoValidoLaRafagaNoTerminaPorTick) {
+  ventana.estado = {1, 0, 1, ""};
+  ventana.estado.TiempoConexion = 0;
+  Ticks(receptor, ventana, 5);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_EQ(ventana.estado.ContadorEspera, 5);
+
+  // A lowered time-out that the counter has already passed.
+  ventana.estado.TiempoConexion = 3;
+  Ticks(receptor, ventana, 3);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+
+  ventana.estado.ContadorEspera = 32767;
+  receptor.TimerCheck_Timer();
+  EXPECT_EQ(ventana.estado.ContadorEspera, 32767);
+}
+
+// Bytes waiting when the tick comes are read before it tests the burst's end.
+TEST_F(Receptor, UnaRecepcionDuranteElTickImpideElFin) {
+  ventana.estado = {1, 0, 1, ""};
+  ventana.estado.TiempoConexion = 1;
+  puerto.Entradas = {L1 + "\r\n"};
+  EXPECT_EQ(Ticks(receptor, ventana, 1), std::vector<std::string>{Estado(1, "  : Activo.")});
+  EXPECT_THAT(Anexos(), ElementsAre("105"));
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
+  EXPECT_EQ(ventana.estado.ContadorEspera, 0);
+}
+
+// A stream across two bursts: the first event shows "Activo" and only starts
+// the wait, holding the port's notices; what came meanwhile is read after it,
+// in order; silent ticks wait, the time-out ends the burst, and the next
+// event opens another.
+TEST_F(Receptor, LaRafagaPasaPorSusEstadosBajoUnFlujo) {
+  ventana.estado.TiempoConexion = 2;
+  puerto.Entradas = {L1 + "\r\n"};
+  receptor.Comm1_OnComm();
+  EXPECT_TRUE(receptor.EnEspera());
+  EXPECT_TRUE(puerto.Retenidos);
+  EXPECT_EQ(ventana.Espera, ReceptorLlamadas::kEsperaInicio);
+  EXPECT_TRUE(Anexos().empty());
+  puerto.Entradas.push_back(L2 + "\r\n");
+  receptor.Comm1_OnComm();  // during the wait: after it
+  EXPECT_TRUE(Anexos().empty());
+  ASSERT_TRUE(ventana.AcabarEspera());
+  receptor.FinEspera();
+  EXPECT_FALSE(receptor.EnEspera());
+  EXPECT_FALSE(puerto.Retenidos);
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106"));
+  puerto.Entradas = {L3 + "\r\n"};
+  receptor.TimerCheck_Timer();  // reads the line that waits: the burst goes on
+  EXPECT_THAT(Anexos(), ElementsAre("105", "106", "107"));
+  receptor.TimerCheck_Timer();
+  receptor.TimerCheck_Timer();
+  EXPECT_EQ(ventana.estado.Recibiendo, 0);
+  EXPECT_THAT(ventana.Registro,
+              ElementsAre(kActivo, "eventos", "timer:1", "llegada:" + L1 + "\r\n",
+                          "llegada:" + L2 + "\r\n", kActivo, "llegada:" + L3 + "\r\n", kActivo,
+                          "estado:Puerto COM 1  : Esperando el tiempo de termino del envio.",
+                          "timer:0", "llegada:", "estado:Puerto COM 1    : Inactivo."));
+  ventana.Registro.clear();
+  Recibir(L1 + "\r\n");
+  EXPECT_EQ(ventana.Registro.front(), kActivo);
+  EXPECT_EQ(ventana.estado.Recibiendo, 1);
 }
 
 // A huge event is framed whole, but the pane gets only its end.

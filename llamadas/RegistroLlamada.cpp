@@ -57,10 +57,11 @@ std::optional<int16_t> RegistroLlamada::LeerEstricto(std::string_view texto) {
   return A16Bits(numero.Dato());
 }
 
-RegistroLlamada RegistroLlamada::Leer(std::string_view linea) {
+RegistroLlamada RegistroLlamada::Leer(std::string_view linea,
+                                      std::optional<captura::Regional::Orden> ordenFecha) {
   RegistroLlamada r;
   r.LeerCampos(linea);
-  r.Derivar();
+  r.Derivar(ordenFecha);
   return r;
 }
 
@@ -82,10 +83,10 @@ void RegistroLlamada::LeerCampos(std::string_view linea) {
   Codigo = Recortar(Tramo(linea, 75, 4));
 }
 
-void RegistroLlamada::Derivar() {
+void RegistroLlamada::Derivar(std::optional<captura::Regional::Orden> ordenFecha) {
   using captura::Regional;
-  const auto fecha = OrdenFechaCentral ? Regional::LeerFecha(Fecha, *OrdenFechaCentral)
-                                       : Regional::LeerFecha(Fecha);
+  const auto fecha =
+      ordenFecha ? Regional::LeerFecha(Fecha, *ordenFecha) : Regional::LeerFecha(Fecha);
   if (fecha) {
     FechaLlamada = *fecha;
   } else {

@@ -14,10 +14,6 @@
 struct RegistroLlamada {
   static constexpr std::size_t kLargoLinea = 80;
 
-  // Program-wide: the order in which the exchange writes its dates; the
-  // locale's order when not set.
-  static inline std::optional<captura::Regional::Orden> OrdenFechaCentral;
-
   std::string Anexo;
   std::string Discado;
   std::string Fecha;
@@ -34,8 +30,10 @@ struct RegistroLlamada {
   // The date text is not blank, yet no date in the order in force.
   bool FechaIlegible = false;
 
-  // Cuts and derives every field of the line (positions count bytes).
-  static RegistroLlamada Leer(std::string_view linea);
+  // Cuts and derives every field of the line (positions count bytes); the
+  // date in the exchange's order, the locale's when not given.
+  static RegistroLlamada Leer(std::string_view linea,
+                              std::optional<captura::Regional::Orden> ordenFecha = std::nullopt);
 
   // A call has an extension, a dialled number and a readable duration.
   bool EsValido() const;
@@ -48,5 +46,5 @@ struct RegistroLlamada {
 
  private:
   void LeerCampos(std::string_view linea);
-  void Derivar();
+  void Derivar(std::optional<captura::Regional::Orden> ordenFecha);
 };

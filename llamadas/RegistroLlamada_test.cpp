@@ -116,11 +116,10 @@ TEST(RegistroLlamada, FechaPorElLocale) {
 // as sent; a date impossible in that order is flagged, a blank one is not.
 TEST(RegistroLlamada, OrdenDeLaCentralMandaSobreElLocale) {
   std::setlocale(LC_TIME, "C");
-  RegistroLlamada::OrdenFechaCentral = Regional::Orden::DiaMesAnio;
-  const auto dia7 = Leer(LineaPrueba("2105", "0114441234", "07/12/26"));
-  const auto mes13 = Leer(LineaPrueba("2105", "0114441234", "12/13/26"));
-  const auto blanco = Leer(LineaPrueba("2105", "0114441234", "        "));
-  RegistroLlamada::OrdenFechaCentral.reset();
+  const auto dma = Regional::Orden::DiaMesAnio;
+  const auto dia7 = RegistroLlamada::Leer(LineaPrueba("2105", "0114441234", "07/12/26"), dma);
+  const auto mes13 = RegistroLlamada::Leer(LineaPrueba("2105", "0114441234", "12/13/26"), dma);
+  const auto blanco = RegistroLlamada::Leer(LineaPrueba("2105", "0114441234", "        "), dma);
   EXPECT_EQ(dia7.FechaLlamada, Regional::DesdeCalendario(2026, 12, 7));
   EXPECT_FALSE(dia7.FechaIlegible);
   EXPECT_EQ(mes13.FechaLlamada, 0);

@@ -5,8 +5,8 @@
 
 #include "llamadas/EstadoCaptura.h"
 
-// What the receive handler needs from the main window. The window implements
-// it; tests implement it with plain members.
+// What the receive handler needs from the station that shows it and owns its
+// timers. The station implements it; tests implement it with plain members.
 class VentanaCaptura {
  public:
   virtual ~VentanaCaptura() = default;
@@ -18,7 +18,7 @@ class VentanaCaptura {
   virtual void HabilitarTimerCheck(bool habilitado) = 0;
   // txtLlegada.Text; the text holds one character per received byte (ISO-8859-1).
   virtual void MostrarLlegada(const std::string& texto) = 0;
-  // Lets the window's pending events run; when none is pending, sleeps up to
-  // esperaMaxima for one to arrive.
-  virtual void ProcesarEventos(std::chrono::milliseconds esperaMaxima) = 0;
+  // Starts the single-shot wait at a burst's start; once it is over the
+  // owner calls ReceptorLlamadas::FinEspera.
+  virtual void EsperarInicio(std::chrono::milliseconds espera) = 0;
 };

@@ -21,6 +21,11 @@ class PuertoFalso : public PuertoCaptura {
     return texto;
   }
   uint64_t PosicionEntrada() const override { return posicion_; }
+  bool EntradaPendiente() const override { return !Entradas.empty(); }
+  void RetenerAvisos(bool retener) override { Retenidos = retener; }
+  bool LineaPerdida() const override { return Perdida; }
+  bool Retenidos = false;
+  bool Perdida = false;
   // The next text follows a gap (the line lost and back), as the real port
   // tells it: one position skipped.
   void Saltar() { ++siguiente_; }

@@ -1,29 +1,27 @@
 #pragma once
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "llamadas/VentanaCaptura.h"
 
-// A window for tests: logs what the receive handler shows and switches,
-// and owns a clock (seconds since midnight) that advances only while the
-// handler lets events run, by at most one 100 ms step per call.
+// A station for tests: logs what the receive handler shows and switches,
+// and holds the wait at a burst's start until the test lets it run out.
 class VentanaFalsa : public VentanaCaptura {
  public:
-  static constexpr double kPaso = 0.1;
-
   EstadoCaptura estado;
   std::vector<std::string> Registro;  // "estado:...", "timer:0/1", "llegada:...", "eventos"
   std::string Llegada;
   bool TimerCheck = false;
-  double Reloj = 36000;
-  double Esperado = 0;               // seconds spent letting events run
-  std::function<void()> AlProcesar;  // an event delivered during the wait
+  double Esperado = 0;                              // seconds of waits run out
+  std::optional<std::chrono::milliseconds> Espera;  // a wait under way
+  std::function<void()> AlProcesar;                 // an event delivered during the wait
+  // Told of each wait begun: a test with an event loop ends it with a timer.
+  std::function<void(std::chrono::milliseconds)> AlEsperar;
 
   EstadoCaptura& Estado() override { return estado; }
   void MostrarEstado(const std::string& texto) override { Registro.push_back("estado:" + texto); }
@@ -35,11 +33,17 @@ class VentanaFalsa : public VentanaCaptura {
     Llegada = texto;
     Registro.push_back("llegada:" + texto);
   }
-  void ProcesarEventos(std::chrono::milliseconds esperaMaxima) override {
+  void EsperarInicio(std::chrono::milliseconds espera) override {
     Registro.push_back("eventos");
+    Espera = espera;
+    if (AlEsperar) AlEsperar(espera);
+  }
+  // The wait under way runs out, the event delivered meanwhile first. False
+  // when none is under way.
+  bool AcabarEspera() {
+    if (!Espera) return false;
+    Esperado += std::chrono::duration<double>(*std::exchange(Espera, std::nullopt)).count();
     if (AlProcesar) std::exchange(AlProcesar, nullptr)();
-    const double segundos = std::min(std::chrono::duration<double>(esperaMaxima).count(), kPaso);
-    Esperado += segundos;
-    Reloj = std::fmod(Reloj + segundos, 86400.0);
+    return true;
   }
 };

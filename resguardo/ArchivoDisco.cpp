@@ -17,16 +17,45 @@ captura::Fallo FalloSistema(int numero, const std::string& que) {
 }
 
 captura::Estado EscribirEn(const Descriptor& archivo, std::string_view bytes,
-                           uint64_t desplazamiento, const std::filesystem::path& ruta) {
+                           std::optional<uint64_t> desplazamiento,
+                           const std::filesystem::path& ruta) {
   while (!bytes.empty()) {
-    const ssize_t n =
-        ::pwrite(archivo.fd(), bytes.data(), bytes.size(), static_cast<off_t>(desplazamiento));
+    const ssize_t n = desplazamiento ? ::pwrite(archivo.fd(), bytes.data(), bytes.size(),
+                                                static_cast<off_t>(*desplazamiento))
+                                     : ::write(archivo.fd(), bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return FalloSistema(n < 0 ? errno : EIO, ruta.string());
     bytes.remove_prefix(static_cast<size_t>(n));
-    desplazamiento += static_cast<uint64_t>(n);
+    if (desplazamiento) *desplazamiento += static_cast<uint64_t>(n);
   }
   return {};
+}
+
+captura::Resultado<Descriptor> Reemplazar(const std::string& ruta, const std::string& temporal,
+                                          std::initializer_list<std::string_view> piezas,
+                                          const Reemplazo& como) {
+  Descriptor nuevo = CrearNuevo(temporal, como.Acceso, como.Permisos);
+  if (!nuevo.Valido()) return FalloSistema(errno, temporal);
+  if (como.Anterior) {
+    ::fchmod(nuevo.fd(), como.Anterior->st_mode & 07777);
+    // Not allowed to another user: the file stays the station's.
+    [[maybe_unused]] const int r =
+        ::fchown(nuevo.fd(), como.Anterior->st_uid, como.Anterior->st_gid);
+  }
+  captura::Estado escrito;
+  for (const auto pieza : piezas) {
+    if (escrito) escrito = EscribirEn(nuevo, pieza, std::nullopt, temporal);
+  }
+  if (escrito && ::fsync(nuevo.fd()) != 0) escrito = FalloSistema(errno, temporal);
+  if (escrito && ::rename(temporal.c_str(), ruta.c_str()) != 0) escrito = FalloSistema(errno, ruta);
+  if (!escrito) {
+    ::unlink(temporal.c_str());
+    return escrito.Falla();
+  }
+  // A failure here costs only the rename's durability; whoever must know flushes again.
+  const auto directorio = std::filesystem::path(ruta).parent_path();
+  static_cast<void>(SincronizarDirectorio(directorio.empty() ? "." : directorio));
+  return nuevo;
 }
 
 captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint64_t largo,
@@ -69,9 +98,10 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
   return {};
 }
 
-Descriptor CrearNuevo(const std::string& ruta, int acceso) {
+Descriptor CrearNuevo(const std::string& ruta, int acceso, mode_t permisos) {
   if (::unlink(ruta.c_str()) != 0 && errno != ENOENT) return Descriptor();
-  return Descriptor(::open(ruta.c_str(), acceso | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  return Descriptor(
+      ::open(ruta.c_str(), acceso | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permisos));
 }
 
 Descriptor AbrirPropio(const std::string& ruta, int acceso, bool crear) {

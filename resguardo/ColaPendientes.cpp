@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 
 using captura::Estado;
 using captura::Fallo;
@@ -37,9 +38,7 @@ class Escritor {
  public:
   template <class T>
   Escritor& Numero(T v) {
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-      datos_ += static_cast<char>(static_cast<uint64_t>(v) >> (8 * i) & 0xFF);
-    }
+    codigo_registro::Poner(datos_, v);
     return *this;
   }
   Escritor& Texto(std::string_view t) {
@@ -86,11 +85,7 @@ class Lector {
   template <class T>
   bool Numero(T& v) {
     if (datos_.size() < sizeof(T)) return false;
-    uint64_t r = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-      r |= static_cast<uint64_t>(static_cast<unsigned char>(datos_[i])) << (8 * i);
-    }
-    v = static_cast<T>(r);
+    v = codigo_registro::Tomar<T>(datos_, 0);
     datos_.remove_prefix(sizeof(T));
     return true;
   }
@@ -167,16 +162,6 @@ std::string Quitar(uint64_t id) { return Escritor().Numero(kQuitar).Numero(id).C
 
 Fallo FalloSistema(const std::string& que, const std::string& ruta) {
   return archivo_disco::FalloSistema(errno, que + " " + ruta);
-}
-
-Estado EscribirTodo(int fd, std::string_view datos, const std::string& ruta) {
-  while (!datos.empty()) {
-    const ssize_t n = ::write(fd, datos.data(), datos.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return FalloSistema("cannot write", ruta);
-    datos.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return {};
 }
 
 // A renamed or created file is only durable once its directory is; a
@@ -436,7 +421,7 @@ void ColaPendientes::Registrar(const std::string& cambio) {
 }
 
 Estado ColaPendientes::Escribir(const std::string& datos) {
-  if (auto e = EscribirTodo(fd_.fd(), datos, ruta_); !e) return e;
+  if (auto e = archivo_disco::EscribirEn(fd_, datos, std::nullopt, ruta_); !e) return e;
   if (::fdatasync(fd_.fd()) != 0) return FalloSistema("cannot sync", ruta_);
   return {};
 }
@@ -448,22 +433,12 @@ Estado ColaPendientes::Reescribir() {
   if (apartar_) {
     if (auto e = GuardarAparte(); !e) return e;
   }
-  const std::string temporal = ruta_ + ".nuevo";
-  fd_ = archivo_disco::CrearNuevo(temporal, O_WRONLY);
-  if (!fd_.Valido()) return FalloSistema("cannot create", temporal);
   std::string todo(kCabecera);
   for (const auto& [id, l] : lineas_) todo += Poner(l);
-  Estado e = Escribir(todo);
-  if (e && ::rename(temporal.c_str(), ruta_.c_str()) != 0)
-    e = FalloSistema("cannot replace", ruta_);
-  if (!e) {
-    fd_.Cerrar();
-    ::unlink(temporal.c_str());
-    return e;
-  }
-  SincronizarDirectorio(ruta_);
+  auto nuevo = archivo_disco::Reemplazar(ruta_, ruta_ + ".nuevo", {todo});
+  if (!nuevo) return nuevo.Falla();
+  // The descriptor names the renamed file, at its end: later changes are appended.
+  fd_ = std::move(nuevo.Dato());
   cambios_ = lineas_.size();
-  // The descriptor now names the renamed file; later changes are appended.
-  if (::lseek(fd_.fd(), 0, SEEK_END) < 0) return FalloSistema("cannot seek", ruta_);
   return {};
 }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -14,6 +13,7 @@
 #include <utility>
 
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 #include "resguardo/LectorTrozos.h"
 
 using archivo_disco::FalloSistema;
@@ -36,23 +36,14 @@ constexpr size_t kCabeceraRegistro =
 // Longer appends are cut into several records; a longer length is damage.
 constexpr uint32_t kMaximoRegistro = 1 << 20;
 
+using codigo_registro::Poner;
+using codigo_registro::Tomar;
+
 std::string Cabecera(uint64_t base) {
   std::string cabecera(kFirma, sizeof kFirma);
-  const std::array<uint64_t, 2> campos{base, archivo_disco::Control(base)};
-  cabecera.append(reinterpret_cast<const char*>(campos.data()), sizeof campos);
+  Poner(cabecera, base);
+  Poner(cabecera, archivo_disco::Control(base));
   return cabecera;
-}
-
-template <typename T>
-void Poner(std::string& destino, T valor) {
-  destino.append(reinterpret_cast<const char*>(&valor), sizeof valor);
-}
-
-template <typename T>
-T Tomar(std::string_view origen, size_t desde) {
-  T valor{};
-  std::memcpy(&valor, origen.data() + desde, sizeof valor);
-  return valor;
 }
 
 // Appends the bytes as records to a body of that many bytes, noting each in
@@ -418,19 +409,10 @@ DiarioRecepcion::DiarioRecepcion(Llave, std::filesystem::path directorio, Descri
 // leaves either the old file or the new one, never a mix.
 captura::Resultado<Descriptor> DiarioRecepcion::Reescribir(const std::filesystem::path& directorio,
                                                            uint64_t base, std::string_view cuerpo) {
-  const auto ruta = directorio / kArchivo;
-  const auto nueva = ruta.string() + kSufijoNuevo;
-  Descriptor datos = archivo_disco::CrearNuevo(nueva, O_RDWR);
-  if (!datos.Valido()) return FalloSistema(errno, nueva);
-  auto escrito = archivo_disco::EscribirEn(datos, Cabecera(base), 0, nueva);
-  if (escrito) escrito = archivo_disco::EscribirEn(datos, cuerpo, kCabecera, nueva);
-  if (escrito && ::fsync(datos.fd()) != 0) escrito = FalloSistema(errno, nueva);
-  if (escrito && ::rename(nueva.c_str(), ruta.c_str()) != 0) escrito = FalloSistema(errno, nueva);
-  if (!escrito) {
-    ::unlink(nueva.c_str());
-    return escrito.Falla();
-  }
-  return datos;
+  const auto ruta = (directorio / kArchivo).string();
+  archivo_disco::Reemplazo como;
+  como.Acceso = O_RDWR;
+  return archivo_disco::Reemplazar(ruta, ruta + kSufijoNuevo, {Cabecera(base), cuerpo}, como);
 }
 
 // Once renamed the new file is the journal, but until the directory is

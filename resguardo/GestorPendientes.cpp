@@ -287,7 +287,8 @@ bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
   if (resumen->Ok()) {
     l.Avance = AGuardar(resumen->Avance);
     if (l.Avance.Reserva_ == AvanceRegistro::Reserva::AConfirmar &&
-        RegistradorLlamadas::FilaCargo(RegistroLlamada::Leer(l.Linea), l.Avance)) {
+        RegistradorLlamadas::FilaCargo(RegistroLlamada::Leer(l.Linea, receptor_.OrdenFecha()),
+                                       l.Avance)) {
       // The call is stored; its charge waits for the operator.
       l.Situacion = LineaPendiente::Estado::Aparcada;
       l.UltimoIntento = Ahora();
@@ -338,7 +339,8 @@ captura::Resultado<bool> GestorPendientes::Resolver(
     if (otra.Situacion != LineaPendiente::Estado::Pendiente || otra.Avance.*paso != Paso::Dudoso) {
       continue;
     }
-    const auto suya = filaDe(RegistroLlamada::Leer(otra.Linea), otra.Avance);
+    const auto suya =
+        filaDe(RegistroLlamada::Leer(otra.Linea, receptor_.OrdenFecha()), otra.Avance);
     const bool desconocida = !otra.Avance.Tarifa_ || !otra.Avance.Habitacion_;
     if (suya ? *suya == fila : desconocida && otra.Linea == linea.Linea) grupo.push_back(otra);
   }

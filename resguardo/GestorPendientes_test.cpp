@@ -82,8 +82,7 @@ class Gestor : public ::testing::Test {
   TelefonoFalso tel;
   int vivos = 0;
   std::optional<Fallo> falloCreacion;
-  ReceptorLlamadas receptor{ventana, puerto, [this] { return Crear(); },
-                            [this] { return ventana.Reloj; }};
+  ReceptorLlamadas receptor{ventana, puerto, [this] { return Crear(); }};
   std::unique_ptr<ColaPendientes> cola =
       std::make_unique<ColaPendientes>(dir.Ruta(ColaPendientes::kArchivo));
   std::vector<std::pair<int, std::string>> bitacora;

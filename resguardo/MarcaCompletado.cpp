@@ -2,11 +2,10 @@
 
 #include <fcntl.h>
 
-#include <array>
 #include <cerrno>
-#include <cstring>
 
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 
 namespace {
 
@@ -14,17 +13,20 @@ constexpr int kRanuras = 2;
 constexpr size_t kLargoRanura = 2 * sizeof(uint64_t);  // position, check
 
 std::string Ranura(uint64_t posicion) {
-  const std::array<uint64_t, 2> campos{posicion, archivo_disco::Control(posicion)};
-  return std::string(reinterpret_cast<const char*>(campos.data()), kLargoRanura);
+  std::string ranura;
+  codigo_registro::Poner(ranura, posicion);
+  codigo_registro::Poner(ranura, archivo_disco::Control(posicion));
+  return ranura;
 }
 
 // A slot holds a position when its check matches; a fresh or torn one does not.
 bool LeerRanura(std::string_view bytes, uint64_t& posicion) {
-  std::array<uint64_t, 2> campos{};
   if (bytes.size() < kLargoRanura) return false;
-  std::memcpy(campos.data(), bytes.data(), kLargoRanura);
-  if (campos[1] != archivo_disco::Control(campos[0])) return false;
-  posicion = campos[0];
+  const auto leida = codigo_registro::Tomar<uint64_t>(bytes, 0);
+  if (codigo_registro::Tomar<uint64_t>(bytes, sizeof leida) != archivo_disco::Control(leida)) {
+    return false;
+  }
+  posicion = leida;
   return true;
 }
 

@@ -31,14 +31,8 @@ const QStringList kBitsParada = {"1", "1.5", "2"};
 const QStringList kOrdenesFecha = {"", "DMA", "MDA", "AMD"};
 const QStringList kOrigenes = {"Serie", "Red"};
 const QStringList kModos = {"Cliente", "Servidor"};
-using mdlMain::kSeccionCentral;
 // Qt's own default size, the desktop's usual one.
 constexpr double kPuntosUsuales = 9;
-
-void Escribir(std::string_view seccion, std::string_view clave, const std::string& valor) {
-  // A failed write goes unnoticed, as with the Windows call.
-  PerfilIni::EscribirValor(mdlMain::ArchivoIni, seccion, clave, valor);
-}
 
 void Llenar(QComboBox* lista, const QStringList& entradas) {
   lista->clear();
@@ -47,7 +41,8 @@ void Llenar(QComboBox* lista, const QStringList& entradas) {
 
 }  // namespace
 
-FrmConfigura::FrmConfigura(QWidget* parent) : QDialog(parent) {
+FrmConfigura::FrmConfigura(std::string archivo, QWidget* parent)
+    : QDialog(parent), archivo_(std::move(archivo)) {
   setWindowTitle(QStringLiteral("Configuraciones"));
   setModal(true);
   CrearControles();
@@ -252,38 +247,32 @@ void FrmConfigura::Form_Load() {
 }
 
 void FrmConfigura::CargarConfiguracion() {
-  using mdlMain::LeerIni;
+  const auto a = AjustesCaptura::Leer(archivo_);
   leidos_.clear();
   Llenar(Combo1, kPuertos);
-  const auto puerto = LeerIni("configura", "puerto");
-  PonerTexto(Combo1, puerto.empty() ? std::string() : "COM " + puerto);
+  PonerTexto(Combo1, a.Puerto.empty() ? std::string() : "COM " + a.Puerto);
   Llenar(Combo2, kVelocidades);
-  PonerTexto(Combo2, LeerIni("configura", "bseg"));
+  PonerTexto(Combo2, a.Velocidad);
   Llenar(Combo3, kBitsDatos);
-  PonerTexto(Combo3, LeerIni("configura", "bdat"));
+  PonerTexto(Combo3, a.BitsDatos);
   Llenar(Combo4, kParidades);
-  PonerTexto(Combo4, LeerIni("configura", "pari"));
+  PonerTexto(Combo4, a.Paridad);
   Llenar(Combo5, kBitsParada);
-  PonerTexto(Combo5, LeerIni("configura", "bpar"));
-  PonerTexto(txtRutaFile, LeerIni("Rutas", "File"));
-  PonerTexto(txtTimeConexion, LeerIni("App", "TimeConexion"));
-  PonerTexto(txtMinutosCargo, LeerIni(mdlMain::kSeccionApp, mdlMain::kClaveCargoAutomatico));
+  PonerTexto(Combo5, a.BitsParada);
+  PonerTexto(txtRutaFile, a.RutaFile);
+  PonerTexto(txtTimeConexion, a.TiempoConexion);
+  PonerTexto(txtMinutosCargo, a.MinutosCargo);
   Llenar(cmbOrdenFecha, kOrdenesFecha);
-  PonerTexto(cmbOrdenFecha, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha));
-  PonerTexto(txtMinutosSinDatos, LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos));
+  PonerTexto(cmbOrdenFecha, a.OrdenFecha);
+  PonerTexto(txtMinutosSinDatos, a.MinutosSinDatos);
   Llenar(cboOrigen, kOrigenes);
   Llenar(cboModo, kModos);
-  const auto origen = LeerIni(kSeccionCentral, "Origen");
-  const auto modo = LeerIni(kSeccionCentral, "Modo");
-  const auto direccion = LeerIni(kSeccionCentral, "Direccion");
-  const auto puertoTcp = LeerIni(kSeccionCentral, "Puerto");
-  const auto permitida = LeerIni(kSeccionCentral, "Permitida");
-  PonerTexto(cboOrigen, origen);
-  PonerTexto(cboModo, modo);
-  PonerTexto(txtDireccion, direccion);
-  PonerTexto(txtPuertoTcp, puertoTcp);
-  PonerTexto(txtPermitida, permitida);
-  centralLeida_ = !(origen + modo + direccion + puertoTcp + permitida).empty();
+  PonerTexto(cboOrigen, a.Origen);
+  PonerTexto(cboModo, a.Modo);
+  PonerTexto(txtDireccion, a.Direccion);
+  PonerTexto(txtPuertoTcp, a.PuertoTcp);
+  PonerTexto(txtPermitida, a.Permitida);
+  centralLeida_ = !(a.Origen + a.Modo + a.Direccion + a.PuertoTcp + a.Permitida).empty();
 }
 
 void FrmConfigura::Form_QueryUnload() {
@@ -291,34 +280,38 @@ void FrmConfigura::Form_QueryUnload() {
   mdlMain::Intentar([this] { GuardarConfiguracion(); });
 }
 
+void FrmConfigura::Escribir(std::string AjustesCaptura::*valor, const std::string& texto) const {
+  const auto& clave = AjustesCaptura::ClaveDe(valor);
+  // A failed write goes unnoticed, as with the Windows call.
+  PerfilIni::EscribirValor(archivo_, clave.Seccion, clave.Nombre, texto);
+}
+
 void FrmConfigura::GuardarConfiguracion() {
+  using A = AjustesCaptura;
   using mdlMain::QuitarBlancos;
-  Escribir("configura", "puerto", mdlMain::PuertoDeTexto(TextoDe(Combo1)));
-  Escribir("configura", "bseg", QuitarBlancos(TextoDe(Combo2)));
-  Escribir("configura", "bdat", QuitarBlancos(TextoDe(Combo3)));
-  Escribir("configura", "pari", QuitarBlancos(TextoDe(Combo4)));
-  Escribir("configura", "bpar", QuitarBlancos(TextoDe(Combo5)));
+  Escribir(&A::Puerto, mdlMain::PuertoDeTexto(TextoDe(Combo1)));
+  Escribir(&A::Velocidad, QuitarBlancos(TextoDe(Combo2)));
+  Escribir(&A::BitsDatos, QuitarBlancos(TextoDe(Combo3)));
+  Escribir(&A::Paridad, QuitarBlancos(TextoDe(Combo4)));
+  Escribir(&A::BitsParada, QuitarBlancos(TextoDe(Combo5)));
   const auto ruta = TextoDe(txtRutaFile);
-  Escribir("Rutas", "File", ruta);
+  Escribir(&A::RutaFile, ruta);
   mdlMain::CrearArchivoVacio(ruta);  // a path that cannot be opened is still saved
-  const auto tiempo = TextoDe(txtTimeConexion);
-  mdlMain::ConvertirTiempoConexion(tiempo);  // a failed conversion keeps the old value
-  Escribir("App", "TimeConexion", tiempo);
-  GuardarOpcional(mdlMain::kSeccionApp, mdlMain::kClaveCargoAutomatico, txtMinutosCargo);
-  GuardarOpcional(kSeccionCentral, mdlMain::kClaveOrdenFecha, cmbOrdenFecha);
-  GuardarOpcional(kSeccionCentral, mdlMain::kClaveSinDatos, txtMinutosSinDatos);
+  Escribir(&A::TiempoConexion, TextoDe(txtTimeConexion));
+  GuardarOpcional(&A::MinutosCargo, txtMinutosCargo);
+  GuardarOpcional(&A::OrdenFecha, cmbOrdenFecha);
+  GuardarOpcional(&A::MinutosSinDatos, txtMinutosSinDatos);
   GuardarCentral();
 }
 
 // A file without the key keeps without it while the box is left empty: the
 // serial line's settings alone never add a section Central.
 template <typename Control>
-void FrmConfigura::GuardarOpcional(std::string_view seccion, std::string_view clave,
-                                   const Control* control) {
-  const auto valor = mdlMain::QuitarBlancos(TextoDe(control));
+void FrmConfigura::GuardarOpcional(std::string AjustesCaptura::*valor, const Control* control) {
+  const auto texto = mdlMain::QuitarBlancos(TextoDe(control));
   const auto leido = leidos_.find(control);
-  if (valor.empty() && (leido == leidos_.end() || leido->second.empty())) return;
-  Escribir(seccion, clave, valor);
+  if (texto.empty() && (leido == leidos_.end() || leido->second.empty())) return;
+  Escribir(valor, texto);
 }
 
 bool FrmConfigura::ServidorSinPermitida() const {
@@ -336,11 +329,12 @@ void FrmConfigura::GuardarCentral() {
   const auto origen = QuitarBlancos(TextoDe(cboOrigen));
   if (!centralLeida_ && !PerfilIni::MismoNombre(origen, "Red")) return;
   if (ServidorSinPermitida()) return;
-  Escribir(kSeccionCentral, "Origen", origen);
-  Escribir(kSeccionCentral, "Modo", QuitarBlancos(TextoDe(cboModo)));
-  Escribir(kSeccionCentral, "Direccion", QuitarBlancos(TextoDe(txtDireccion)));
-  Escribir(kSeccionCentral, "Puerto", QuitarBlancos(TextoDe(txtPuertoTcp)));
-  Escribir(kSeccionCentral, "Permitida", QuitarBlancos(TextoDe(txtPermitida)));
+  using A = AjustesCaptura;
+  Escribir(&A::Origen, origen);
+  Escribir(&A::Modo, QuitarBlancos(TextoDe(cboModo)));
+  Escribir(&A::Direccion, QuitarBlancos(TextoDe(txtDireccion)));
+  Escribir(&A::PuertoTcp, QuitarBlancos(TextoDe(txtPuertoTcp)));
+  Escribir(&A::Permitida, QuitarBlancos(TextoDe(txtPermitida)));
 }
 
 void FrmConfigura::PonerTexto(QComboBox* control, const std::string& valor) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDialog>
+
 #include <map>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+#include "estacion/ajustes/AjustesCaptura.h"
 
 class QComboBox;
 class QLabel;
@@ -25,7 +27,8 @@ class FrmConfigura : public QDialog {
   Q_OBJECT
 
  public:
-  explicit FrmConfigura(QWidget* parent = nullptr);
+  // `archivo`: the settings file it reads when it opens and writes when it closes.
+  explicit FrmConfigura(std::string archivo, QWidget* parent = nullptr);
 
   // Every close comes through here (Grabar, Cancelar, Esc, the close box).
   void done(int resultado) override;
@@ -43,8 +46,9 @@ class FrmConfigura : public QDialog {
   void GuardarConfiguracion();
   void GuardarCentral();
   bool ServidorSinPermitida() const;
+  void Escribir(std::string AjustesCaptura::*valor, const std::string& texto) const;
   template <typename Control>
-  void GuardarOpcional(std::string_view seccion, std::string_view clave, const Control* control);
+  void GuardarOpcional(std::string AjustesCaptura::*valor, const Control* control);
   void CrearControles();
   void ApartarCajas(const std::vector<std::pair<QLabel*, QWidget*>>& pares);
   void AlargarFilas();
@@ -92,6 +96,7 @@ class FrmConfigura : public QDialog {
   QPushButton* cmdOK = nullptr;
   QPushButton* cmdCancel = nullptr;
 
+  const std::string archivo_;
   std::map<const QWidget*, std::string> leidos_;
   bool cerrando_ = false;
   bool centralLeida_ = false;  // the file has the section Central

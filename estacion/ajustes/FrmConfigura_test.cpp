@@ -23,10 +23,7 @@ namespace {
 
 class Dialogo : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
-    mdlMain::TiempoConexion = 0;
-  }
+  void SetUp() override { ini = dir.Ruta("CAPTURA.INI"); }
 
   template <typename T>
   T* Control(FrmConfigura& dlg, const char* nombre) {
@@ -48,8 +45,7 @@ class Dialogo : public ::testing::Test {
 
   std::string Ini(const char* seccion, const char* clave) {
     char buffer[255];
-    const auto n =
-        PerfilIni::LeerValor(mdlMain::ArchivoIni, seccion, clave, "<falta>", buffer, sizeof buffer);
+    const auto n = PerfilIni::LeerValor(ini, seccion, clave, "<falta>", buffer, sizeof buffer);
     return std::string(buffer, n);
   }
 
@@ -75,7 +71,7 @@ class Dialogo : public ::testing::Test {
     EXPECT_EQ(Ini("configura", "bpar"), "1.5");
     EXPECT_EQ(Ini("Rutas", "File"), dir.Ruta("sal.txt"));
     EXPECT_EQ(Ini("App", "TimeConexion"), "4");
-    EXPECT_EQ(mdlMain::TiempoConexion, 4);
+    EXPECT_EQ(AjustesCaptura::Leer(ini).TicksFinRafaga(), 4);
     EXPECT_EQ(Ini("App", "MinutosCargoAutomatico"), "45");
     EXPECT_EQ(Ini("Central", "OrdenFecha"), "DMA");
     EXPECT_EQ(Ini("Central", "MinutosSinDatos"), "90");
@@ -83,10 +79,11 @@ class Dialogo : public ::testing::Test {
   }
 
   DirectorioPrueba dir;
+  std::string ini;
 };
 
 TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone again
   EXPECT_EQ(dlg.windowTitle(), "Configuraciones");
@@ -112,19 +109,19 @@ TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
   // exchange's own section only once something is set in it.
   dlg.close();
   EXPECT_FALSE(dlg.isVisible());
-  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni),
+  EXPECT_EQ(DirectorioPrueba::Leer(ini),
             "[configura]\npuerto=\nbseg=\nbdat=\npari=\nbpar=\n[Rutas]\nFile=\n[App]\n"
             "TimeConexion=\n");
-  EXPECT_EQ(mdlMain::TiempoConexion, 0);
+  EXPECT_EQ(AjustesCaptura::Leer(ini).TicksFinRafaga(), std::nullopt);
 }
 
 TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
   const std::string ansi = "C:\\Llamadas\\P\xe9rez.txt";  // written on Windows, not UTF-8
-  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+  DirectorioPrueba::Escribir(ini,
                              "[configura]\r\npuerto=2\r\nbseg=12345\r\nbdat=8\r\npari=none\r\n"
                              "bpar=1.5\r\n[Rutas]\r\nFile=" +
                                  ansi + "\r\n[App]\r\nTimeConexion=abc\r\n");
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   EXPECT_EQ(Texto(dlg, "Combo1"), "COM 2");
   EXPECT_EQ(Texto(dlg, "Combo2"), "12345");  // not in the list, shown as stored
@@ -135,12 +132,11 @@ TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
 
   // Untouched text goes back with its own bytes; edited text goes as UTF-8.
   Control<QComboBox>(dlg, "Combo4")->setEditText(QString::fromUtf8("Ñone"));
-  mdlMain::TiempoConexion = 3;
   dlg.close();
   EXPECT_EQ(Ini("Rutas", "File"), ansi);
   EXPECT_EQ(Ini("configura", "pari"), "\xc3\x91one");
   EXPECT_EQ(Ini("App", "TimeConexion"), "abc");
-  EXPECT_EQ(mdlMain::TiempoConexion, 3);
+  EXPECT_EQ(AjustesCaptura::Leer(ini).TicksFinRafaga(), std::nullopt);
 }
 
 struct Cierre {
@@ -153,13 +149,13 @@ void PrintTo(const Cierre& cierre, std::ostream* salida) { *salida << cierre.nom
 class CadaCierre : public Dialogo, public ::testing::WithParamInterface<Cierre> {};
 
 TEST_P(CadaCierre, GrabaCadaClave) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   Editar(dlg);
   GetParam().cerrar(dlg);
   EXPECT_FALSE(dlg.isVisible());
   ComprobarGrabado();
-  const auto contenido = DirectorioPrueba::Leer(mdlMain::ArchivoIni);
+  const auto contenido = DirectorioPrueba::Leer(ini);
   EXPECT_NE(contenido.find("\nTimeConexion= 4 \n"), std::string::npos) << "saved as typed";
 }
 
@@ -181,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Typed text is kept as typed: neither completed from the entries nor
 // changed in case.
 TEST_F(Dialogo, LoEscritoEsLoQueSeGraba) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   auto* velocidad = Control<QComboBox>(dlg, "Combo2");
   velocidad->clearEditText();
@@ -203,7 +199,7 @@ TEST_F(Dialogo, CadaRotuloSeVeEnteroYApartadoDeSuCaja) {
   grande.setPointSize(14);
   for (const QFont& letra : {normal, grande}) {
     QApplication::setFont(letra);
-    FrmConfigura dlg;
+    FrmConfigura dlg(ini);
     dlg.show();
     const std::pair<const char*, const char*> pares[] = {
         {"Label1", "Combo1"},        {"Label3", "Combo2"},
@@ -246,7 +242,7 @@ TEST_F(Dialogo, CadaRotuloSeVeEnteroYApartadoDeSuCaja) {
 }
 
 TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   for (int vez = 0; vez < 2; ++vez) {
     QTimer::singleShot(0, &dlg, [&] {
       EXPECT_EQ(QApplication::activeModalWidget(), &dlg);
@@ -265,7 +261,7 @@ TEST_F(Dialogo, ModalConExecYAbiertoDosVecesLasListasNoSeRepiten) {
 }
 
 TEST_F(Dialogo, EnterEnUnaListaGraba) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   QApplication::setActiveWindow(&dlg);
   Editar(dlg);
@@ -280,8 +276,8 @@ TEST_F(Dialogo, EnterEnUnaListaGraba) {
 TEST_F(Dialogo, ElArchivoDeSalidaConservaSuContenidoYUnaRutaMalaSeGuardaIgual) {
   const auto salida = dir.Ruta("llamadas.txt");
   DirectorioPrueba::Escribir(salida, "contenido previo\n");
-  DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[Rutas]\nFile=" + salida + "\n");
-  FrmConfigura dlg;
+  DirectorioPrueba::Escribir(ini, "[Rutas]\nFile=" + salida + "\n");
+  FrmConfigura dlg(ini);
   dlg.show();
   QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
   EXPECT_EQ(DirectorioPrueba::Leer(salida), "contenido previo\n");
@@ -294,7 +290,7 @@ TEST_F(Dialogo, ElArchivoDeSalidaConservaSuContenidoYUnaRutaMalaSeGuardaIgual) {
 }
 
 TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
-  FrmConfigura dlg;
+  FrmConfigura dlg(ini);
   dlg.show();
   const int dx = dlg.logicalDpiX();
   const int dy = dlg.logicalDpiY();
@@ -344,13 +340,13 @@ TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {
 // The exchange on the network: its section is written once chosen, and a
 // serial-only file gets none.
 TEST_F(Dialogo, LaCentralEnLaRedSeGrabaSoloSiSeElige) {
-  DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\npuerto=1\n");
-  FrmConfigura dlg;
+  DirectorioPrueba::Escribir(ini, "[configura]\npuerto=1\n");
+  FrmConfigura dlg(ini);
   dlg.show();
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cboOrigen")), QStringList({"Serie", "Red"}));
   EXPECT_EQ(Entradas(Control<QComboBox>(dlg, "cboModo")), QStringList({"Cliente", "Servidor"}));
   dlg.close();
-  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni).find("[Central]"), std::string::npos);
+  EXPECT_EQ(DirectorioPrueba::Leer(ini).find("[Central]"), std::string::npos);
 
   dlg.show();
   Control<QComboBox>(dlg, "cboOrigen")->setCurrentIndex(1);
@@ -365,7 +361,7 @@ TEST_F(Dialogo, LaCentralEnLaRedSeGrabaSoloSiSeElige) {
   ASSERT_NE(aviso, nullptr);
   EXPECT_TRUE(aviso->text().contains(QStringLiteral("\"Solo desde\"")));
   aviso->accept();
-  EXPECT_EQ(DirectorioPrueba::Leer(mdlMain::ArchivoIni).find("[Central]"), std::string::npos);
+  EXPECT_EQ(DirectorioPrueba::Leer(ini).find("[Central]"), std::string::npos);
   Control<QLineEdit>(dlg, "txtPermitida")->setText("192.168.1.20");
   QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
   EXPECT_FALSE(dlg.isVisible());

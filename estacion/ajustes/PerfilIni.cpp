@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "captura/Descriptor.h"
+#include "resguardo/ArchivoDisco.h"
 
 namespace {
 
@@ -189,17 +190,6 @@ std::string EnUnaLinea(std::string_view texto) {
   return limpio;
 }
 
-bool EscribirTodo(int fd, const std::string& contenido) {
-  std::size_t escritos = 0;
-  while (escritos < contenido.size()) {
-    const auto n = ::write(fd, contenido.data() + escritos, contenido.size() - escritos);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    escritos += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // A symbolic link keeps pointing at the file: the file behind it is replaced.
 std::string RutaReal(const std::string& ruta) {
   std::error_code ec;
@@ -212,31 +202,13 @@ std::string RutaReal(const std::string& ruta) {
 bool Reemplazar(const std::string& ruta, const std::string& contenido,
                 const std::optional<struct stat>& anterior) {
   static std::atomic<unsigned> contador{0};
-  std::string temporal;
-  int fd = -1;
-  for (int intento = 0; intento < 100 && fd < 0; ++intento) {
-    temporal = ruta + "." + std::to_string(::getpid()) + "." + std::to_string(contador++) + ".tmp";
-    fd = ::open(temporal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  Descriptor archivo(fd);
-  if (!archivo.Valido()) return false;
-  if (anterior) {
-    // The replacement keeps the old file's permissions and, when allowed, owner.
-    ::fchmod(archivo.fd(), anterior->st_mode & 07777);
-    [[maybe_unused]] const int r = ::fchown(archivo.fd(), anterior->st_uid, anterior->st_gid);
-  }
-  const bool escrito = EscribirTodo(archivo.fd(), contenido) && ::fsync(archivo.fd()) == 0 &&
-                       archivo.Cerrar() && ::rename(temporal.c_str(), ruta.c_str()) == 0;
-  if (!escrito) {
-    ::unlink(temporal.c_str());
-    return false;
-  }
-  const auto directorio = std::filesystem::path(ruta).parent_path();
-  Descriptor dir(
-      ::open(directorio.empty() ? "." : directorio.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Valido()) ::fsync(dir.fd());
-  return true;
+  // A name of this process's own: two writers never share a temporary.
+  const std::string temporal =
+      ruta + "." + std::to_string(::getpid()) + "." + std::to_string(contador++) + ".tmp";
+  archivo_disco::Reemplazo como;
+  como.Permisos = 0666;
+  como.Anterior = anterior;
+  return archivo_disco::Reemplazar(ruta, temporal, {contenido}, como).Ok();
 }
 
 }  // namespace

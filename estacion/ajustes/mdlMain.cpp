@@ -13,9 +13,6 @@
 
 namespace mdlMain {
 
-std::string ArchivoIni;
-int16_t TiempoConexion = 0;
-
 namespace {
 
 // The buffer of the Windows call: 254 characters and the closing NUL.
@@ -23,9 +20,9 @@ constexpr std::size_t kTamanoBuffer = 255;
 
 }  // namespace
 
-std::string LeerIni(std::string_view seccion, std::string_view clave) {
+std::string LeerIni(const std::string& archivo, std::string_view seccion, std::string_view clave) {
   std::string buffer(kTamanoBuffer, ' ');
-  const auto n = PerfilIni::LeerValor(ArchivoIni, seccion, clave, "", buffer.data(), buffer.size());
+  const auto n = PerfilIni::LeerValor(archivo, seccion, clave, "", buffer.data(), buffer.size());
   if (n == 0) return {};
   auto valor = QuitarNulos(buffer);
   valor.erase(valor.find_last_not_of(' ') + 1);
@@ -78,13 +75,6 @@ std::string TextoOrdenFecha(captura::Regional::Orden orden) {
     if (o == orden) return std::string(nombre);
   }
   return {};
-}
-
-bool ConvertirTiempoConexion(std::string_view texto) {
-  const auto valor = AEntero16(texto);
-  if (!valor) return false;
-  TiempoConexion = *valor;
-  return true;
 }
 
 std::string QuitarBlancos(std::string_view texto) {

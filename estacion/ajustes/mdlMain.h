@@ -8,32 +8,14 @@
 
 #include "captura/Regional.h"
 
-// Program-wide values and helpers of the station: where the settings live,
-// the idle time-out of a reception, and the read of one setting.
+// Helpers of the station: where the settings live and the read of one setting.
 namespace mdlMain {
 
 inline constexpr std::string_view kNombreArchivoIni = "CAPTURA.INI";
 
-// The exchange's own settings: the order of its dates (DMA, MDA, AMD; empty
-// for the locale's) and the minutes without a byte that count as trouble
-// (empty or 0: no alarm).
-inline constexpr char kSeccionCentral[] = "Central";
-inline constexpr char kClaveOrdenFecha[] = "OrdenFecha";
-inline constexpr char kClaveSinDatos[] = "MinutosSinDatos";
-// The minutes after a call's arrival within which its charge goes by itself
-// to the reservation found (empty: the station's default; 0: no limit).
-inline constexpr char kSeccionApp[] = "App";
-inline constexpr char kClaveCargoAutomatico[] = "MinutosCargoAutomatico";
-
-// Full path of the settings file; built by the main window at start-up.
-extern std::string ArchivoIni;
-
-// Quiet ticks of the check timer after which a burst ends; 0 at start.
-extern int16_t TiempoConexion;
-
-// The value of one key of ArchivoIni, trailing blanks dropped; the empty text
-// when the file, section or key is missing. At most 254 characters.
-std::string LeerIni(std::string_view seccion, std::string_view clave);
+// The value of one key of the settings file, trailing blanks dropped; the
+// empty text when the file, section or key is missing. At most 254 characters.
+std::string LeerIni(const std::string& archivo, std::string_view seccion, std::string_view clave);
 
 // The text up to its first NUL; the whole text when it holds none.
 std::string QuitarNulos(std::string_view texto);
@@ -42,10 +24,6 @@ std::string QuitarNulos(std::string_view texto);
 // point) and rounded to a 16-bit integer, halves to the even neighbour.
 // Nothing when it is empty, not a number, or outside -32768 to 32767.
 std::optional<int16_t> AEntero16(std::string_view texto);
-
-// Puts the text, converted by AEntero16, into TiempoConexion. When the
-// conversion fails TiempoConexion keeps its value and the result is false.
-bool ConvertirTiempoConexion(std::string_view texto);
 
 // "DMA", "MDA" or "AMD" (any case, blanks around allowed) as a date order;
 // nothing for any other text.

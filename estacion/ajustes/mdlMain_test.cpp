@@ -6,32 +6,42 @@
 #include <filesystem>
 #include <string>
 
+#include "estacion/ajustes/AjustesCaptura.h"
 #include "prueba/DirectorioPrueba.h"
 
 namespace {
 
 TEST(MdlMain, LeerIniDaElTextoVacioParaLoQueFaltaYCortaA254) {
   DirectorioPrueba dir;
-  mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
-  EXPECT_EQ(mdlMain::LeerIni("configura", "puerto"), "");  // no file
-  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
-                             "[configura]\r\npuerto=\r\nbseg=9600   \r\n" +
-                                 std::string("[Rutas]\r\nFile=\"  x  \"\r\n") +
-                                 "[App]\r\nTimeConexion=" + std::string(300, 't') + "\r\n");
-  EXPECT_EQ(mdlMain::LeerIni("configura", "puerto"), "");
-  EXPECT_EQ(mdlMain::LeerIni("configura", "pari"), "");
-  EXPECT_EQ(mdlMain::LeerIni("CONFIGURA", "bseg"), "9600");
-  EXPECT_EQ(mdlMain::LeerIni("Rutas", "File"), "  x");  // trailing blanks go, even quoted
-  EXPECT_EQ(mdlMain::LeerIni("App", "TimeConexion"), std::string(254, 't'));
+  const std::string ini = dir.Ruta("CAPTURA.INI");
+  auto LeerIni = [&](std::string_view seccion, std::string_view clave) {
+    return mdlMain::LeerIni(ini, seccion, clave);
+  };
+  EXPECT_EQ(LeerIni("configura", "puerto"), "");  // no file
+  DirectorioPrueba::Escribir(ini, "[configura]\r\npuerto=\r\nbseg=9600   \r\n" +
+                                      std::string("[Rutas]\r\nFile=\"  x  \"\r\n") +
+                                      "[App]\r\nTimeConexion=" + std::string(300, 't') + "\r\n");
+  EXPECT_EQ(LeerIni("configura", "puerto"), "");
+  EXPECT_EQ(LeerIni("configura", "pari"), "");
+  EXPECT_EQ(LeerIni("CONFIGURA", "bseg"), "9600");
+  EXPECT_EQ(LeerIni("Rutas", "File"), "  x");  // trailing blanks go, even quoted
+  EXPECT_EQ(LeerIni("App", "TimeConexion"), std::string(254, 't'));
+  const auto ajustes = AjustesCaptura::Leer(ini);
+  EXPECT_EQ(ajustes.Velocidad, "9600");
+  EXPECT_EQ(ajustes.RutaFile, "  x");
+  EXPECT_EQ(ajustes.TiempoConexion, std::string(254, 't'));
   EXPECT_EQ(mdlMain::QuitarNulos(std::string("abc\0def\0", 8)), "abc");
 }
 
 TEST(MdlMain, ConversionDeTiempoConexion) {
-  mdlMain::TiempoConexion = 5;
+  auto ticks = [](const char* texto) {
+    AjustesCaptura ajustes;
+    ajustes.TiempoConexion = texto;
+    return ajustes.TicksFinRafaga();
+  };
   for (const char* malo : {"abc", "", "   ", "40000", "-32769", "32767.5", "1e400", "inf", "nan",
                            "0x10", "++1", "+-1", "- 1", "3 3"}) {
-    EXPECT_FALSE(mdlMain::ConvertirTiempoConexion(malo)) << malo;
-    EXPECT_EQ(mdlMain::TiempoConexion, 5) << malo;
+    EXPECT_EQ(ticks(malo), std::nullopt) << malo;
   }
   struct Caso {
     const char* texto;
@@ -40,8 +50,7 @@ TEST(MdlMain, ConversionDeTiempoConexion) {
   for (const auto& c : {Caso{"2.5", 2}, Caso{"3.5", 4}, Caso{"-2.5", -2}, Caso{"-32768", -32768},
                         Caso{"32767", 32767}, Caso{"-32768.5", -32768}, Caso{" 7 ", 7},
                         Caso{"+9", 9}, Caso{"1e3", 1000}, Caso{".5", 0}}) {
-    EXPECT_TRUE(mdlMain::ConvertirTiempoConexion(c.texto)) << c.texto;
-    EXPECT_EQ(mdlMain::TiempoConexion, c.valor) << c.texto;
+    EXPECT_EQ(ticks(c.texto), c.valor) << c.texto;
   }
 }
 

@@ -208,11 +208,21 @@ void Comm::PedirAviso() {
   QMetaObject::invokeMethod(this, &Comm::EntregarAviso, Qt::QueuedConnection);
 }
 
+bool Comm::EntradaPendiente() const { return lector_ && lector_->Esperando() > 0; }
+
+void Comm::RetenerAvisos(bool retener) {
+  retenidos_ = retener;
+  if (retener) return;
+  // A notice set aside while held is asked for again.
+  avisoPendiente_ = false;
+  if (EntradaPendiente()) PedirAviso();
+}
+
 void Comm::EntregarAviso() {
-  // Inside a running handler (its wait, or a loop it runs): the notice stays
-  // pending, so the reader asks for no more, and is given again once that
+  // Held, or inside a running handler: the notice stays pending, so the
+  // reader asks for no more, and is given again once released or once that
   // handler has returned. Never nested, and no notice bounced meanwhile.
-  if (entregando_) return;
+  if (entregando_ || retenidos_) return;
   avisoPendiente_ = false;
   if (!lector_ || lector_->Esperando() == 0) return;
   evento_ = kEventoRecibido;

@@ -65,11 +65,13 @@ class Comm : public QObject, public PuertoCaptura {
   static constexpr std::chrono::milliseconds kReintentoRedMaximo{60000};
 
   // True while the open port's device is gone and being waited for.
-  bool LineaPerdida() const { return perdida_; }
+  bool LineaPerdida() const override { return perdida_; }
 
   int16_t CommEvent() const override { return evento_; }
   std::string Input() override;
   uint64_t PosicionEntrada() const override { return posicionEntrada_; }
+  bool EntradaPendiente() const override;
+  void RetenerAvisos(bool retener) override;
   // Stream position after the last byte received, taken or not.
   uint64_t PosicionFin() const;
 
@@ -107,6 +109,7 @@ class Comm : public QObject, public PuertoCaptura {
   uint64_t fin_ = 0;  // where the stream stood when the port was last closed
   std::atomic<bool> avisoPendiente_ = false;
   bool entregando_ = false;  // OnComm is running
+  bool retenidos_ = false;   // no notice given meanwhile
   bool perdida_ = false;
   uint64_t aperturas_ = 0;  // tells a notice from an earlier opening
   std::optional<ClienteTcp> red_;

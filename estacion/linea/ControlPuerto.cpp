@@ -1,9 +1,7 @@
 #include "estacion/linea/ControlPuerto.h"
 
-#include <cctype>
 #include <charconv>
 #include <iostream>
-#include <limits>
 #include <string>
 
 #include "estacion/ajustes/PerfilIni.h"
@@ -12,7 +10,6 @@
 #include "llamadas/ReceptorLlamadas.h"
 
 using mdlMain::Intentar;
-using mdlMain::LeerIni;
 
 ControlPuerto::ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero)
     : ventana_(ventana), comm_(comm) {
@@ -28,38 +25,25 @@ void ControlPuerto::MostrarSufijo(std::string_view sufijo) {
   ventana_.MostrarEstado(ReceptorLlamadas::TextoEstado(ventana_.Estado(), sufijo));
 }
 
-// bseg, the parity letter, bdat and bpar as read, each step on its own.
-std::string ControlPuerto::TextoAjustesLinea() {
-  std::string s;
-  Intentar([&] { s = LeerIni("configura", "bseg") + ","; });
-  Intentar([&] {
-    const std::string pari = LeerIni("configura", "pari");
-    std::string letra = pari.substr(0, 1);
-    if (!letra.empty())
-      letra[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(letra[0])));
-    s += letra + ",";
-  });
-  Intentar([&] { s += LeerIni("configura", "bdat") + ","; });
-  Intentar([&] { s += LeerIni("configura", "bpar"); });
-  return s;
+void ControlPuerto::AplicarTiempoConexion(const AjustesCaptura& ajustes) {
+  if (const auto ticks = ajustes.TicksFinRafaga()) ventana_.Estado().TiempoConexion = *ticks;
 }
 
-bool ControlPuerto::AbrirPuerto() {
+bool ControlPuerto::AbrirPuerto(const AjustesCaptura& ajustes) {
   if (comm_.PortOpen()) return true;
   noEscucha_ = false;
 
-  Intentar([] { mdlMain::ConvertirTiempoConexion(LeerIni("App", "TimeConexion")); });
-  if (PerfilIni::MismoNombre(LeerIni(kSeccionCentral, "Origen"), "Red")) return AbrirRed();
+  AplicarTiempoConexion(ajustes);
+  if (ajustes.EnRed()) return AbrirRed(ajustes);
   ventana_.Estado().Origen.clear();
   if (!comm_.Red(std::nullopt)) return false;
-  const std::string ajustes = TextoAjustesLinea();
 
   // From here the first failure ends the opening.
-  const auto puerto = mdlMain::AEntero16(LeerIni("configura", "puerto"));
+  const auto puerto = ajustes.NumeroPuerto();
   if (!puerto) return false;
   ventana_.Estado().NumeroPuerto = *puerto;
   if (!comm_.CommPort(*puerto)) return false;
-  if (!comm_.Settings(ajustes)) return false;
+  if (!comm_.Settings(ajustes.TextoLinea())) return false;
   if (!comm_.PortOpen(!comm_.PortOpen())) return false;
   // What arrived before the opening is thrown away.
   const std::string descartado = comm_.Input();
@@ -71,10 +55,10 @@ bool ControlPuerto::AbrirPuerto() {
 // The exchange on the network. Only settings that name nowhere to connect
 // to (or a port that cannot be listened on) make the opening fail: the port
 // connects, or takes the exchange's connection, by itself.
-bool ControlPuerto::AbrirRed() {
-  const std::string modo = LeerIni(kSeccionCentral, "Modo");
-  const std::string direccion = LeerIni(kSeccionCentral, "Direccion");
-  const std::string texto = LeerIni(kSeccionCentral, "Puerto");
+bool ControlPuerto::AbrirRed(const AjustesCaptura& ajustes) {
+  const std::string& modo = ajustes.Modo;
+  const std::string& direccion = ajustes.Direccion;
+  const std::string& texto = ajustes.PuertoTcp;
   unsigned puerto = 0;
   const auto [fin, error] = std::from_chars(texto.data(), texto.data() + texto.size(), puerto);
   if (error != std::errc() || fin != texto.data() + texto.size() || puerto == 0 || puerto > 65535) {
@@ -83,7 +67,7 @@ bool ControlPuerto::AbrirRed() {
   const auto numero = static_cast<uint16_t>(puerto);
   if (PerfilIni::MismoNombre(modo, "Servidor")) {
     ventana_.Estado().Origen = "Central " + ServidorTcp::NombreDe(direccion, numero);
-    auto permitidas = ServidorTcp::LeerPermitidas(LeerIni(kSeccionCentral, "Permitida"));
+    auto permitidas = ServidorTcp::LeerPermitidas(ajustes.Permitida);
     if (!permitidas) return NoEscuchar(permitidas.Falla().Descripcion);
     auto servidor = ServidorTcp::Escuchar(direccion, numero, std::move(permitidas.Dato()));
     if (!servidor) {
@@ -121,31 +105,8 @@ void ControlPuerto::CerrarPuerto() {
   MostrarSufijo(kSufijoCerrado);
 }
 
-void ControlPuerto::TimerCheck_Timer() {
-  EstadoCaptura& estado = ventana_.Estado();
-  // At the top of its range the counter stays where it is.
-  if (estado.ContadorEspera < std::numeric_limits<int16_t>::max()) ++estado.ContadorEspera;
-
-  MostrarRafaga(estado.ContadorEspera < 2 ? kSufijoActivo : kSufijoEsperando);
-
-  // A receive event waiting now resets the counter before the test below.
-  ventana_.ProcesarEventos(std::chrono::milliseconds::zero());
-
-  if (estado.ContadorEspera == mdlMain::TiempoConexion && estado.Recibiendo == 1) {
-    ventana_.HabilitarTimerCheck(false);
-    ventana_.MostrarLlegada({});
-    MostrarRafaga(kSufijoFinRafaga);
-    estado.Recibiendo = 0;
-    estado.ContadorEspera = 1;
-  }
-}
-
-void ControlPuerto::MostrarRafaga(std::string_view sufijo) {
-  MostrarSufijo(comm_.LineaPerdida() ? kSufijoPerdida : sufijo);
-}
-
 void ControlPuerto::LineaPerdida(const captura::Fallo& motivo) {
-  MostrarSufijo(kSufijoPerdida);
+  MostrarSufijo(ReceptorLlamadas::kSufijoPerdida);
   bitacora_.LineaPerdida(ReceptorLlamadas::TextoEstado(ventana_.Estado(), ""), motivo);
 }
 

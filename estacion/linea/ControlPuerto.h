@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "captura/Fallo.h"
+#include "estacion/ajustes/AjustesCaptura.h"
 #include "llamadas/VentanaCaptura.h"
 #include "resguardo/Bitacora.h"
 
 class Comm;
 
-// Opens and closes the exchange's serial port from the settings and ends a
-// burst once the line has been quiet for the configured number of ticks. The
+// Opens and closes the exchange's serial port from the settings. The
 // exchange may be reached over the network instead (section Central). A
 // line lost while open is told on the status line (kept there while it
 // lasts), on standard error and in the system log, and so is its return.
@@ -24,23 +24,19 @@ class ControlPuerto {
   static constexpr char kSufijoAbierto[] = "  : Abierto.";
   static constexpr char kSufijoCerrado[] = "    : Cerrado.";
   static constexpr char kSufijoNoAbierto[] = "  : Cerrado.";
-  static constexpr char kSufijoActivo[] = "  : Activo.";
-  static constexpr char kSufijoEsperando[] = "  : Esperando el tiempo de termino del envio.";
-  static constexpr char kSufijoFinRafaga[] = "    : Inactivo.";
-  static constexpr char kSufijoPerdida[] = "  : Sin conexion, se reintenta.";
   static constexpr char kSufijoNoEscucha[] = "  : Sin direccion permitida, no escucha.";
-  // The settings of an exchange reached over the network.
-  static constexpr char kSeccionCentral[] = "Central";
 
   ControlPuerto(VentanaCaptura& ventana, Comm& comm, Bitacora::Sumidero sumidero = {});
 
   // True when the port is open on return, or left closed on purpose until
   // the settings name the addresses a listening port lets in (NoEscucha).
-  bool AbrirPuerto();
+  // A port that opens takes the burst's time-out from the settings too.
+  bool AbrirPuerto(const AjustesCaptura& ajustes);
+  // The burst's time-out from the settings; one that is not a number keeps
+  // the value in force.
+  void AplicarTiempoConexion(const AjustesCaptura& ajustes);
   bool NoEscucha() const { return noEscucha_; }
   void CerrarPuerto();
-  // The one-second tick of TimerCheck.
-  void TimerCheck_Timer();
   // Comm1's device went away while open, or came back.
   void LineaPerdida(const captura::Fallo& motivo);
   void LineaRecuperada();
@@ -62,11 +58,8 @@ class ControlPuerto {
   }
 
  private:
-  std::string TextoAjustesLinea();
-  bool AbrirRed();
+  bool AbrirRed(const AjustesCaptura& ajustes);
   bool NoEscuchar(const std::string& motivo);
-  // A burst's suffix, unless the line is lost.
-  void MostrarRafaga(std::string_view sufijo);
 
   VentanaCaptura& ventana_;
   Comm& comm_;

@@ -28,16 +28,12 @@ class VentanaPrueba : public VentanaCaptura {
   void MostrarEstado(const std::string& texto) override { estados.push_back(texto); }
   void HabilitarTimerCheck(bool h) override { timer = h; }
   void MostrarLlegada(const std::string& texto) override { llegada = texto; }
-  void ProcesarEventos(std::chrono::milliseconds espera) override {
-    if (alProcesar) alProcesar();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(espera.count()));
-  }
+  void EsperarInicio(std::chrono::milliseconds) override {}
 
   EstadoCaptura estado;
   std::vector<std::string> estados;
   bool timer = false;
   std::string llegada = "sin tocar";
-  std::function<void()> alProcesar;
 };
 
 std::string Estado(int puerto, const char* sufijo) {
@@ -46,15 +42,11 @@ std::string Estado(int puerto, const char* sufijo) {
 
 class ControlPuertoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mdlMain::ArchivoIni = dir.Ruta("CAPTURA.INI");
-    mdlMain::TiempoConexion = 0;
-    comm.DirectorioPrograma(dir.Ruta());
-  }
-  void TearDown() override { mdlMain::TiempoConexion = 0; }
+  void SetUp() override { comm.DirectorioPrograma(dir.Ruta()); }
+  AjustesCaptura Ajustes() const { return AjustesCaptura::Leer(ini); }
 
   void Ini(const std::string& configura, const std::string& app = "") {
-    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, "[configura]\n" + configura + "[App]\n" + app);
+    DirectorioPrueba::Escribir(ini, "[configura]\n" + configura + "[App]\n" + app);
   }
 
   // The port's notices to the given control, as the window wires them; what
@@ -71,6 +63,7 @@ class ControlPuertoTest : public ::testing::Test {
   }
 
   DirectorioPrueba dir;
+  const std::string ini = dir.Ruta("CAPTURA.INI");
   VentanaPrueba ventana;
   Comm comm;
   ControlPuerto control{ventana, comm};
@@ -85,11 +78,11 @@ TEST_F(ControlPuertoTest, AbreConLosAjustesYDescartaLoQueEsperaba) {
   ASSERT_TRUE(central.Enviar("ruido previo\r\n"));
   // Give the bytes time to sit in the line before the opening.
   std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(control.AbrirPuerto());
+  ASSERT_TRUE(control.AbrirPuerto(Ajustes()));
   EXPECT_TRUE(comm.PortOpen());
   EXPECT_EQ(comm.Settings(), "9600,n,8,1");
   EXPECT_EQ(ventana.estado.NumeroPuerto, 3);
-  EXPECT_EQ(mdlMain::TiempoConexion, 4);
+  EXPECT_EQ(ventana.estado.TiempoConexion, 4);
   EXPECT_EQ(ventana.estados, std::vector<std::string>{Estado(3, "  : Abierto.")});
   std::this_thread::sleep_for(50ms);
   QCoreApplication::processEvents();
@@ -97,8 +90,8 @@ TEST_F(ControlPuertoTest, AbreConLosAjustesYDescartaLoQueEsperaba) {
 
   // Already open: nothing read, nothing shown.
   Ini("puerto=7\n", "TimeConexion=9\n");
-  EXPECT_TRUE(control.AbrirPuerto());
-  EXPECT_EQ(mdlMain::TiempoConexion, 4);
+  EXPECT_TRUE(control.AbrirPuerto(Ajustes()));
+  EXPECT_EQ(ventana.estado.TiempoConexion, 4);
   EXPECT_EQ(ventana.estados.size(), 1u);
   EXPECT_EQ(ventana.estado.NumeroPuerto, 3);
 
@@ -113,81 +106,35 @@ TEST_F(ControlPuertoTest, LosFallosDeAperturaDevuelvenFalso) {
   PuertoSimulado central(dir.Ruta(), 1);
   // No port key: port 0 in the texts, time-out read all the same.
   Ini("bseg=9600\npari=None\nbdat=8\nbpar=1\n", "TimeConexion=5\n");
-  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_FALSE(control.AbrirPuerto(Ajustes()));
   EXPECT_EQ(ventana.estado.NumeroPuerto, 0);
-  EXPECT_EQ(mdlMain::TiempoConexion, 5);
+  EXPECT_EQ(ventana.estado.TiempoConexion, 5);
   EXPECT_TRUE(ventana.estados.empty());
 
   // Settings built from the keys; a line the device refuses does not open.
   Ini("puerto=1\nbseg=9600\npari=Even\nbdat=7\nbpar=2\n", "TimeConexion=abc\n");
-  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_FALSE(control.AbrirPuerto(Ajustes()));
   EXPECT_EQ(comm.Settings(), "9600,e,7,2");
-  EXPECT_EQ(mdlMain::TiempoConexion, 5);
+  EXPECT_EQ(ventana.estado.TiempoConexion, 5);
   EXPECT_FALSE(comm.PortOpen());
 
   // An empty parity leaves its field empty, which no port accepts.
   Ini("puerto=1\nbseg=9600\npari=\nbdat=8\nbpar=1\n");
-  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_FALSE(control.AbrirPuerto(Ajustes()));
   EXPECT_FALSE(comm.PortOpen());
 
   // A port with neither a link nor a device.
   Ini("puerto=99\nbseg=9600\npari=None\nbdat=8\nbpar=1\n");
-  EXPECT_FALSE(control.AbrirPuerto());
+  EXPECT_FALSE(control.AbrirPuerto(Ajustes()));
   EXPECT_EQ(ventana.estado.NumeroPuerto, 99);
   EXPECT_TRUE(ventana.estados.empty());
 }
 
-// Runs n ticks and returns the status texts they showed.
-std::vector<std::string> Ticks(ControlPuerto& control, VentanaPrueba& v, int n) {
+// Runs n ticks of the burst and returns the status texts they showed.
+std::vector<std::string> Ticks(ReceptorLlamadas& rafaga, VentanaPrueba& v, int n) {
   v.estados.clear();
-  for (int i = 0; i < n; ++i) control.TimerCheck_Timer();
+  for (int i = 0; i < n; ++i) rafaga.TimerCheck_Timer();
   return v.estados;
-}
-
-TEST_F(ControlPuertoTest, ElTickTerminaLaRafagaAlTiempoConfigurado) {
-  ventana.estado = {1, 0, 2, ""};
-  ventana.timer = true;
-  mdlMain::TiempoConexion = 3;
-  EXPECT_EQ(Ticks(control, ventana, 3),
-            (std::vector<std::string>{Estado(2, "  : Activo."),
-                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
-                                      Estado(2, "  : Esperando el tiempo de termino del envio."),
-                                      Estado(2, "    : Inactivo.")}));
-  EXPECT_FALSE(ventana.timer);
-  EXPECT_EQ(ventana.llegada, "");
-  EXPECT_EQ(ventana.estado.Recibiendo, 0);
-  EXPECT_EQ(ventana.estado.ContadorEspera, 1);
-
-  ventana.estado = {1, 0, 2, ""};
-  mdlMain::TiempoConexion = 1;
-  EXPECT_EQ(Ticks(control, ventana, 1),
-            (std::vector<std::string>{Estado(2, "  : Activo."), Estado(2, "    : Inactivo.")}));
-}
-
-TEST_F(ControlPuertoTest, SinTiempoValidoLaRafagaNoTerminaPorTick) {
-  ventana.estado = {1, 0, 1, ""};
-  mdlMain::TiempoConexion = 0;
-  Ticks(control, ventana, 5);
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-  EXPECT_EQ(ventana.estado.ContadorEspera, 5);
-
-  // A lowered time-out that the counter has already passed.
-  mdlMain::TiempoConexion = 3;
-  Ticks(control, ventana, 3);
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-
-  ventana.estado.ContadorEspera = 32767;
-  control.TimerCheck_Timer();
-  EXPECT_EQ(ventana.estado.ContadorEspera, 32767);
-}
-
-TEST_F(ControlPuertoTest, UnaRecepcionDuranteElTickImpideElFin) {
-  ventana.estado = {1, 1, 1, ""};
-  mdlMain::TiempoConexion = 2;
-  ventana.alProcesar = [&] { ventana.estado.ContadorEspera = 0; };
-  control.TimerCheck_Timer();
-  EXPECT_EQ(ventana.estado.Recibiendo, 1);
-  EXPECT_EQ(ventana.estados.back(), Estado(1, "  : Esperando el tiempo de termino del envio."));
 }
 
 // The device behind the open port goes away, or its name comes to lead to
@@ -207,7 +154,7 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   };
   auto central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);
   Ini(k8N1, "TimeConexion=9\n");
-  ASSERT_TRUE(vigilado.AbrirPuerto());
+  ASSERT_TRUE(vigilado.AbrirPuerto(Ajustes()));
   ASSERT_TRUE(central->Enviar("antes|"));
   ASSERT_TRUE(esperar([&] { return recibido == "antes|"; }));
 
@@ -215,9 +162,10 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
   central.reset();  // unplugged
   ASSERT_TRUE(esperar([&] { return comm.LineaPerdida(); }));
   central = std::make_unique<PuertoSimulado>(dir.Ruta(), 3);  // plugged in again
-  EXPECT_EQ(ventana.estados.back(), Estado(3, ControlPuerto::kSufijoPerdida));
+  EXPECT_EQ(ventana.estados.back(), Estado(3, ReceptorLlamadas::kSufijoPerdida));
   ventana.estado = {1, 0, 3, ""};
-  EXPECT_EQ(Ticks(vigilado, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
+  ReceptorLlamadas rafaga(ventana, comm, {});
+  EXPECT_EQ(Ticks(rafaga, ventana, 2), std::vector<std::string>(2, ventana.estados.back()));
   ASSERT_TRUE(central->Enviar("despues|"));  // sent before the reopening: kept
   ASSERT_TRUE(esperar([&] { return recibido == "antes|despues|"; })) << recibido;
   EXPECT_FALSE(comm.LineaPerdida());
@@ -245,15 +193,15 @@ TEST_F(ControlPuertoTest, LaLineaPerdidaVuelveSola) {
 TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
   const uint16_t libre = CentralTcp::PuertoLibre();
   Atender(control);
-  DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+  DirectorioPrueba::Escribir(ini,
                              "[central]\norigen=red\nmodo=cliente\ndireccion=127.0.0.1\npuerto=" +
                                  std::to_string(libre) + "\n");
   testing::internal::CaptureStderr();
-  ASSERT_TRUE(control.AbrirPuerto());
+  ASSERT_TRUE(control.AbrirPuerto(Ajustes()));
   const std::string nombre = "Central 127.0.0.1:" + std::to_string(libre);
   EXPECT_EQ(ventana.estados.front(), nombre + "  : Abierto.");
   ASSERT_TRUE(QTest::qWaitFor([&] { return comm.LineaPerdida(); }, 5000));  // refused
-  EXPECT_EQ(ventana.estados.back(), nombre + ControlPuerto::kSufijoPerdida);
+  EXPECT_EQ(ventana.estados.back(), nombre + ReceptorLlamadas::kSufijoPerdida);
 
   CentralTcp central(libre);
   ASSERT_TRUE(central.EsperarConexion(10s));
@@ -267,8 +215,8 @@ TEST_F(ControlPuertoTest, LaCentralEnLaRedSeConectaSola) {
   for (const char* central : {"origen=Red\nmodo=Cliente\npuerto=2300\n",
                               "origen=Red\nmodo=Cliente\ndireccion=h\npuerto=70000\n",
                               "origen=Red\nmodo=Otro\ndireccion=h\npuerto=2300\n"}) {
-    DirectorioPrueba::Escribir(mdlMain::ArchivoIni, std::string("[Central]\n") + central);
-    EXPECT_FALSE(control.AbrirPuerto()) << central;
+    DirectorioPrueba::Escribir(ini, std::string("[Central]\n") + central);
+    EXPECT_FALSE(control.AbrirPuerto(Ajustes())) << central;
   }
 }
 
@@ -278,7 +226,7 @@ class EscuchaTest : public ControlPuertoTest {
   EscuchaTest() { Atender(escucha); }
 
   void IniEscucha(const std::string& permitida) {
-    DirectorioPrueba::Escribir(mdlMain::ArchivoIni,
+    DirectorioPrueba::Escribir(ini,
                                "[Central]\nOrigen=Red\nModo=Servidor\nDireccion=127.0.0.1\n"
                                "Puerto=" +
                                    std::to_string(libre) + "\nPermitida=" + permitida + "\n");
@@ -296,7 +244,7 @@ class EscuchaTest : public ControlPuertoTest {
 TEST_F(EscuchaTest, AdmiteUnaSolaCentralYSoloLaPermitida) {
   testing::internal::CaptureStderr();
   IniEscucha("127.0.0.2");
-  ASSERT_TRUE(escucha.AbrirPuerto());
+  ASSERT_TRUE(escucha.AbrirPuerto(Ajustes()));
   EXPECT_EQ(ventana.estados.back(), "Central 127.0.0.1:" + std::to_string(libre) + "  : Abierto.");
   CentralTcp ajena;
   ASSERT_TRUE(ajena.Conectar("127.0.0.1", libre, 5s));
@@ -306,7 +254,7 @@ TEST_F(EscuchaTest, AdmiteUnaSolaCentralYSoloLaPermitida) {
 
   escucha.CerrarPuerto();
   IniEscucha("127.0.0.2, 127.0.0.1");
-  ASSERT_TRUE(escucha.AbrirPuerto());
+  ASSERT_TRUE(escucha.AbrirPuerto(Ajustes()));
   CentralTcp central, segunda;
   ASSERT_TRUE(central.Conectar("127.0.0.1", libre, 5s));
   ASSERT_TRUE(central.Enviar("una "));
@@ -329,7 +277,7 @@ TEST_F(EscuchaTest, AdmiteUnaSolaCentralYSoloLaPermitida) {
 TEST_F(EscuchaTest, PideDireccionesYNoInundaElRegistro) {
   testing::internal::CaptureStderr();
   IniEscucha(" , ");
-  ASSERT_TRUE(escucha.AbrirPuerto());
+  ASSERT_TRUE(escucha.AbrirPuerto(Ajustes()));
   EXPECT_TRUE(escucha.NoEscucha());
   EXPECT_FALSE(comm.PortOpen());
   EXPECT_EQ(ventana.estados.back(),
@@ -342,7 +290,7 @@ TEST_F(EscuchaTest, PideDireccionesYNoInundaElRegistro) {
 
   testing::internal::CaptureStderr();
   IniEscucha("*");
-  ASSERT_TRUE(escucha.AbrirPuerto());
+  ASSERT_TRUE(escucha.AbrirPuerto(Ajustes()));
   EXPECT_FALSE(escucha.NoEscucha());
   for (int i = 0; i < 200; ++i) {
     CentralTcp suelta;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QTest>
+#include <QTimer>
 
 #include "estacion/linea/Comm.h"
 #include "prueba/DirectorioPrueba.h"
@@ -22,7 +23,15 @@ namespace {
 struct Estacion {
   explicit Estacion(const DirectorioPrueba& dir)
       : resguardo(dir.Ruta().string(), comm, receptor, crear,
-                  [this](int, const std::string& m) { log.push_back(m); }) {}
+                  [this](int, const std::string& m) { log.push_back(m); }) {
+    // The burst's wait runs out on the event loop, as the station's timer does it.
+    ventana.AlEsperar = [this](std::chrono::milliseconds espera) {
+      QTimer::singleShot(espera, &comm, [this] {
+        ventana.Espera.reset();
+        receptor.FinEspera();
+      });
+    };
+  }
 
   Comm comm;
   VentanaFalsa ventana;

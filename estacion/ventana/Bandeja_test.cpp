@@ -106,7 +106,6 @@ class BandejaTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!hayBandeja) GTEST_SKIP() << motivoSinBandeja;
-    mdlMain::TiempoConexion = 0;
     ventana.DirectorioPrograma(dir.Ruta());
     DirectorioPrueba::Escribir(
         dir.Ruta("CAPTURA.INI"),
@@ -236,7 +235,7 @@ TEST_F(BandejaTest, SinArchivoDeAjustesElDialogoVaPrimero) {
   EXPECT_TRUE(eraElDialogo);
   EXPECT_TRUE(flechaNormal) << "the start's busy pointer over the dialog";
   EXPECT_FALSE(puertoAbiertoEnDialogo);
-  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("CAPTURA.INI"));
+  EXPECT_EQ(ventana.ArchivoAjustes(), dir.Ruta("CAPTURA.INI"));
   EXPECT_EQ(ventana.Linea(), Estado(0, "  : Cerrado."));
 }
 

@@ -4,77 +4,34 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFontDatabase>
-#include <QGroupBox>
 #include <QIcon>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QResizeEvent>
-#include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
-#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <filesystem>
 #include <iostream>
-#include <optional>
 
 #include "estacion/ajustes/FrmConfigura.h"
-#include "estacion/ajustes/TextoEntero.h"
-#include "estacion/ajustes/Twips.h"
 #include "estacion/ajustes/mdlMain.h"
-#include "estacion/linea/Comm.h"
 #include "estacion/ventana/LineaComandos.h"
+#include "estacion/ventana/PanelEstacion.h"
 #include "estacion/ventana/UnicaEstacion.h"
 #include "estacion/ventana/frmPendientes.h"
-#include "llamadas/RegistroLlamada.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;
 
 namespace {
 
-constexpr auto kIntervaloTimerCheck = 1000ms;
-constexpr auto kIntervaloSilencio = 30s;
-constexpr int kAnchoArea = 5730;  // twips
-constexpr int kAltoArea = 2955;
 const QString kClaveTamano = QStringLiteral("ventana/tamano");
 
 // The user's own settings (not CAPTURA.INI): the window's size.
 QSettings Preferencias() { return QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")); }
-const QColor kAzulMarco(0x00, 0x00, 0x80);  // &H00800000
-const QColor kGrisEstado(0xC0, 0xC0, 0xC0);
-const QColor kRojoEstado(0x80, 0x00, 0x00);  // &H00000080
-
-void PintarTexto(QWidget* control, const QColor& color) {
-  QPalette paleta = control->palette();
-  paleta.setColor(QPalette::WindowText, color);
-  control->setPalette(paleta);
-}
-
-// The widest status text the label can show: with a two-digit port, or
-// with the network source's name.
-int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
-  EstadoCaptura ejemplo = estado;
-  if (ejemplo.Origen.empty()) ejemplo.NumeroPuerto = 99;
-  int ancho = 0;
-  for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                             ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
-                             ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                             ControlPuerto::kSufijoPerdida, ControlPuerto::kSufijoNoEscucha,
-                             ReceptorLlamadas::kSufijoInactivo}) {
-    const auto texto = QString::fromStdString(ReceptorLlamadas::TextoEstado(ejemplo, sufijo));
-    ancho = std::max(ancho, TextoEntero::Ancho(etiqueta, texto));
-  }
-  return ancho;
-}
-
 // Offscreen nobody could answer a dialog or a box.
 bool HayPantalla() {
   const QString plataforma = QGuiApplication::platformName();
@@ -99,50 +56,30 @@ QIcon IconoPrograma() {
 
 frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
                                            QWidget* padre)
-    : QWidget(padre),
-      Comm1(new Comm(this)),
-      unica_(new UnicaEstacion(this)),
-      control_(*this, *Comm1),
-      receptor_(*this, *Comm1, crearTelefono),
-      crearTelefono_(std::move(crearTelefono)),
-      directorio_(mdlMain::DirectorioPrograma()) {
+    : QWidget(padre), unica_(new UnicaEstacion(this)), estacion_(std::move(crearTelefono)) {
   CrearControles();
   CrearMenu();
   adjustSize();  // the designed size to begin with
-  connect(Comm1, &Comm::OnComm, this, [this] {
-    DatoRecibido();
-    receptor_.Comm1_OnComm();
-  });
-  connect(TimerSilencio, &QTimer::timeout, this, &frmCentralTelefonica::RevisarSilencio);
-  connect(TimerCheck, &QTimer::timeout, this, [this] { control_.TimerCheck_Timer(); });
-  connect(Comm1, &Comm::OnLineaPerdida, this,
-          [this](const captura::Fallo& motivo) { control_.LineaPerdida(motivo); });
-  connect(Comm1, &Comm::OnLineaRecuperada, this, [this] { control_.LineaRecuperada(); });
-  connect(Comm1, &Comm::OnAviso, this,
-          [this](const std::string& texto) { control_.ConexionRechazada(texto); });
-  connect(Comm1, &Comm::OnConexion, this,
-          [this](const std::string& texto) { control_.ConexionAceptada(texto); });
-  connect(TimerRepaso, &QTimer::timeout, this, &frmCentralTelefonica::Repasar);
-  control_.Registro().AlRetener([this] { ProgramarRepaso(); });
-  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
-  connect(TimerReintento, &QTimer::timeout, this, [this] {
-    resguardo_->Reintentar();
-    MostrarPendientes();
-    ProgramarReintento();
-  });
+  Conectar();
 }
 
 frmCentralTelefonica::~frmCentralTelefonica() = default;
 
-void frmCentralTelefonica::SumideroBitacora(Bitacora::Sumidero sumidero) {
-  sumidero_ = sumidero;
-  control_.SumideroBitacora(std::move(sumidero));
-  control_.Registro().AlRetener([this] { ProgramarRepaso(); });
+void frmCentralTelefonica::Conectar() {
+  connect(&estacion_, &Estacion::CambioEstado, this, &frmCentralTelefonica::MostrarEstado);
+  connect(&estacion_, &Estacion::CambioLlegada, panel_, &PanelEstacion::MostrarLlegada);
+  connect(&estacion_, &Estacion::CambioAvisos, this, &frmCentralTelefonica::MostrarPendientes);
+  connect(&estacion_, &Estacion::AlarmaSilencio, this, &frmCentralTelefonica::AvisarSilencio);
+  connect(&estacion_, &Estacion::CambioOrigen, panel_,
+          [this] { Intentar([&] { panel_->MostrarOrigen(); }); });
+  connect(&estacion_, &Estacion::PuertoNoAbre, this,
+          [this] { Intentar([&] { AvisarPuertoNoAbre(); }); });
+  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
 }
 
-void frmCentralTelefonica::DirectorioPrograma(const std::string& directorio) {
-  directorio_ = directorio;
-  Comm1->DirectorioPrograma(directorio);
+void frmCentralTelefonica::SumideroBitacora(Bitacora::Sumidero sumidero) {
+  sumidero_ = sumidero;
+  estacion_.SumideroBitacora(std::move(sumidero));
 }
 
 void frmCentralTelefonica::CrearControles() {
@@ -158,65 +95,8 @@ void frmCentralTelefonica::CrearControles() {
   barraMenu_ = new QMenuBar(this);
   barraMenu_->setNativeMenuBar(false);
   disposicion->setMenuBar(barraMenu_);
-  // The designed client area is the least the window shows; a larger
-  // window gives the text pane the room.
-  area_ = new QWidget(this);
-  area_->setMinimumSize(mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()),
-                        mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()));
-  disposicion->addWidget(area_);
-
-  frameInfo = new QGroupBox(QStringLiteral("&Información"), area_);
-  frameInfo->setObjectName(QStringLiteral("frameInfo"));
-  Twips::Colocar(frameInfo, {90, 120, 5385, 1725});
-  PintarTexto(frameInfo, kAzulMarco);
-  txtLlegada = new QPlainTextEdit(frameInfo);
-  txtLlegada->setObjectName(QStringLiteral("txtLlegada"));
-  // What the exchange sent is shown, not edited; nor does a blinking cursor
-  // wake the idle station twice a second.
-  txtLlegada->setReadOnly(true);
-  // Ctrl+C is the menu's Configuración, not a copy in the pane (the pane's
-  // context menu still copies).
-  txtLlegada->setFocusPolicy(Qt::NoFocus);
-  Twips::Colocar(txtLlegada, {120, 240, 5145, 1365});
-  // One call line is one screen line, its columns aligned.
-  txtLlegada->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  txtLlegada->setLineWrapMode(QPlainTextEdit::NoWrap);
-
-  Frame1 = new QGroupBox(QStringLiteral("&Estado"), area_);
-  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
-  PintarTexto(Frame1, kAzulMarco);
-  lblInformacion = new QLabel(QStringLiteral("Estado"), Frame1);
-  lblInformacion->setObjectName(QStringLiteral("lblInformacion"));
-  Twips::Colocar(lblInformacion, {720, 270, 495, 195});
-  lblInformacion->setAutoFillBackground(true);
-  QPalette paleta = lblInformacion->palette();
-  paleta.setColor(QPalette::Window, kGrisEstado);
-  paleta.setColor(QPalette::WindowText, kRojoEstado);
-  lblInformacion->setPalette(paleta);
-  // Calls kept because the database failed: a line of their own, apart
-  // from the status line.
-  lblPendientes = new QLabel(area_);
-  lblPendientes->setObjectName(QStringLiteral("lblPendientes"));
-  lblPendientes->setToolTip(
-      QStringLiteral("Llamadas que la base de datos no tomó aún. Se ven, y las apartadas se "
-                     "reintentan, en el menú Ver > Llamadas pendientes y apartadas (Ctrl+L)."));
-  Twips::Colocar(lblPendientes, {90, 2520, 5385, 315});
-  // A long line wraps, and the label grows downwards, the window with it.
-  lblPendientes->setWordWrap(true);
-  lblPendientes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Ensanchar();
-
-  TimerCheck = new QTimer(this);
-  TimerCheck->setObjectName(QStringLiteral("TimerCheck"));
-  TimerCheck->setInterval(kIntervaloTimerCheck);
-  TimerReintento = new QTimer(this);
-  TimerReintento->setSingleShot(true);
-  despertador_ = new QTimer(this);
-  despertador_->setSingleShot(true);
-  TimerSilencio = new QTimer(this);
-  TimerSilencio->setInterval(kIntervaloSilencio);
-  TimerRepaso = new QTimer(this);
-  TimerRepaso->setSingleShot(true);
+  panel_ = new PanelEstacion(estacion_.Estado(), this);
+  disposicion->addWidget(panel_);
 }
 
 void frmCentralTelefonica::CrearMenu() {
@@ -245,55 +125,18 @@ void frmCentralTelefonica::CrearMenu() {
           [this](QSystemTrayIcon::ActivationReason razon) { IconoActivado(razon); });
 }
 
-void frmCentralTelefonica::MostrarEstado(const std::string& texto) {
-  const QString nuevo = QString::fromStdString(texto);
-  // Each tick of a burst repeats the text: nothing to lay out or paint again.
-  if (lblInformacion->text() == nuevo) return;
-  Intentar([&] {
-    lblInformacion->setText(nuevo);
-    lblInformacion->adjustSize();  // the line is wider than its designed box
-    // A name longer than foreseen (the exchange on the network) widens the frame.
-    if (lblInformacion->geometry().right() > Frame1->contentsRect().right()) Ensanchar();
-  });
-  Intentar([&] { lblInformacion->repaint(); });
-}
-
-void frmCentralTelefonica::HabilitarTimerCheck(bool habilitado) {
-  if (habilitado) {
-    if (!TimerCheck->isActive()) TimerCheck->start();
-  } else {
-    TimerCheck->stop();
-  }
-}
-
-void frmCentralTelefonica::MostrarLlegada(const std::string& texto) {
-  txtLlegada->setPlainText(QString::fromLatin1(texto.data(), static_cast<qsizetype>(texto.size())));
-}
-
-void frmCentralTelefonica::ProcesarEventos(std::chrono::milliseconds esperaMaxima) {
-  if (esperaMaxima <= 0ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return;
-  }
-  // The wake-up timer bounds the sleep; any other event ends it sooner.
-  despertador_->start(esperaMaxima);
-  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  despertador_->stop();
-}
+void frmCentralTelefonica::MostrarEstado(const std::string& texto) { panel_->MostrarEstado(texto); }
 
 bool frmCentralTelefonica::Form_Load() {
   Intentar([] { QApplication::setOverrideCursor(Qt::BusyCursor); });
-  mdlMain::UbicacionIni ini;
-  Intentar([&] {
-    ini = mdlMain::UbicarArchivoIni(directorio_);
-    mdlMain::ArchivoIni = ini.ruta;
-  });
+  const auto ini = estacion_.UbicarAjustes();
+  const std::string& directorio = estacion_.DirectorioPrograma();
   // Nothing in the program directory is touched before the lock is held.
-  if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio_));
-  if (const auto tomada = unica_->Tomar(directorio_); !tomada) {
+  if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio));
+  if (const auto tomada = unica_->Tomar(directorio); !tomada) {
     if (tomada.Falla().Numero == EBUSY) return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
     return NoSeInicia(tomada.Falla().Descripcion +
-                      ". El usuario de la estación debe ser dueño de " + directorio_ +
+                      ". El usuario de la estación debe ser dueño de " + directorio +
                       " (ver el README, \"Installing at a hotel\").");
   }
   if (!unica_->FalloEscucha().empty()) {
@@ -307,55 +150,15 @@ bool frmCentralTelefonica::Form_Load() {
     QApplication::setOverrideCursor(Qt::BusyCursor);
   });
   if (saliendo_) return Abandonar("");  // asked to end while the dialog was open
-  Intentar([&] { IniciarResguardo(); });
-  if (!control_.AbrirPuerto()) {
-    Intentar([] { QApplication::restoreOverrideCursor(); });
-    Intentar([&] { AvisarPuertoNoAbre(); });
-    control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
-    return false;
-  }
-  MostrarOrigen();
-  vigia_.Reiniciar();  // the silence counts from the opening
-  estado_.Recibiendo = 0;
-  estado_.ContadorEspera = 0;
+  Intentar([&] { estacion_.Iniciar(); });
+  if (!estacion_.AbrirPuerto()) return false;
   Intentar([] { QApplication::restoreOverrideCursor(); });
-  Intentar([&] { AnunciarInicio(); });
+  Intentar([&] { estacion_.AnunciarInicio(LineaComandos::Version()); });
   Intentar([&] {
     const QSize tamano = Preferencias().value(kClaveTamano).toSize();
     if (tamano.isValid()) resize(tamano);
   });
   return true;
-}
-
-void frmCentralTelefonica::MostrarOrigen() {
-  Intentar([&] {
-    frameInfo->setTitle(
-        estado_.Origen.empty()
-            ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
-            : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
-    Ensanchar();
-  });
-}
-
-void frmCentralTelefonica::AnunciarInicio() {
-  std::string texto = "Sentrel " + LineaComandos::Version() + ", ";
-  if (estado_.Origen.empty()) {
-    const auto ruta = Comm::RutaDispositivo(estado_.NumeroPuerto, directorio_);
-    std::error_code error;
-    const auto dispositivo = std::filesystem::canonical(ruta, error);
-    texto += "puerto COM" + std::to_string(estado_.NumeroPuerto) + " (" + ruta.string();
-    if (!error && dispositivo != ruta) texto += " -> " + dispositivo.string();
-    texto += ") " + Comm1->Settings();
-  } else {
-    texto += estado_.Origen;
-  }
-  const auto orden = RegistroLlamada::OrdenFechaCentral;
-  // The data source is the component's fixed one.
-  texto +=
-      ", origen de datos ODBC Tavro_Datos, fechas de la central " +
-      (orden ? mdlMain::TextoOrdenFecha(*orden)
-             : "en el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
-  resguardo_->Registro().Inicio(texto);
 }
 
 bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
@@ -380,8 +183,9 @@ bool frmCentralTelefonica::NoSeInicia(const std::string& motivo) {
 // A second start: the running station shows its window where there is a screen.
 std::string frmCentralTelefonica::OtraEstacion(const std::string& motivo) {
   if (!HayPantalla()) return motivo + "; este inicio termina sin tocar nada.";
-  return motivo + (UnicaEstacion::PedirPresentar(directorio_) ? "; se muestra su ventana."
-                                                              : "; no respondió.");
+  return motivo + (UnicaEstacion::PedirPresentar(estacion_.DirectorioPrograma())
+                       ? "; se muestra su ventana."
+                       : "; no respondió.");
 }
 
 void frmCentralTelefonica::Presentar() {
@@ -389,180 +193,40 @@ void frmCentralTelefonica::Presentar() {
   Intentar([&] { raise(); });
 }
 
-// The journal and the kept calls, before the port opens: what a crash left
-// over is posted before new data.
-void frmCentralTelefonica::IniciarResguardo() {
-  resguardo_ =
-      std::make_unique<ResguardoCaptura>(directorio_, *Comm1, receptor_, crearTelefono_, sumidero_);
-  // Dates of the lines a crash left over are read in the order set.
-  AplicarAjustesCentral();
-  receptor_.AvisarFechaIlegible([this](std::string_view linea) {
-    const auto orden = RegistroLlamada::OrdenFechaCentral.value_or(captura::Regional::OrdenFecha());
-    resguardo_->Registro().FechaIlegible(linea, mdlMain::TextoOrdenFecha(orden));
+// The silence has just become an alarm: a balloon where the window is in the tray.
+void frmCentralTelefonica::AvisarSilencio() {
+  if (!EnBandeja()) return;
+  Intentar([&] {
+    IconoBandeja->showMessage(windowTitle(), panel_->TextoAvisos(), QSystemTrayIcon::Warning);
   });
-  resguardo_->AlCambiar([this] {
-    MostrarPendientes();
-    ProgramarReintento();
-  });
-  resguardo_->Registro().AlRetener([this] { ProgramarRepaso(); });
-  control_.AlDescartarEntrada([r = resguardo_.get()](uint64_t fin) { r->Descartados(fin); });
-  resguardo_->Iniciar();
-  MostrarPendientes();
-  ProgramarReintento();
-}
-
-void frmCentralTelefonica::AplicarAjustesCentral() {
-  const auto texto = mdlMain::LeerIni(mdlMain::kSeccionCentral, mdlMain::kClaveOrdenFecha);
-  RegistroLlamada::OrdenFechaCentral = mdlMain::OrdenFechaDeTexto(texto);
-  if (!RegistroLlamada::OrdenFechaCentral && !mdlMain::QuitarBlancos(texto).empty() && resguardo_) {
-    resguardo_->Registro().AjusteInvalido(
-        mdlMain::kClaveOrdenFecha, texto,
-        "el orden regional " + mdlMain::TextoOrdenFecha(captura::Regional::OrdenFecha()));
-  }
-  vigia_.Limite(
-      LeerMinutos(mdlMain::kSeccionCentral, mdlMain::kClaveSinDatos, 0min, "0 (sin aviso)"));
-  if (resguardo_) {
-    const auto limite = GestorPendientes::kCargoAutomatico;
-    resguardo_->Gestor().LimiteCargoAutomatico(LeerMinutos(mdlMain::kSeccionApp,
-                                                           mdlMain::kClaveCargoAutomatico, limite,
-                                                           std::to_string(limite.count())));
-  }
-  if (vigia_.Activa()) {
-    TimerSilencio->start();
-  } else {
-    TimerSilencio->stop();
-  }
-  MostrarPendientes();
-}
-
-std::chrono::minutes frmCentralTelefonica::LeerMinutos(const char* seccion, const char* clave,
-                                                       std::chrono::minutes siFalta,
-                                                       std::string_view usado) {
-  const auto texto = mdlMain::LeerIni(seccion, clave);
-  if (mdlMain::QuitarBlancos(texto).empty()) return siFalta;
-  const auto minutos = mdlMain::AEntero16(texto);
-  if (minutos && *minutos >= 0) return std::chrono::minutes(*minutos);
-  if (resguardo_) resguardo_->Registro().AjusteInvalido(clave, texto, usado);
-  return siFalta;
-}
-
-void frmCentralTelefonica::DatoRecibido() {
-  const auto silencio = vigia_.Silencio();
-  if (!vigia_.Dato()) return;
-  if (resguardo_) resguardo_->Registro().DatosDeNuevo(silencio.count());
-  MostrarPendientes();
-}
-
-void frmCentralTelefonica::RevisarSilencio() {
-  if (!Comm1->PortOpen() || !vigia_.Revisar()) return;
-  if (resguardo_) resguardo_->Registro().SinDatos(vigia_.Silencio().count());
-  MostrarPendientes();
-  if (EnBandeja()) {
-    Intentar([&] {
-      IconoBandeja->showMessage(windowTitle(), lblPendientes->text(), QSystemTrayIcon::Warning);
-    });
-  }
-}
-
-void frmCentralTelefonica::ProgramarReintento() {
-  const auto proximo = resguardo_ ? resguardo_->ProximoIntento() : std::nullopt;
-  if (!proximo) {
-    TimerReintento->stop();
-    return;
-  }
-  const auto espera = std::chrono::duration_cast<std::chrono::milliseconds>(
-      *proximo - std::chrono::steady_clock::now());
-  TimerReintento->start(std::max(espera, 0ms));
 }
 
 void frmCentralTelefonica::MostrarPendientes() {
-  if (!resguardo_) return;
   Intentar([&] {
-    QString texto = QString::fromStdString(resguardo_->Resumen());
-    if (resguardo_->Pendientes() + resguardo_->Aparcadas() > 0) {
-      texto += QStringLiteral("   (Ctrl+L: ver)");
-    }
-    if (vigia_.EnAlarma()) {
-      const auto desde = QTime::currentTime().addSecs(-60 * vigia_.Silencio().count());
-      texto = QStringLiteral("Sin datos de la central desde las %1.   ")
-                  .arg(desde.toString(QStringLiteral("hh:mm"))) +
-              texto;
-    }
-    MostrarAviso(texto, vigia_.EnAlarma());
+    QString texto = QString::fromStdString(estacion_.TextoAvisos());
+    if (estacion_.HayPendientes()) texto += QStringLiteral("   (Ctrl+L: ver)");
+    panel_->MostrarAviso(texto, estacion_.EnAlarma());
   });
   Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
   if (frmPendientes_ && frmPendientes_->isVisible())
     Intentar([&] { frmPendientes_->Actualizar(); });
 }
 
-void frmCentralTelefonica::MostrarAviso(const QString& texto, bool alarma) {
-  PintarTexto(lblPendientes, alarma ? kRojoEstado : palette().color(QPalette::WindowText));
-  lblPendientes->setText(texto);
-  Acomodar();
-}
-
 // The caption alone while nothing waits.
 QString frmCentralTelefonica::TextoBandeja() const {
-  if (!resguardo_ || resguardo_->Pendientes() + resguardo_->Aparcadas() == 0) return windowTitle();
-  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(resguardo_->Resumen());
+  if (!estacion_.HayPendientes()) return windowTitle();
+  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(estacion_.Resumen());
 }
 
 void frmCentralTelefonica::AvisarPuertoNoAbre() {
+  // The start's busy pointer does not stay over the box.
+  if (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
   std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
   // With no screen nobody could close the box, and the station would hang
   // instead of ending; the message above is all it can give then.
   if (!HayPantalla()) return;
   QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
                         QString::fromUtf8(kMensajeNoAbre));
-}
-
-void frmCentralTelefonica::resizeEvent(QResizeEvent* evento) {
-  QWidget::resizeEvent(evento);
-  Acomodar();
-}
-
-// Where a frame's caption or the status line's longest text does not fit
-// the designed frames, the frames and the window are wider.
-void frmCentralTelefonica::Ensanchar() {
-  const int dpi = area_->logicalDpiX();
-  const int marco = mdlMain::TwipsAPixeles(5385, dpi);
-  const int estado = lblInformacion->x() + AnchoEstados(*lblInformacion, estado_) +
-                     mdlMain::TwipsAPixeles(120, dpi);
-  const int falta =
-      std::max({estado, TextoEntero::Ancho(*frameInfo), TextoEntero::Ancho(*Frame1)}) - marco;
-  area_->setMinimumWidth(mdlMain::TwipsAPixeles(kAnchoArea, dpi) + std::max(0, falta));
-}
-
-// The designed places, the frames and the pane widened and the lines below
-// them moved by what the window has beyond its least size; the status
-// line's frame taller where its font needs it, the line below the status
-// taller where its text wraps.
-void frmCentralTelefonica::Acomodar() {
-  // Beyond the designed size: the least size may be wider, for the status line.
-  const int ancho =
-      std::max(0, area_->width() - mdlMain::TwipsAPixeles(kAnchoArea, area_->logicalDpiX()));
-  Twips::Colocar(Frame1, {90, 1830, 5385, 645});
-  const int masEstado = std::max(0, lblInformacion->y() + lblInformacion->sizeHint().height() - 1 -
-                                        Frame1->contentsRect().bottom());
-  const int masAvisos = std::max(
-      0, lblPendientes->heightForWidth(mdlMain::TwipsAPixeles(5385, logicalDpiX()) + ancho) -
-             mdlMain::TwipsAPixeles(315, logicalDpiY()));
-  const int altoMinimo =
-      mdlMain::TwipsAPixeles(kAltoArea, area_->logicalDpiY()) + masEstado + masAvisos;
-  area_->setMinimumHeight(altoMinimo);
-  const int alto = std::max(0, area_->height() - altoMinimo);
-  auto colocar = [](QWidget* control, Twips::Rectangulo lugar, int masAncho, int masAlto,
-                    int abajo) {
-    Twips::Colocar(control, lugar);
-    control->setGeometry(control->geometry().adjusted(0, abajo, masAncho, abajo + masAlto));
-  };
-  colocar(frameInfo, {90, 120, 5385, 1725}, ancho, alto, 0);
-  colocar(txtLlegada, {120, 240, 5145, 1365}, ancho, alto, 0);
-  // Below the frame's caption, whatever its font: the frame's border shows.
-  const int arriba = frameInfo->contentsRect().top() - txtLlegada->y();
-  if (arriba > 0) txtLlegada->setGeometry(txtLlegada->geometry().adjusted(0, arriba, 0, 0));
-  colocar(Frame1, {90, 1830, 5385, 645}, ancho, masEstado, alto);
-  colocar(lblPendientes, {90, 2520, 5385, 315}, ancho, masAvisos, alto + masEstado);
 }
 
 void frmCentralTelefonica::GuardarTamano() {
@@ -621,53 +285,20 @@ void frmCentralTelefonica::IconoActivado(int razon) {
 void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 
 void frmCentralTelefonica::mnuConfiguracion_Click() {
-  FrmConfigura dialogo;
+  FrmConfigura dialogo(estacion_.ArchivoAjustes());
   dialogo.exec();
-  // Before the start-up the resguardo applies them itself, and opens the port.
-  if (!resguardo_) return;
-  Intentar([&] { AplicarAjustesCentral(); });
-  if (!Comm1->PortOpen() && !saliendo_) ReabrirPuerto();
-}
-
-// Only a port the settings kept closed waits for the dialog (a listening one
-// with no address let in); an open one keeps its settings until the next start.
-void frmCentralTelefonica::ReabrirPuerto() {
-  if (!control_.AbrirPuerto()) {
-    Intentar([&] { AvisarPuertoNoAbre(); });
-    control_.MostrarSufijo(ControlPuerto::kSufijoNoAbierto);
-    return;
-  }
-  MostrarOrigen();
-  vigia_.Reiniciar();
-}
-
-void frmCentralTelefonica::ProgramarRepaso() {
-  std::optional<LimiteAvisos::Instante> proximo = control_.Registro().ProximoRepaso();
-  if (resguardo_) {
-    const auto otro = resguardo_->Registro().ProximoRepaso();
-    if (otro && (!proximo || *otro < *proximo)) proximo = otro;
-  }
-  if (!proximo) return;
-  const auto espera = std::max(
-      std::chrono::ceil<std::chrono::milliseconds>(*proximo - std::chrono::steady_clock::now()),
-      0ms);
-  if (!TimerRepaso->isActive() || espera < TimerRepaso->remainingTimeAsDuration()) {
-    TimerRepaso->start(espera);
-  }
-}
-
-void frmCentralTelefonica::Repasar() {
-  control_.Registro().Repasar();
-  if (resguardo_) resguardo_->Registro().Repasar();
-  ProgramarRepaso();
+  // Before the start-up the station reads them itself, and opens the port.
+  if (!Resguardo()) return;
+  estacion_.NuevosAjustes();
+  if (!saliendo_) estacion_.ReabrirPuerto();
 }
 
 void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
 
 void frmCentralTelefonica::mnuPendientes_Click() {
-  if (!resguardo_) return;
+  if (!Resguardo()) return;
   if (!frmPendientes_) {
-    frmPendientes_ = new frmPendientes(resguardo_->Gestor(), this);
+    frmPendientes_ = new frmPendientes(Resguardo()->Gestor(), this);
     frmPendientes_->setWindowIcon(windowIcon());
   }
   frmPendientes_->Actualizar();
@@ -693,7 +324,7 @@ void frmCentralTelefonica::closeEvent(QCloseEvent* evento) {
     return;
   }
   saliendo_ = true;
-  control_.CerrarPuerto();
+  estacion_.CerrarPuerto();
   QuitarDeBandeja();
   evento->accept();
   QCoreApplication::exit(0);
@@ -712,7 +343,6 @@ void frmCentralTelefonica::TerminarPorSistema() {
 
 void frmCentralTelefonica::Finalizar() {
   GuardarTamano();
-  if (Comm1->PortOpen()) control_.CerrarPuerto();
   Intentar([&] { IconoBandeja->hide(); });
-  if (resguardo_) resguardo_->Registro().Fin();
+  estacion_.Finalizar();
 }

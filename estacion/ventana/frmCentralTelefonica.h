@@ -2,33 +2,23 @@
 
 #include <QWidget>
 
-#include <chrono>
-#include <memory>
 #include <string>
-#include <string_view>
 
-#include "estacion/linea/ControlPuerto.h"
-#include "estacion/linea/ResguardoCaptura.h"
-#include "estacion/ventana/VigiaSilencio.h"
-#include "llamadas/ReceptorLlamadas.h"
-#include "llamadas/VentanaCaptura.h"
-#include "resguardo/Bitacora.h"
+#include "estacion/nucleo/Estacion.h"
 
 class Comm;
 class QAction;
-class QGroupBox;
-class QLabel;
 class QMenu;
 class QMenuBar;
-class QPlainTextEdit;
 class QSystemTrayIcon;
-class QTimer;
 class frmPendientes;
+class PanelEstacion;
 class UnicaEstacion;
 
 // The station's one window: port state on the status line, the text of the
-// current burst, and the notification-area icon with its menu.
-class frmCentralTelefonica : public QWidget, public VentanaCaptura {
+// current burst, and the notification-area icon with its menu. It shows what
+// the station tells and forwards the operator's commands to it.
+class frmCentralTelefonica : public QWidget {
   Q_OBJECT
 
  public:
@@ -42,12 +32,14 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
 
   // Where Form_Load looks for CAPTURA.INI and the port finds its COMn links;
   // the directory of the running executable unless set.
-  void DirectorioPrograma(const std::string& directorio);
+  void DirectorioPrograma(const std::string& directorio) {
+    estacion_.DirectorioPrograma(directorio);
+  }
 
   // The clock of the silence watch (the steady clock unless set); before Form_Load.
-  void RelojSilencio(VigiaSilencio::Reloj reloj) { vigia_ = VigiaSilencio(std::move(reloj)); }
+  void RelojSilencio(VigiaSilencio::Reloj reloj) { estacion_.RelojSilencio(std::move(reloj)); }
   // The silence watch's check, every half minute while it is on.
-  void RevisarSilencio();
+  void RevisarSilencio() { estacion_.RevisarSilencio(); }
 
   // Where the station's log goes (the system log unless set); before Form_Load.
   void SumideroBitacora(Bitacora::Sumidero sumidero);
@@ -64,25 +56,23 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // After the event loop has ended: closes the port if still open, removes the icon.
   void Finalizar();
 
-  // VentanaCaptura
-  EstadoCaptura& Estado() override { return estado_; }
-  void MostrarEstado(const std::string& texto) override;
-  void HabilitarTimerCheck(bool habilitado) override;
-  // The line below the status line: wrapped where it is long, the window
-  // taller for it; red for an alarm.
-  void MostrarAviso(const QString& texto, bool alarma);
-  void MostrarLlegada(const std::string& texto) override;
-  void ProcesarEventos(std::chrono::milliseconds esperaMaxima) override;
+  Estacion& Nucleo() { return estacion_; }
+  EstadoCaptura& Estado() { return estacion_.Estado(); }
+  // The status line; repainted at once.
+  virtual void MostrarEstado(const std::string& texto);
+  PanelEstacion* Panel() const { return panel_; }
 
-  Comm& Puerto() { return *Comm1; }
-  ControlPuerto& Control() { return control_; }
-  ReceptorLlamadas& Receptor() { return receptor_; }
+  Comm& Puerto() { return estacion_.Puerto(); }
+  ControlPuerto& Control() { return estacion_.Control(); }
+  ReceptorLlamadas& Receptor() { return estacion_.Receptor(); }
+  // The settings file found at start.
+  const std::string& ArchivoAjustes() const { return estacion_.ArchivoAjustes(); }
   QMenu* Menu() const { return mnuArchivos; }
   QMenuBar* BarraMenu() const { return barraMenu_; }
   QSystemTrayIcon* Bandeja() const { return IconoBandeja; }
   bool EnBandeja() const;
   // Null until Form_Load has started it.
-  ResguardoCaptura* Resguardo() const { return resguardo_.get(); }
+  ResguardoCaptura* Resguardo() const { return estacion_.Resguardo(); }
 
   void mnuAbrir_Click();
   void mnuConfiguracion_Click();
@@ -93,16 +83,14 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
 
  protected:
   void changeEvent(QEvent* evento) override;
-  void resizeEvent(QResizeEvent* evento) override;
   void closeEvent(QCloseEvent* evento) override;
 
  private:
   void CrearControles();
-  void Acomodar();
-  void Ensanchar();
   // The size last used, in the user's settings, for the next start.
   void GuardarTamano();
   void CrearMenu();
+  void Conectar();
   void Form_Resize();
   void PonerEnBandeja();
   void QuitarDeBandeja();
@@ -110,51 +98,20 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
   void AvisarPuertoNoAbre();
-  // One line to the system log: what the station runs on.
-  void AnunciarInicio();
   // Ends the start-up: the reason on standard error.
   bool Abandonar(const std::string& motivo);
   std::string OtraEstacion(const std::string& motivo);
   // Ends the start-up for a failure the operator must mend: the reason on
   // standard error, in the system log and, on a screen, in a message box.
   bool NoSeInicia(const std::string& motivo);
-  // The frame's caption names the source.
-  void MostrarOrigen();
-  // After the dialog: a port left closed opens with the new settings.
-  void ReabrirPuerto();
-  // The log's messages held back are told once their minute is over.
-  void ProgramarRepaso();
-  void Repasar();
   void Presentar();
-  void IniciarResguardo();
-  // The exchange's own settings of CAPTURA.INI and the charge's time limit,
-  // read at start (before the queue is re-posted) and after the dialog.
-  void AplicarAjustesCentral();
-  // A key in minutes; `siFalta` when empty, and when not a number of minutes
-  // (told to the system log, with `usado`).
-  std::chrono::minutes LeerMinutos(const char* seccion, const char* clave,
-                                   std::chrono::minutes siFalta, std::string_view usado);
-  void ProgramarReintento();
   // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();
-  void DatoRecibido();
+  void AvisarSilencio();
   QString TextoBandeja() const;
 
-  EstadoCaptura estado_;
   QMenuBar* barraMenu_ = nullptr;
-  QWidget* area_ = nullptr;
-  QGroupBox* frameInfo = nullptr;
-  QPlainTextEdit* txtLlegada = nullptr;
-  QGroupBox* Frame1 = nullptr;
-  QLabel* lblInformacion = nullptr;
-  QLabel* lblPendientes = nullptr;
-  QTimer* TimerCheck = nullptr;
-  QTimer* TimerReintento = nullptr;
-  QTimer* despertador_ = nullptr;
-  QTimer* TimerSilencio = nullptr;
-  QTimer* TimerRepaso = nullptr;
-  VigiaSilencio vigia_;
-  Comm* Comm1 = nullptr;
+  PanelEstacion* panel_ = nullptr;
   QMenu* mnuArchivos = nullptr;
   QAction* mnuAbrir = nullptr;
   QAction* mnuConfiguracion = nullptr;
@@ -164,12 +121,7 @@ class frmCentralTelefonica : public QWidget, public VentanaCaptura {
   frmPendientes* frmPendientes_ = nullptr;
   QSystemTrayIcon* IconoBandeja = nullptr;
   UnicaEstacion* unica_ = nullptr;
-  ControlPuerto control_;
-  ReceptorLlamadas receptor_;
-  ReceptorLlamadas::CrearTelefono crearTelefono_;
-  std::string directorio_;
   Bitacora::Sumidero sumidero_;
   bool saliendo_ = false;
-  // Last member: it closes the port before the journal the port writes into goes.
-  std::unique_ptr<ResguardoCaptura> resguardo_;
+  Estacion estacion_;
 };

@@ -23,6 +23,7 @@
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/linea/Comm.h"
+#include "estacion/ventana/PanelEstacion.h"
 #include "estacion/ventana/TraduccionQt.h"
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/RespuestaModal.h"
@@ -46,15 +47,8 @@ std::string Estado(int puerto, const char* sufijo) {
 
 class VentanaTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mdlMain::ArchivoIni.clear();
-    mdlMain::TiempoConexion = 0;
-    ventana.DirectorioPrograma(dir.Ruta());
-  }
-  void TearDown() override {
-    mdlMain::TiempoConexion = 0;
-    QApplication::restoreOverrideCursor();
-  }
+  void SetUp() override { ventana.DirectorioPrograma(dir.Ruta()); }
+  void TearDown() override { QApplication::restoreOverrideCursor(); }
 
   void Ini(const std::string& tiempo, const std::string& nombre = "CAPTURA.INI") {
     DirectorioPrueba::Escribir(dir.Ruta(nombre), kIni1 + "TimeConexion=" + tiempo + "\n");
@@ -95,7 +89,7 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
   Ini("3", "captura.ini");  // another case of the name counts as the file
   ASSERT_TRUE(Cargar());
   EXPECT_EQ(modalesEnCarga, 0);  // neither the dialog nor a box
-  EXPECT_EQ(mdlMain::ArchivoIni, dir.Ruta("captura.ini"));
+  EXPECT_EQ(ventana.ArchivoAjustes(), dir.Ruta("captura.ini"));
   EXPECT_TRUE(ventana.Puerto().PortOpen());
   EXPECT_TRUE(central.EsperarApertura(0ms));
   EXPECT_EQ(ventana.Linea(), Estado(1, "  : Abierto."));
@@ -103,7 +97,7 @@ TEST_F(VentanaTest, CargaAbreElPuertoYMuestraElNumero) {
             QStringLiteral("Información COM 1"));
   EXPECT_EQ(ventana.Estado().Recibiendo, 0);
   EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
-  EXPECT_EQ(mdlMain::TiempoConexion, 3);
+  EXPECT_EQ(ventana.Estado().TiempoConexion, 3);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the hourglass is gone
 }
 
@@ -124,85 +118,6 @@ TEST_F(VentanaTest, InicioYFinEnElRegistroDelSistema) {
     EXPECT_NE(registro[1].find(parte), std::string::npos) << parte;
   }
   EXPECT_EQ(registro[2], "Detenido");
-}
-
-// A burst of one line driven by the real timer, for two idle times.
-TEST_F(VentanaTest, LaRafagaTerminaPorTiempoConElTimer) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  for (const int tiempo : {3, 1}) {
-    SCOPED_TRACE(tiempo);
-    Ini(std::to_string(tiempo));
-    ventana.Control().CerrarPuerto();
-    ASSERT_TRUE(Cargar());
-    ventana.estados.clear();
-    const auto linea = LlamadaPrueba("2105", "4561234", 125, tiempo);
-    ASSERT_TRUE(central.Enviar(linea.Texto() + "\r\n"));
-
-    ASSERT_TRUE(EsperarLinea(Estado(1, "    : Inactivo."), 8000)) << ventana.Linea();
-    Textos esperados = {Estado(1, "  : Activo."), Estado(1, "  : Activo.")};
-    for (int tick = 2; tick <= tiempo; ++tick) {
-      esperados.push_back(Estado(1, "  : Esperando el tiempo de termino del envio."));
-    }
-    esperados.push_back(Estado(1, "    : Inactivo."));
-    EXPECT_EQ(ventana.estados, esperados);
-    EXPECT_TRUE(Llegada().isEmpty());
-    EXPECT_EQ(ventana.Estado().Recibiendo, 0);
-    EXPECT_EQ(ventana.Estado().ContadorEspera, 1);
-    EXPECT_FALSE(ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->isActive());
-    EXPECT_EQ(ventana.vivos, 0);  // the event's Telefono was released
-
-    ASSERT_FALSE(telefono.Creas.empty());
-    const auto& crea = telefono.Creas.back();
-    EXPECT_EQ(crea.vAnexo, "105");
-    EXPECT_EQ(crea.vDiscado, linea.Discado + std::string(20 - linea.Discado.size(), ' '));
-    EXPECT_EQ(crea.vTiempo, " 00:02:05 ");
-    EXPECT_EQ(crea.vCodigo, "000" + std::to_string(tiempo));
-  }
-  EXPECT_EQ(telefono.Creas.size(), 2u);
-}
-
-TEST_F(VentanaTest, UnaRafagaVencidaSeCierraYSeAbreOtra) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  Ini("0");  // no tick ends the burst
-  ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
-  ASSERT_TRUE(EsperarLinea(Estado(1, "  : Esperando el tiempo de termino del envio.")));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return ventana.Estado().ContadorEspera >= 2; }, 3000));
-  ventana.estados.clear();
-
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2102", "4561234", 61, 2).Texto() + "\r\n"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 2; }, 5000));
-  ASSERT_GE(ventana.estados.size(), 2u);
-  EXPECT_EQ(ventana.estados[0], Estado(1, "   : Inactivo."));
-  EXPECT_EQ(ventana.estados[1], Estado(1, "  : Activo."));
-  EXPECT_EQ(telefono.Creas[1].vAnexo, "102");
-  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
-}
-
-// The tick called by hand: a receive event waiting when it pumps keeps the burst open.
-TEST_F(VentanaTest, ElTickAtiendeLaRecepcionPendiente) {
-  PuertoSimulado central(dir.Ruta(), 1);
-  Ini("1");
-  ASSERT_TRUE(Cargar());
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2101", "4561234", 61, 1).Texto() + "\r\n"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return telefono.Creas.size() == 1; }, 5000));
-  ventana.findChild<QTimer*>(QStringLiteral("TimerCheck"))->stop();  // ticks by hand from here
-  ASSERT_EQ(ventana.Estado().ContadorEspera, 0);
-
-  ventana.estados.clear();
-  ASSERT_TRUE(central.Enviar(LlamadaPrueba("2103", "4561234", 61, 2).Texto() + "\r\n"));
-  ASSERT_TRUE(central.EsperarLectura(5000ms));
-  std::this_thread::sleep_for(100ms);  // the notice is queued, not yet handled
-  // This tick brings the counter to 1 = TiempoConexion, but its pass of
-  // events handles the line first and resets the counter.
-  ventana.Control().TimerCheck_Timer();
-  EXPECT_EQ(telefono.Creas.size(), 2u);
-  EXPECT_EQ(ventana.Estado().Recibiendo, 1);
-  EXPECT_EQ(ventana.Estado().ContadorEspera, 0);
-  EXPECT_EQ(ventana.estados, Textos{Estado(1, "  : Activo.")});
-  ventana.Control().TimerCheck_Timer();
-  EXPECT_EQ(ventana.Estado().Recibiendo, 0);
-  EXPECT_EQ(ventana.Linea(), Estado(1, "    : Inactivo."));
 }
 
 // Offscreen nobody could fill the dialog in: the start ends, saying how to
@@ -481,10 +396,11 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   for (const std::string origen : {"", "Central 192.168.100.200:65535"}) {
     ventana.Estado().Origen = origen;
     ventana.Estado().NumeroPuerto = 12;
-    for (const char* sufijo : {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
-                               ControlPuerto::kSufijoNoAbierto, ControlPuerto::kSufijoActivo,
-                               ControlPuerto::kSufijoEsperando, ControlPuerto::kSufijoFinRafaga,
-                               ControlPuerto::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
+    for (const char* sufijo :
+         {ControlPuerto::kSufijoAbierto, ControlPuerto::kSufijoCerrado,
+          ControlPuerto::kSufijoNoAbierto, ReceptorLlamadas::kSufijoActivo,
+          ReceptorLlamadas::kSufijoEsperando, ReceptorLlamadas::kSufijoFinRafaga,
+          ReceptorLlamadas::kSufijoPerdida, ReceptorLlamadas::kSufijoInactivo}) {
       const std::string texto = ReceptorLlamadas::TextoEstado(ventana.Estado(), sufijo);
       ventana.MostrarEstado(texto);
       QCoreApplication::processEvents();
@@ -502,7 +418,7 @@ void ComprobarTextosEnteros(frmCentralTelefonica& ventana) {
   EXPECT_GE(ventana.findChild<QPlainTextEdit*>(QStringLiteral("txtLlegada"))->y(),
             info->contentsRect().top());
 
-  ventana.MostrarAviso(
+  ventana.Panel()->MostrarAviso(
       QStringLiteral("Sin datos de la central desde las 23:59.   Llamadas pendientes: 12345   "
                      "Apartadas: 678   Archivo de pendientes: ver registro del sistema   Diario "
                      "sin guardar: 1048576 bytes   (Ctrl+L: ver)"),

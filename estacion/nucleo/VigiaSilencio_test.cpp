@@ -1,4 +1,4 @@
-#include "estacion/ventana/VigiaSilencio.h"
+#include "estacion/nucleo/VigiaSilencio.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "estacion/ventana/VigiaSilencio.h"
+#include "estacion/nucleo/VigiaSilencio.h"
 
 VigiaSilencio::VigiaSilencio(Reloj reloj) : reloj_(std::move(reloj)), ultimo_(reloj_()) {}
 
