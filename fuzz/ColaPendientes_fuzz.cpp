@@ -32,14 +32,15 @@ std::string Contenido(const ColaPendientes& cola) {
   for (const auto& [id, l] : cola.Lineas()) {
     const auto t = l.Avance.Tarifa_.value_or(AvanceRegistro::Tarifa{});
     const auto h = l.Avance.Habitacion_.value_or(AvanceRegistro::Habitacion{});
-    texto += Numeros({static_cast<int64_t>(id), static_cast<int64_t>(l.Id),
-                      static_cast<int64_t>(l.Situacion), l.Intentos, l.Recibida, l.UltimoIntento,
-                      l.Avance.Tarifa_.has_value(), std::bit_cast<uint32_t>(t.PrecioVenta),
-                      std::bit_cast<uint32_t>(t.PrecioCosto), t.ProductoID, t.MonedaId,
-                      l.Avance.Habitacion_.has_value(), h.ReservaId, h.HabitacionId,
-                      static_cast<int64_t>(l.Avance.Cargo), static_cast<int64_t>(l.Avance.Llamada),
-                      static_cast<int64_t>(l.Linea.size())}) +
-             l.Linea + Falla(l.PrimerFallo) + Falla(l.UltimoFallo);
+    texto +=
+        Numeros({static_cast<int64_t>(id), static_cast<int64_t>(l.Id),
+                 static_cast<int64_t>(l.Situacion), l.Intentos, l.Recibida, l.UltimoIntento,
+                 l.Avance.Tarifa_.has_value(), std::bit_cast<uint32_t>(t.PrecioVenta),
+                 std::bit_cast<uint32_t>(t.PrecioCosto), t.ProductoID, t.MonedaId,
+                 l.Avance.Habitacion_.has_value(), h.ReservaId, h.HabitacionId,
+                 static_cast<int64_t>(l.Avance.Cargo), static_cast<int64_t>(l.Avance.Llamada),
+                 static_cast<int64_t>(l.Avance.Reserva_), static_cast<int64_t>(l.Linea.size())}) +
+        l.Linea + Falla(l.PrimerFallo) + Falla(l.UltimoFallo);
   }
   return texto;
 }
@@ -97,6 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, std::size_t largo) {
     guardado = Contenido(cola);
   }
   ColaPendientes otra(ruta);
-  if (!otra.EstadoArchivo() || Contenido(otra) != guardado) std::abort();
+  if (!otra.EstadoArchivo() || otra.Dano() || Contenido(otra) != guardado) std::abort();
   return 0;
 }
