@@ -12,6 +12,7 @@
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/LineaPrueba.h"
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 #include "resguardo/ColaPendientes.h"
 
 namespace {
@@ -71,8 +72,8 @@ std::string Armar(std::string_view entrada) {
     const std::string_view cambio = entrada.substr(0, largo);
     entrada.remove_prefix(cambio.size());
     const uint32_t crc = archivo_disco::Crc32(cambio);
-    archivo.append(reinterpret_cast<const char*>(&largo), sizeof largo);
-    archivo.append(reinterpret_cast<const char*>(&crc), sizeof crc);
+    codigo_registro::Poner(archivo, largo);
+    codigo_registro::Poner(archivo, crc);
     archivo.append(cambio);
   }
   return archivo;

@@ -10,30 +10,26 @@
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/LineaPrueba.h"
 #include "resguardo/ArchivoDisco.h"
+#include "resguardo/CodigoRegistro.h"
 #include "resguardo/DiarioRecepcion.h"
 
 namespace {
 
 constexpr std::size_t kLargoMarca = 32;  // the done mark's two slots
 
-template <typename T>
-void Poner(std::string& destino, T valor) {
-  destino.append(reinterpret_cast<const char*>(&valor), sizeof valor);
-}
-
+// A number from the input, zeros for the bytes it lacks.
 template <typename T>
 T Tomar(std::string_view& origen) {
-  T valor{};
-  const auto n = std::min(sizeof valor, origen.size());
-  std::copy_n(origen.data(), n, reinterpret_cast<char*>(&valor));
-  origen.remove_prefix(n);
-  return valor;
+  std::string bytes(origen.substr(0, sizeof(T)));
+  bytes.resize(sizeof(T), '\0');
+  origen.remove_prefix(std::min(sizeof(T), origen.size()));
+  return codigo_registro::Tomar<T>(bytes, 0);
 }
 
 std::string Comprobado(uint64_t numero) {
   std::string campos;
-  Poner(campos, numero);
-  Poner(campos, archivo_disco::Control(numero));
+  codigo_registro::Poner(campos, numero);
+  codigo_registro::Poner(campos, archivo_disco::Control(numero));
   return campos;
 }
 
@@ -63,11 +59,11 @@ Archivos Armar(std::string_view entrada) {
     const std::string_view bytes = entrada.substr(0, largo);
     entrada.remove_prefix(bytes.size());
     std::string registro;
-    Poner(registro, posicion);
-    Poner(registro, largo);
+    codigo_registro::Poner(registro, posicion);
+    codigo_registro::Poner(registro, largo);
     registro.append(bytes);
     a.Diario.append("\xA7RgD");
-    Poner(a.Diario, archivo_disco::Crc32(registro));
+    codigo_registro::Poner(a.Diario, archivo_disco::Crc32(registro));
     a.Diario.append(registro);
     fin = posicion + largo;
   }
