@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs every Debian package Sentrel needs to build, test and run its demo.
+# Installs every Debian package Sentrel needs to build, test, fuzz and run its
+# demo (clang and its runtime for the fuzz targets, llvm for readable reports).
 # Idempotent: skips what is present and runs apt-get update at most once.
 set -euo pipefail
 
 PAQUETES=(
   cmake ninja-build g++ pkg-config clang-format
+  clang libclang-rt-14-dev llvm
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql

@@ -15,8 +15,14 @@ ResguardoCaptura::ResguardoCaptura(const std::string& directorio, Comm& comm,
       cola_(directorio + "/" + ColaPendientes::kArchivo),
       gestor_(receptor, cola_, bitacora_, std::move(crearTelefono)) {}
 
+// The receiver outlives this: it keeps no handler into what goes with it.
 // The port's reader stops writing into the journal before the journal goes.
 ResguardoCaptura::~ResguardoCaptura() {
+  receptor_.ManejarLineas(nullptr);
+  receptor_.AsegurarCon(nullptr);
+  receptor_.AlCompletarLinea(nullptr);
+  receptor_.AlQuitarControles(nullptr);
+  receptor_.AlCortarLinea(nullptr);
   if (!diario_) return;
   if (comm_.PortOpen()) static_cast<void>(comm_.PortOpen(false));
   static_cast<void>(comm_.Diario(nullptr));

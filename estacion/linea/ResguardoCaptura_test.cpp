@@ -171,4 +171,24 @@ TEST(ResguardoCaptura, SusArchivosNoSiguenEnlaces) {
   EXPECT_TRUE(e.resguardo.Gestor().Cola().EstadoArchivo());
 }
 
+// The safekeeping started anew on the same receiver (the station started
+// again): the new one recovers what the journal held, and nothing the one
+// before left in the receiver is called.
+TEST(ResguardoCaptura, OtroSobreElMismoReceptorNoLlamaAlAnterior) {
+  DirectorioPrueba dir, otro;
+  Estacion e(dir);
+  {
+    ResguardoCaptura anterior(otro.Ruta().string(), e.comm, e.receptor, e.crear);
+    anterior.Iniciar();
+  }
+  {
+    auto diario = DiarioRecepcion::Abrir(dir.Ruta());
+    ASSERT_TRUE(diario);
+    ASSERT_TRUE(diario.Dato()->Agregar(Llamada(1)));
+  }
+  e.resguardo.Iniciar();
+  ASSERT_EQ(e.tel.LlamadasGuardadas.size(), 1u);
+  EXPECT_EQ(e.tel.LlamadasGuardadas[0].vDiscado, "00514001");
+}
+
 }  // namespace
