@@ -420,6 +420,8 @@ TEST_F(SentrelTest, AyudaVersionYArgumentoDesconocido) {
   EXPECT_EQ(SalidaOrden(sentrel + " --version"), "Sentrel " SENTREL_VERSION "\n");
   EXPECT_NE(SalidaOrden(sentrel + " --help").value_or("").find("Uso: Sentrel"), std::string::npos);
   EXPECT_EQ(std::system((sentrel + " --desconocido 2>/dev/null").c_str()), 2 << 8);
+  EXPECT_EQ(std::system((sentrel + " --directorio " + programa + "/falta 2>/dev/null").c_str()),
+            2 << 8);
   EXPECT_FALSE(fs::exists(programa + "/CAPTURA.INI"));
 }
 

@@ -10,7 +10,10 @@
 #include "estacion/ventana/frmCentralTelefonica.h"
 
 int main(int argc, char* argv[]) {
-  if (const auto salida = LineaComandos::Atender(argc, argv, std::cout, std::cerr)) return *salida;
+  LineaComandos::Opciones opciones;
+  if (const auto salida = LineaComandos::Atender(argc, argv, std::cout, std::cerr, opciones)) {
+    return *salida;
+  }
   QApplication aplicacion(argc, argv);
   TraduccionQt::Cargar(aplicacion);
   std::setlocale(LC_ALL, "");  // the machine's regional settings
@@ -18,6 +21,7 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   frmCentralTelefonica ventana([] { return captura::CargadorTelefono::DelPrograma().Crear(); });
+  if (!opciones.directorio.empty()) ventana.DirectorioPrograma(opciones.directorio);
   AvisoTerminacion aviso;
   QObject::connect(&aviso, &AvisoTerminacion::Terminar, &ventana,
                    &frmCentralTelefonica::TerminarPorSistema);
