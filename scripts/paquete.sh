@@ -18,7 +18,8 @@ paquete=$(ls "$build"/sentrel_*.deb)
 
 contenido=$(dpkg-deb -c "$paquete" | awk '{print $NF}')
 falta=0
-for ruta in ./opt/sentrel/Sentrel ./opt/sentrel/libcaptura.so ./opt/sentrel/sentrel.png \
+for ruta in ./opt/sentrel/Sentrel ./opt/sentrel/sentrel-servicio ./opt/sentrel/libcaptura.so \
+            ./opt/sentrel/sentrel.png \
             ./opt/sentrel/sentrel.desktop ./opt/sentrel/sql/esquema-sqlite.sql \
             ./opt/sentrel/sql/datos-ejemplo.sql ./usr/share/applications/sentrel.desktop; do
   if ! grep -qxF "$ruta" <<<"$contenido"; then

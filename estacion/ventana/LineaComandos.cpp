@@ -7,7 +7,7 @@
 std::string LineaComandos::Version() { return SENTREL_VERSION; }
 
 std::string LineaComandos::Uso() {
-  return "Uso: Sentrel [--help | --version] [--directorio DIR]\n"
+  return "Uso: Sentrel [--help | --version] [--servicio] [--directorio DIR]\n"
          "Estación de captura de llamadas de la central telefónica del hotel.\n"
          "Sin argumentos abre el puerto de CAPTURA.INI (junto al programa) y registra cada\n"
          "llamada en el origen de datos ODBC Tavro_Datos; sin CAPTURA.INI abre antes la\n"
@@ -15,6 +15,8 @@ std::string LineaComandos::Uso() {
          "(journalctl -t Sentrel).\n"
          "  --help            muestra esta ayuda y termina\n"
          "  --version         muestra la versión y termina\n"
+         "  --servicio        sin ventana ni pantalla, como servicio del sistema\n"
+         "                    (sentrel.service); termina con SIGTERM\n"
          "  --directorio DIR  CAPTURA.INI, el diario, la cola, el bloqueo y los enlaces\n"
          "                    COMn en DIR en lugar de junto al programa\n";
 }
@@ -53,6 +55,10 @@ std::optional<int> LineaComandos::Atender(int argc, const char* const* argv, std
   }
   for (int i = 1; i < argc; ++i) {
     const std::string_view argumento = argv[i];
+    if (argumento == "--servicio" && !opciones.servicio) {
+      opciones.servicio = true;
+      continue;
+    }
     if (argumento == "--directorio" && i + 1 < argc && opciones.directorio.empty()) {
       const std::string_view texto = argv[++i];
       std::string motivo;

@@ -12,6 +12,8 @@ class LineaComandos {
   struct Opciones {
     // The program directory instead of the executable's; empty when not given.
     std::string directorio;
+    // As a system service: no window, no display.
+    bool servicio = false;
   };
 
   // Nothing when the station should start, with `opciones` filled. Otherwise

@@ -30,7 +30,8 @@ TEST(LineaComandos, AyudaVersionYArgumentoDesconocido) {
 
   const auto ayuda = Atender({"--help"});
   EXPECT_EQ(ayuda.estado, 0);
-  EXPECT_TRUE(ayuda.salida.starts_with("Uso: Sentrel [--help | --version] [--directorio DIR]\n"));
+  EXPECT_TRUE(ayuda.salida.starts_with(
+      "Uso: Sentrel [--help | --version] [--servicio] [--directorio DIR]\n"));
   EXPECT_EQ(ayuda.errores, "");
 
   const auto version = Atender({"--version"});
@@ -48,17 +49,19 @@ TEST(LineaComandos, AyudaVersionYArgumentoDesconocido) {
 
 // The program directory named on the command line, as an absolute path with
 // no links; anything but an existing directory refused before any start.
-TEST(LineaComandos, DirectorioDelPrograma) {
+TEST(LineaComandos, ServicioYDirectorioDelPrograma) {
   DirectorioPrueba dir;
   const std::string real = dir.Ruta("estacion");
   std::filesystem::create_directory(real);
   std::filesystem::create_directory_symlink(real, dir.Ruta("enlace"));
   DirectorioPrueba::Escribir(dir.Ruta("archivo"), "");
 
-  const auto dado = Atender({"--directorio", dir.Ruta("enlace").c_str()});
+  const auto dado = Atender({"--servicio", "--directorio", dir.Ruta("enlace").c_str()});
   EXPECT_EQ(dado.estado, std::nullopt) << dado.errores;
   EXPECT_EQ(dado.opciones.directorio, std::filesystem::canonical(real).string());
+  EXPECT_TRUE(dado.opciones.servicio);
   EXPECT_EQ(Atender({}).opciones.directorio, "");
+  EXPECT_FALSE(Atender({}).opciones.servicio);
   EXPECT_NE(Atender({"--help"}).salida.find("--directorio DIR"), std::string::npos);
 
   for (const auto& mal : {dir.Ruta("falta"), dir.Ruta("archivo"), std::string()}) {
@@ -68,7 +71,8 @@ TEST(LineaComandos, DirectorioDelPrograma) {
         << rechazo.errores;
   }
   for (const auto& otro : {Atender({"--directorio"}),
-                           Atender({"--directorio", real.c_str(), "--directorio", real.c_str()})}) {
+                           Atender({"--directorio", real.c_str(), "--directorio", real.c_str()}),
+                           Atender({"--servicio", "--servicio"})}) {
     EXPECT_EQ(otro.estado, 2);
     EXPECT_NE(otro.errores.find("argumento no reconocido"), std::string::npos);
   }
