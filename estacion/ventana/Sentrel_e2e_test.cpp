@@ -649,7 +649,7 @@ TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {
   std::vector<std::string> archivos;
   for (const auto& e : fs::directory_iterator(programa)) archivos.push_back(e.path().filename());
   std::sort(archivos.begin(), archivos.end());
-  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so"}));
+  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so", "sentrel-servicio"}));
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
