@@ -10,7 +10,7 @@ PAQUETES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql
-  zlib1g-dev
+  zlib1g-dev libsystemd-dev
   sqlite3 postgresql
   locales
   xvfb xauth trayer xdotool imagemagick

@@ -58,6 +58,8 @@ class SentrelTest : public ::testing::Test {
     fs::create_directory(programa);
     fs::copy_file(SENTREL_PROGRAMA, programa + "/Sentrel");
     fs::copy_file(SENTREL_CAPTURA, programa + "/libcaptura.so");
+    fs::copy_file(SENTREL_SERVICIO, programa + "/sentrel-servicio");
+    datos = programa;
     base = dir.Ruta("tavro.db");
     odbcIni = dir.Ruta("odbc.ini");
     ASSERT_TRUE(SalidaOrden(std::string(SENTREL_RAIZ) + "/scripts/crear-base-sqlite.sh --ejemplo " +
@@ -74,7 +76,7 @@ class SentrelTest : public ::testing::Test {
   }
 
   void Ini(const std::string& puerto, int tiempo, const std::string& mas = "") {
-    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+    DirectorioPrueba::Escribir(datos + "/CAPTURA.INI",
                                "[configura]\npuerto=" + puerto +
                                    "\nbseg=9600\nbdat=8\npari=None\nbpar=1\n[Rutas]\nFile=\n"
                                    "[App]\nTimeConexion=" +
@@ -88,13 +90,22 @@ class SentrelTest : public ::testing::Test {
   pid_t Lanzar(const std::string& errores, const char* locale = "es_PE.UTF-8") {
     const pid_t hijo = ::fork();
     if (hijo != 0) return hijo;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (argumentos.empty()) {
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else {
+      for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        ::unsetenv(variable);
+      }
+    }
     ::setenv("ODBCINI", odbcIni.c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.Ruta("xdg").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", dir.Ruta("xdg").c_str(), 1);  // the window's size
     ::setenv("LC_ALL", locale, 1);
     std::freopen(dir.Ruta(errores).c_str(), "w", stderr);
-    ::execl((programa + "/Sentrel").c_str(), "Sentrel", static_cast<char*>(nullptr));
+    std::vector<char*> argv = {const_cast<char*>("Sentrel")};
+    for (auto& argumento : argumentos) argv.push_back(argumento.data());
+    argv.push_back(nullptr);
+    ::execv((programa + "/Sentrel").c_str(), argv.data());
     ::_exit(127);
   }
 
@@ -129,7 +140,10 @@ class SentrelTest : public ::testing::Test {
   }
 
   DirectorioPrueba dir;
-  std::string programa, base, odbcIni;
+  // Where CAPTURA.INI, the journal and the COMn links are.
+  std::string programa, datos, base, odbcIni;
+  // Given to the program; with any, it runs with no display variables.
+  std::vector<std::string> argumentos;
   pid_t pid = -1;
 };
 
@@ -225,7 +239,7 @@ class SentrelMuertoTest : public SentrelTest {
   // Starts the program on a fresh line linked as COM1 and waits for it to open it.
   void Arrancar() {
     central.reset();
-    central.emplace(programa, 1);
+    central.emplace(datos, 1);
     Iniciar();
     ASSERT_TRUE(central->EsperarApertura(15s));
     std::this_thread::sleep_for(1s);  // what waits at the opening is thrown away
@@ -416,11 +430,45 @@ TEST_F(SentrelTest, OrdenDeFechasDeLaCentralEnElLocaleC) {
 
 // Answered without a display, a port or a settings file.
 TEST_F(SentrelTest, AyudaVersionYArgumentoDesconocido) {
-  const std::string sentrel = "env -u DISPLAY -u QT_QPA_PLATFORM " + programa + "/Sentrel";
+  const std::string sentrel =
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + programa + "/Sentrel";
   EXPECT_EQ(SalidaOrden(sentrel + " --version"), "Sentrel " SENTREL_VERSION "\n");
   EXPECT_NE(SalidaOrden(sentrel + " --help").value_or("").find("Uso: Sentrel"), std::string::npos);
   EXPECT_EQ(std::system((sentrel + " --desconocido 2>/dev/null").c_str()), 2 << 8);
+  EXPECT_EQ(std::system((sentrel + " --directorio " + programa + "/falta 2>/dev/null").c_str()),
+            2 << 8);
+  // The window needs a screen; without one it points to the service.
+  const auto sinPantalla = SalidaOrden(sentrel + " 2>&1; echo $?");
+  EXPECT_NE(sinPantalla.value_or("").find("Sentrel --servicio"), std::string::npos);
+  EXPECT_TRUE(sinPantalla.value_or("").ends_with("\n2\n")) << sinPantalla.value_or("");
   EXPECT_FALSE(fs::exists(programa + "/CAPTURA.INI"));
+}
+
+// A system service: no display variables, its directory elsewhere, no Gui
+// or Widgets library in the process; a termination asked in the middle of a
+// burst ends it at once and the calls are there after the next start.
+TEST_F(SentrelMuertoTest, ComoServicioSinPantalla) {
+  datos = dir.Ruta("estado");
+  fs::create_directory(datos);
+  argumentos = {"--servicio", "--directorio", datos};
+  Ini("1", 2);
+  Arrancar();
+  const std::string mapas = DirectorioPrueba::Leer("/proc/" + std::to_string(pid) + "/maps");
+  EXPECT_NE(mapas.find("libQt6Core"), std::string::npos);
+  EXPECT_EQ(mapas.find("libQt6Gui"), std::string::npos);
+  EXPECT_EQ(mapas.find("libQt6Widgets"), std::string::npos);
+  ASSERT_TRUE(central->Enviar(Rafaga(0, 5)));
+  EsperarUnaVezCada(5, 20s);
+  EXPECT_TRUE(fs::exists(datos + "/sentrel.bloqueo"));
+  EXPECT_FALSE(fs::exists(programa + "/recepcion.diario"));
+
+  ASSERT_TRUE(central->Enviar(Rafaga(5, 5)));
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  const auto estado = Fin(10s);
+  ASSERT_TRUE(estado) << "the service did not end on SIGTERM";
+  EXPECT_TRUE(WIFEXITED(*estado) && WEXITSTATUS(*estado) == 0) << *estado;
+  Arrancar();
+  EsperarUnaVezCada(10, 20s);
 }
 
 // The USB adapter unplugged and plugged in again: the calls sent after it
@@ -501,7 +549,7 @@ class SentrelRedTest : public SentrelMuertoTest, public ::testing::WithParamInte
 
   void IniRed() {
     puerto = Escucha() ? CentralTcp::PuertoLibre() : red.Puerto();
-    DirectorioPrueba::Escribir(programa + "/CAPTURA.INI",
+    DirectorioPrueba::Escribir(datos + "/CAPTURA.INI",
                                "[Central]\nOrigen=Red\nModo=" + std::string(GetParam()) +
                                    "\nDireccion=127.0.0.1\nPermitida=127.0.0.1\nPuerto=" +
                                    std::to_string(puerto) + "\n[App]\nTimeConexion=2\n");
@@ -601,7 +649,7 @@ TEST_F(SentrelTest, SinAjustesNiPantallaTerminaDiciendoComo) {
   std::vector<std::string> archivos;
   for (const auto& e : fs::directory_iterator(programa)) archivos.push_back(e.path().filename());
   std::sort(archivos.begin(), archivos.end());
-  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so"}));
+  EXPECT_EQ(archivos, (std::vector<std::string>{"Sentrel", "libcaptura.so", "sentrel-servicio"}));
 }
 
 TEST_F(SentrelTest, UnPuertoQueNoAbreTerminaElPrograma) {
