@@ -77,14 +77,10 @@ captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint6
   return {};
 }
 
-captura::Resultado<std::string> LeerTodo(const Descriptor& archivo,
-                                         const std::filesystem::path& ruta) {
+captura::Resultado<uint64_t> Tamano(const Descriptor& archivo, const std::filesystem::path& ruta) {
   struct stat info {};
   if (::fstat(archivo.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
-  std::string todo;
-  auto leido = LeerDe(archivo, 0, static_cast<uint64_t>(info.st_size), todo, ruta);
-  if (!leido) return leido.Falla();
-  return todo;
+  return static_cast<uint64_t>(info.st_size);
 }
 
 uint32_t Crc32(std::string_view bytes, uint32_t previo) {
@@ -144,9 +140,9 @@ captura::Estado Copiar(std::string_view bytes, const std::string& ruta) {
 captura::Estado CopiarArchivo(const Descriptor& origen, const std::filesystem::path& rutaOrigen,
                               const std::string& ruta) {
   return CrearCopia(ruta, [&](const Descriptor& f) -> captura::Estado {
-    struct stat info {};
-    if (::fstat(origen.fd(), &info) != 0) return FalloSistema(errno, rutaOrigen.string());
-    const auto total = static_cast<uint64_t>(info.st_size);
+    const auto tamano = Tamano(origen, rutaOrigen);
+    if (!tamano) return tamano.Falla();
+    const uint64_t total = tamano.Dato();
     std::string pieza;
     for (uint64_t hecho = 0; hecho < total; hecho += pieza.size()) {
       pieza.clear();

@@ -70,9 +70,8 @@ captura::Estado Copiar(std::string_view bytes, const std::string& ruta);
 captura::Estado CopiarArchivo(const Descriptor& origen, const std::filesystem::path& rutaOrigen,
                               const std::string& ruta);
 
-// Every byte of an open file, from its start.
-captura::Resultado<std::string> LeerTodo(const Descriptor& archivo,
-                                         const std::filesystem::path& ruta);
+// The size of an open file.
+captura::Resultado<uint64_t> Tamano(const Descriptor& archivo, const std::filesystem::path& ruta);
 // CRC-32 (zlib's), going on from a previous value.
 uint32_t Crc32(std::string_view bytes, uint32_t previo = 0);
 

@@ -287,12 +287,6 @@ captura::Resultado<Contenido> Interpretar(LectorTrozos& archivo, uint64_t marca,
   return c;
 }
 
-captura::Resultado<uint64_t> Tamano(const Descriptor& archivo, const std::filesystem::path& ruta) {
-  struct stat info {};
-  if (::fstat(archivo.fd(), &info) != 0) return FalloSistema(errno, ruta.string());
-  return static_cast<uint64_t>(info.st_size);
-}
-
 // A journal that cannot be read is kept aside as it is, and receiving goes
 // on in a new one: the station never runs without its journal for it.
 // What is told of it.
@@ -319,7 +313,7 @@ captura::Resultado<std::unique_ptr<DiarioRecepcion>> DiarioRecepcion::Abrir(
   Contenido c = Vacio(completo);
   std::optional<captura::Fallo> dano;
   if (datos.Valido()) {
-    auto tamano = Tamano(datos, ruta);
+    auto tamano = archivo_disco::Tamano(datos, ruta);
     LectorTrozos archivo(datos, 0, tamano ? tamano.Dato() : 0, ruta);
     auto leido = tamano ? Interpretar(archivo, completo, ruta)
                         : captura::Resultado<Contenido>(tamano.Falla());
@@ -372,7 +366,7 @@ captura::Resultado<Tramos> DiarioRecepcion::Leer(const std::filesystem::path& di
   const auto ruta = directorio / kArchivo;
   const Descriptor datos = archivo_disco::AbrirPropio(ruta, O_RDONLY);
   if (!datos.Valido()) return FalloSistema(errno, ruta.string());
-  auto tamano = Tamano(datos, ruta);
+  auto tamano = archivo_disco::Tamano(datos, ruta);
   if (!tamano) return tamano.Falla();
   LectorTrozos archivo(datos, 0, tamano.Dato(), ruta);
   auto c = Interpretar(archivo, 0, ruta);
