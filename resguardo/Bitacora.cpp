@@ -189,6 +189,10 @@ void Bitacora::AjusteInvalido(std::string_view clave, std::string_view valor,
                             TextoLineaEntera(valor) + "; se usa " + std::string(usado));
 }
 
+void Bitacora::AjustesNoGuardados(const captura::Fallo& fallo) {
+  Escribir(LOG_ERR, "No se grabó la configuración: " + fallo.Descripcion);
+}
+
 void Bitacora::SinDatos(long minutos) {
   Escribir(LOG_WARNING, "Sin datos de la central hace " + std::to_string(minutos) +
                             " minutos: revise el cable y la central");

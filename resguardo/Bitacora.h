@@ -67,6 +67,8 @@ class Bitacora {
   void FechaIlegible(std::string_view linea, std::string_view orden);
   // A setting that cannot be used, and what is used instead.
   void AjusteInvalido(std::string_view clave, std::string_view valor, std::string_view usado);
+  // The settings file could not be saved (the values stay in the dialog).
+  void AjustesNoGuardados(const captura::Fallo& fallo);
   // No byte from the exchange for that long; data again after that long.
   void SinDatos(long minutos);
   void DatosDeNuevo(long minutos);

@@ -286,6 +286,7 @@ void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 
 void frmCentralTelefonica::mnuConfiguracion_Click() {
   FrmConfigura dialogo(estacion_.ArchivoAjustes());
+  dialogo.SumideroBitacora(sumidero_);
   dialogo.exec();
   // Before the start-up the station reads them itself, and opens the port.
   if (!Resguardo()) return;
