@@ -231,6 +231,14 @@ void Bitacora::ConexionAceptada(const std::string& texto) {
   EscribirLimitado("ConexionAceptada", LOG_NOTICE, texto);
 }
 
+void Bitacora::SinEnlace(std::string_view motivo) {
+  Escribir(LOG_ERR, "Ninguna ventana podrá enlazarse al servicio: " + std::string(motivo));
+}
+
+void Bitacora::EnlaceRechazado(const std::string& texto) {
+  EscribirLimitado("EnlaceRechazado", LOG_WARNING, texto);
+}
+
 void Bitacora::NoEscucha(std::string_view motivo) { Escribir(LOG_ERR, std::string(motivo)); }
 
 void Bitacora::InicioFallido(std::string_view motivo) {

@@ -84,6 +84,10 @@ class Bitacora {
   // A connection to the listening station was refused (already limited), or taken.
   void ConexionRechazada(const std::string& texto);
   void ConexionAceptada(const std::string& texto);
+  // No window can attach to the service.
+  void SinEnlace(std::string_view motivo);
+  // A window refused by, or cut from, the service's link (limited).
+  void EnlaceRechazado(const std::string& texto);
   // The exchange's source stays closed until the settings are mended.
   void NoEscucha(std::string_view motivo);
   // The start ended before the station ran.

@@ -22,6 +22,7 @@
 #include "estacion/ajustes/PerfilIni.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "prueba/DirectorioPrueba.h"
+#include "prueba/SinSaltarPermisos.h"
 
 namespace {
 
@@ -294,7 +295,7 @@ TEST_F(Dialogo, ElArchivoDeSalidaConservaSuContenidoYUnaRutaMalaSeGuardaIgual) {
 }
 
 // The file is writable, its directory is not: the temporary beside it
-// cannot be made. Root ignores permissions, so the save runs as nobody.
+// cannot be made.
 TEST_F(Dialogo, UnaGrabacionQueFallaSeAvisaSeRegistraYElDialogoSigueAbierto) {
   DirectorioPrueba::Escribir(ini, "[App]\nTimeConexion=5\n");
   ::chmod(ini.c_str(), 0666);
@@ -305,15 +306,7 @@ TEST_F(Dialogo, UnaGrabacionQueFallaSeAvisaSeRegistraYElDialogoSigueAbierto) {
   dlg.show();
   Control<QLineEdit>(dlg, "txtTimeConexion")->setText("7");
   {
-    struct ComoNadie {
-      ComoNadie() {
-        if (::geteuid() == 0) activo = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
-      }
-      ~ComoNadie() {
-        if (activo) static_cast<void>(::seteuid(0) + ::setegid(0));
-      }
-      bool activo = false;
-    } comoNadie;
+    SinSaltarPermisos sinPoder;
     QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
   }
   EXPECT_TRUE(dlg.isVisible());

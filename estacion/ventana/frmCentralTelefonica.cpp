@@ -299,7 +299,7 @@ void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
 void frmCentralTelefonica::mnuPendientes_Click() {
   if (!Resguardo()) return;
   if (!frmPendientes_) {
-    frmPendientes_ = new frmPendientes(Resguardo()->Gestor(), this);
+    frmPendientes_ = new frmPendientes(estacion_, this);
     frmPendientes_->setWindowIcon(windowIcon());
   }
   frmPendientes_->Actualizar();
