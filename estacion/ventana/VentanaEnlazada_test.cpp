@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -88,7 +89,8 @@ class VentanaEnlazada : public ::testing::Test {
 
 // A call parked by the service (its call table away) is shown by the
 // attached window and sent back through it once the table is back: stored
-// once, its charge posted once. The service stopped, the window says so.
+// once, its charge posted once. The service stopped and started again, the
+// window says so and attaches again.
 TEST_F(VentanaEnlazada, MuestraElServicioYDevuelveLaLlamadaApartada) {
   PuertoSimulado central(datos, 1);
   Arrancar();
@@ -131,13 +133,22 @@ TEST_F(VentanaEnlazada, MuestraElServicioYDevuelveLaLlamadaApartada) {
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM telefonos"), "1\n");
   EXPECT_EQ(Sql("SELECT COUNT(*) FROM CuentasCorrientes"), "1\n");
 
-  // Closing the window never stops the service; the service gone, the window says so.
+  // The service gone, the window says so; back, the window attaches again by itself.
   ASSERT_EQ(::kill(pid, SIGTERM), 0);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] {
         return estado->text().endsWith(QString::fromUtf8(EstacionRemota::kSufijoSinServicio));
       },
       20000))
+      << estado->text().toStdString();
+  ASSERT_EQ(::waitpid(pid, nullptr, 0), pid);
+  pid = -1;
+  std::optional<PuertoSimulado> otra;
+  otra.emplace(datos, 1);
+  Arrancar();
+  ASSERT_TRUE(otra->EsperarApertura(15s));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return estado->text().startsWith(QStringLiteral("Puerto COM 1")); }, 20000))
       << estado->text().toStdString();
 }
 
