@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,6 +93,27 @@ TEST_F(Enlace, UnMensajeRotoCierraSoloSuConexion) {
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return buena->estados.back().TextoEstado == estacion.TextoEstado(); }, 5000));
   EXPECT_FALSE(estacion.TextoEstado().empty());
+}
+
+// Settings saved by a window are read again and applied by the service's
+// station, as the desktop's dialog has its own station do.
+TEST_F(Enlace, LosAjustesGrabadosPorUnaVentanaLosTomaLaEstacion) {
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"), "[Central]\nOrdenFecha=DMA\n");
+  ASSERT_TRUE(estacion.UbicarAjustes().existe);
+  estacion.Iniciar();
+  auto ventana = Conectar();
+  DirectorioPrueba::Escribir(dir.Ruta("CAPTURA.INI"), "[Central]\nOrdenFecha=XYZ\n");
+  QJsonObject pedido = MensajeEnlace::DePedido({MensajeEnlace::Orden::AjustesGrabados});
+  pedido.insert(QStringLiteral("v"), CanalEnlace::kVersion);
+  ventana->socket.write(QJsonDocument(pedido).toJson(QJsonDocument::Compact) + '\n');
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return std::any_of(registro.begin(), registro.end(), [](const std::string& m) {
+          return m.find("OrdenFecha=XYZ") != std::string::npos;
+        });
+      },
+      5000));
+  EXPECT_EQ(ventana->socket.state(), QLocalSocket::ConnectedState);
 }
 
 }  // namespace
