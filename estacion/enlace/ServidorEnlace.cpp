@@ -62,8 +62,7 @@ ServidorEnlace::ServidorEnlace(VistaEstacion& estacion, Bitacora& registro, QObj
   envio_->setSingleShot(true);
   envio_->setInterval(kAgrupar);
   connect(envio_, &QTimer::timeout, this, &ServidorEnlace::Enviar);
-  connect(servidor_, &QLocalServer::newConnection, this,
-          static_cast<void (ServidorEnlace::*)()>(&ServidorEnlace::Atender));
+  connect(servidor_, &QLocalServer::newConnection, this, &ServidorEnlace::Atender);
   const auto cambio = [this] {
     if (!envio_->isActive()) envio_->start();
   };
@@ -110,7 +109,7 @@ void ServidorEnlace::Atender() {
     auto* canal = new CanalEnlace(socket, kMaximoPedido, this);
     canales_.push_back(canal);
     connect(canal, &CanalEnlace::Mensaje, this,
-            [this, canal](const QJsonObject& m) { Atender(canal, m); });
+            [this, canal](const QJsonObject& m) { Cumplir(canal, m); });
     connect(canal, &CanalEnlace::Roto, this, [this](const QString& motivo) {
       registro_.EnlaceRechazado("Ventana desconectada del enlace: " + motivo.toStdString());
     });
@@ -137,7 +136,7 @@ bool ServidorEnlace::Admitido(int descriptor, std::string& quien) const {
 }
 
 // What the window asks is done as the window's own station would do it.
-void ServidorEnlace::Atender(CanalEnlace* canal, const QJsonObject& mensaje) {
+void ServidorEnlace::Cumplir(CanalEnlace* canal, const QJsonObject& mensaje) {
   const auto pedido = MensajeEnlace::LeerPedido(mensaje);
   if (!pedido) return canal->Romper(QStringLiteral("orden desconocida"));
   using Orden = MensajeEnlace::Orden;

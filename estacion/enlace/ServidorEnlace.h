@@ -51,7 +51,7 @@ class ServidorEnlace : public QObject {
  private:
   void Atender();
   bool Admitido(int descriptor, std::string& quien) const;
-  void Atender(CanalEnlace* canal, const QJsonObject& mensaje);
+  void Cumplir(CanalEnlace* canal, const QJsonObject& mensaje);
   void Quitar(CanalEnlace* canal);
   void Enviar();
 
