@@ -189,6 +189,10 @@ void Bitacora::AjusteInvalido(std::string_view clave, std::string_view valor,
                             TextoLineaEntera(valor) + "; se usa " + std::string(usado));
 }
 
+void Bitacora::AjustesNoGuardados(const captura::Fallo& fallo) {
+  Escribir(LOG_ERR, "No se grabó la configuración: " + fallo.Descripcion);
+}
+
 void Bitacora::SinDatos(long minutos) {
   Escribir(LOG_WARNING, "Sin datos de la central hace " + std::to_string(minutos) +
                             " minutos: revise el cable y la central");
@@ -225,6 +229,14 @@ void Bitacora::ConexionRechazada(const std::string& texto) { Escribir(LOG_WARNIN
 
 void Bitacora::ConexionAceptada(const std::string& texto) {
   EscribirLimitado("ConexionAceptada", LOG_NOTICE, texto);
+}
+
+void Bitacora::SinEnlace(std::string_view motivo) {
+  Escribir(LOG_ERR, "Ninguna ventana podrá enlazarse al servicio: " + std::string(motivo));
+}
+
+void Bitacora::EnlaceRechazado(const std::string& texto) {
+  EscribirLimitado("EnlaceRechazado", LOG_WARNING, texto);
 }
 
 void Bitacora::NoEscucha(std::string_view motivo) { Escribir(LOG_ERR, std::string(motivo)); }

@@ -67,6 +67,8 @@ class Bitacora {
   void FechaIlegible(std::string_view linea, std::string_view orden);
   // A setting that cannot be used, and what is used instead.
   void AjusteInvalido(std::string_view clave, std::string_view valor, std::string_view usado);
+  // The settings file could not be saved (the values stay in the dialog).
+  void AjustesNoGuardados(const captura::Fallo& fallo);
   // No byte from the exchange for that long; data again after that long.
   void SinDatos(long minutos);
   void DatosDeNuevo(long minutos);
@@ -82,6 +84,10 @@ class Bitacora {
   // A connection to the listening station was refused (already limited), or taken.
   void ConexionRechazada(const std::string& texto);
   void ConexionAceptada(const std::string& texto);
+  // No window can attach to the service.
+  void SinEnlace(std::string_view motivo);
+  // A window refused by, or cut from, the service's link (limited).
+  void EnlaceRechazado(const std::string& texto);
   // The exchange's source stays closed until the settings are mended.
   void NoEscucha(std::string_view motivo);
   // The start ended before the station ran.

@@ -73,13 +73,19 @@ if ! grep -q 'adduser --system' "$control/postinst" ||
   echo "The postinst does not make the user sentrel in group dialout" >&2
   falta=1
 fi
+# The service's group, which its operators join to attach a window and save CAPTURA.INI.
+if ! grep -q 'addgroup --system sentrel' "$control/postinst" ||
+  ! grep -q 'adduser --system --ingroup sentrel' "$control/postinst"; then
+  echo "The postinst does not make the group sentrel for the service and its operators" >&2
+  falta=1
+fi
 if grep -qE 'systemctl (enable|start)|rm -rf? .*/var/lib/sentrel|deluser' \
   "$control/postinst" "$control/postrm"; then
   echo "The maintainer scripts enable the service or remove the station's data or user" >&2
   falta=1
 fi
 unidad=$(dpkg-deb --fsys-tarfile "$paquete" | tar -xO ./lib/systemd/system/sentrel.service)
-for clave in 'Type=notify' 'User=sentrel' 'StateDirectory=sentrel' 'StateDirectoryMode=0770' \
+for clave in 'Type=notify' 'User=sentrel' 'Group=sentrel' 'StateDirectory=sentrel' 'StateDirectoryMode=0770' \
              'ExecStart=/opt/sentrel/Sentrel --servicio --directorio /var/lib/sentrel' \
              'Restart=on-failure' 'NoNewPrivileges=yes' 'ProtectSystem=strict'; do
   if ! grep -qxF "$clave" <<<"$unidad"; then

@@ -215,9 +215,28 @@ void FrmConfigura::done(int resultado) {
   // The close asked for by Grabar while a close is under way adds nothing.
   if (cerrando_) return;
   cerrando_ = true;
-  Form_QueryUnload();
-  QDialog::done(resultado);
+  const bool yaFallo = fallo_.has_value();
+  const bool guardado = Form_QueryUnload();
   cerrando_ = false;
+  if (!guardado) {
+    AvisarNoGuardado();
+    // The operator, told once, may still leave without saving.
+    if (resultado == Accepted || !yaFallo) return;
+  }
+  QDialog::done(resultado);
+}
+
+void FrmConfigura::AvisarNoGuardado() {
+  mdlMain::Intentar([this] { Bitacora(sumidero_).AjustesNoGuardados(*fallo_); });
+  auto* aviso = new QMessageBox(
+      QMessageBox::Critical, windowTitle(),
+      QStringLiteral("No se pudo grabar la configuración: %1.\nLos valores siguen en el diálogo: "
+                     "corrija la causa y pulse Grabar, o Cancelar para salir sin grabar.")
+          .arg(QString::fromStdString(fallo_->Descripcion)),
+      QMessageBox::Ok, this);
+  aviso->setObjectName(QStringLiteral("avisoNoGuardado"));
+  aviso->setAttribute(Qt::WA_DeleteOnClose);
+  aviso->open();
 }
 
 // The close saves what the dialog holds (done), once.
@@ -275,15 +294,21 @@ void FrmConfigura::CargarConfiguracion() {
   centralLeida_ = !(a.Origen + a.Modo + a.Direccion + a.PuertoTcp + a.Permitida).empty();
 }
 
-void FrmConfigura::Form_QueryUnload() {
-  // Whatever closes the dialog, what it holds is saved; no close is refused.
+bool FrmConfigura::Form_QueryUnload() {
+  // Whatever closes the dialog, what it holds is saved.
+  fallo_.reset();
   mdlMain::Intentar([this] { GuardarConfiguracion(); });
+  return !fallo_;
 }
 
-void FrmConfigura::Escribir(std::string AjustesCaptura::*valor, const std::string& texto) const {
+// After a failed write the rest would fail alike: the first failure is the one told.
+void FrmConfigura::Escribir(std::string AjustesCaptura::*valor, const std::string& texto) {
+  if (fallo_) return;
   const auto& clave = AjustesCaptura::ClaveDe(valor);
-  // A failed write goes unnoticed, as with the Windows call.
-  PerfilIni::EscribirValor(archivo_, clave.Seccion, clave.Nombre, texto);
+  if (auto escrito = PerfilIni::EscribirValor(archivo_, clave.Seccion, clave.Nombre, texto);
+      !escrito) {
+    fallo_ = escrito.Falla();
+  }
 }
 
 void FrmConfigura::GuardarConfiguracion() {

@@ -3,11 +3,13 @@
 #include <QDialog>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 #include "estacion/ajustes/AjustesCaptura.h"
+#include "resguardo/Bitacora.h"
 
 class QComboBox;
 class QLabel;
@@ -22,7 +24,9 @@ class QShowEvent;
 // Every opening
 // starts again from the file; every close saves what the controls hold,
 // except an exchange to listen for with no address let in: that is never
-// written (Grabar says so and keeps the dialog open).
+// written (Grabar says so and keeps the dialog open). A save that fails is
+// told in a box and in the system log, and the dialog stays open with what
+// it holds; a Cancelar after that closes it unsaved.
 class FrmConfigura : public QDialog {
   Q_OBJECT
 
@@ -33,6 +37,11 @@ class FrmConfigura : public QDialog {
   // Every close comes through here (Grabar, Cancelar, Esc, the close box).
   void done(int resultado) override;
 
+  // Where a failed save is logged (the system log unless set).
+  void SumideroBitacora(Bitacora::Sumidero sumidero) { sumidero_ = std::move(sumidero); }
+  // The last save's failure, if it failed.
+  const std::optional<captura::Fallo>& FalloGuardado() const { return fallo_; }
+
  protected:
   void showEvent(QShowEvent* evento) override;
 
@@ -41,12 +50,14 @@ class FrmConfigura : public QDialog {
   void cmdCancel_Click();
   void Form_Load();
   void CargarConfiguracion();
-  void Form_QueryUnload();
+  // False when the save failed.
+  bool Form_QueryUnload();
+  void AvisarNoGuardado();
 
   void GuardarConfiguracion();
   void GuardarCentral();
   bool ServidorSinPermitida() const;
-  void Escribir(std::string AjustesCaptura::*valor, const std::string& texto) const;
+  void Escribir(std::string AjustesCaptura::*valor, const std::string& texto);
   template <typename Control>
   void GuardarOpcional(std::string AjustesCaptura::*valor, const Control* control);
   void CrearControles();
@@ -99,5 +110,7 @@ class FrmConfigura : public QDialog {
   const std::string archivo_;
   std::map<const QWidget*, std::string> leidos_;
   bool cerrando_ = false;
+  Bitacora::Sumidero sumidero_;
+  std::optional<captura::Fallo> fallo_;
   bool centralLeida_ = false;  // the file has the section Central
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -12,12 +14,15 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "estacion/ajustes/PerfilIni.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "prueba/DirectorioPrueba.h"
+#include "prueba/SinSaltarPermisos.h"
 
 namespace {
 
@@ -287,6 +292,43 @@ TEST_F(Dialogo, ElArchivoDeSalidaConservaSuContenidoYUnaRutaMalaSeGuardaIgual) {
   Control<QLineEdit>(dlg, "txtRutaFile")->setText(QString::fromStdString(mala));
   dlg.close();
   EXPECT_EQ(Ini("Rutas", "File"), mala);
+}
+
+// The file is writable, its directory is not: the temporary beside it
+// cannot be made.
+TEST_F(Dialogo, UnaGrabacionQueFallaSeAvisaSeRegistraYElDialogoSigueAbierto) {
+  DirectorioPrueba::Escribir(ini, "[App]\nTimeConexion=5\n");
+  ::chmod(ini.c_str(), 0666);
+  ::chmod(dir.Ruta().c_str(), 0555);
+  std::vector<std::string> registro;
+  FrmConfigura dlg(ini);
+  dlg.SumideroBitacora([&](int, const std::string& m) { registro.push_back(m); });
+  dlg.show();
+  Control<QLineEdit>(dlg, "txtTimeConexion")->setText("7");
+  {
+    SinSaltarPermisos sinPoder;
+    QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  }
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(Texto(dlg, "txtTimeConexion"), "7");
+  auto* aviso = dlg.findChild<QMessageBox*>(QStringLiteral("avisoNoGuardado"));
+  ASSERT_NE(aviso, nullptr);
+  EXPECT_TRUE(aviso->isVisible());
+  EXPECT_TRUE(aviso->text().contains(QString::fromStdString(dir.Ruta().string())))
+      << aviso->text().toStdString();
+  ASSERT_EQ(registro.size(), 1u);
+  EXPECT_NE(registro[0].find("No se grabó la configuración: " + dir.Ruta().string()),
+            std::string::npos)
+      << registro[0];
+  EXPECT_EQ(Ini("App", "TimeConexion"), "5");
+
+  // The cause mended, Grabar saves what the dialog kept.
+  aviso->close();
+  ::chmod(dir.Ruta().c_str(), 0755);
+  QTest::mouseClick(Control<QPushButton>(dlg, "cmdOK"), Qt::LeftButton);
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(Ini("App", "TimeConexion"), "7");
+  EXPECT_EQ(registro.size(), 1u);
 }
 
 TEST_F(Dialogo, DisposicionEnTwipsOrdenDeTabulacionYColores) {

@@ -198,17 +198,39 @@ std::string RutaReal(const std::string& ruta) {
   return ec ? ruta : real.string();
 }
 
+// In a directory whose group is not the user's own, the group shares the
+// file: the operators of the service's directory save it, the service reads it.
+std::optional<struct stat> ConGrupoDelDirectorio(const std::string& ruta,
+                                                 std::optional<struct stat> anterior) {
+  struct stat directorio {};
+  const auto padre = std::filesystem::path(ruta).parent_path();
+  if (::stat(padre.empty() ? "." : padre.c_str(), &directorio) != 0 ||
+      directorio.st_gid == ::getegid()) {
+    return anterior;
+  }
+  struct stat st {};
+  st.st_mode = S_IFREG;
+  if (anterior) st = *anterior;
+  st.st_mode |= 0660;
+  // Another user's file cannot stay theirs: it becomes the writer's, in the group.
+  st.st_uid = ::geteuid();
+  st.st_gid = directorio.st_gid;
+  return st;
+}
+
 // Writes the whole content to a new file beside `ruta` and renames it over.
-bool Reemplazar(const std::string& ruta, const std::string& contenido,
-                const std::optional<struct stat>& anterior) {
+captura::Estado Reemplazar(const std::string& ruta, const std::string& contenido,
+                           const std::optional<struct stat>& anterior) {
   static std::atomic<unsigned> contador{0};
   // A name of this process's own: two writers never share a temporary.
   const std::string temporal =
       ruta + "." + std::to_string(::getpid()) + "." + std::to_string(contador++) + ".tmp";
   archivo_disco::Reemplazo como;
   como.Permisos = 0666;
-  como.Anterior = anterior;
-  return archivo_disco::Reemplazar(ruta, temporal, {contenido}, como).Ok();
+  como.Anterior = ConGrupoDelDirectorio(ruta, anterior);
+  const auto hecho = archivo_disco::Reemplazar(ruta, temporal, {contenido}, como);
+  if (!hecho) return hecho.Falla();
+  return {};
 }
 
 }  // namespace
@@ -236,20 +258,22 @@ std::size_t PerfilIni::LeerValor(const std::string& ruta, std::string_view secci
   return n;
 }
 
-bool PerfilIni::EscribirValor(const std::string& ruta, std::string_view seccion,
-                              std::string_view clave, std::string_view valor) {
+captura::Estado PerfilIni::EscribirValor(const std::string& ruta, std::string_view seccion,
+                                         std::string_view clave, std::string_view valor) {
   const auto destino = RutaReal(ruta);
   std::optional<struct stat> anterior;
   struct stat st {};
   if (::stat(destino.c_str(), &st) == 0) {
     // A read-only file stays as it is, as it would on Windows.
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(destino.c_str(), W_OK) != 0) {
-      return false;
+    if (!S_ISREG(st.st_mode)) {
+      return archivo_disco::FalloSistema(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, destino);
     }
+    if ((st.st_mode & 0222) == 0) return archivo_disco::FalloSistema(EACCES, destino);
+    if (::access(destino.c_str(), W_OK) != 0) return archivo_disco::FalloSistema(errno, destino);
     anterior = st;
   }
   const auto contenido = LeerArchivo(destino);
-  if (!contenido) return false;
+  if (!contenido) return archivo_disco::FalloSistema(errno ? errno : EIO, destino);
   auto doc = Documento::Desde(*contenido);
   doc.Poner(EnUnaLinea(seccion), EnUnaLinea(clave), EnUnaLinea(valor));
   return Reemplazar(destino, doc.Contenido(), anterior);

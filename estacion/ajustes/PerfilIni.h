@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "captura/Resultado.h"
+
 // INI files read and written with the rules of the Windows profile functions,
 // so that a file written by either reads back the same. Texts are bytes: the
 // file is taken and left exactly as it is apart from the value written.
@@ -27,7 +29,10 @@ class PerfilIni {
   // Replaces the value in place, or adds the key at the end of its section,
   // or the section at the end of the file, or creates the file. Every other
   // line stays byte for byte. The file is replaced whole through a temporary
-  // file beside it, so a write that fails leaves it untouched.
-  static bool EscribirValor(const std::string& ruta, std::string_view seccion,
-                            std::string_view clave, std::string_view valor);
+  // file beside it, so a write that fails leaves it untouched; the failure
+  // says why. In a directory of another group than the user's own (the
+  // service's, shared with its operators) the file keeps that group and is
+  // writable by it.
+  static captura::Estado EscribirValor(const std::string& ruta, std::string_view seccion,
+                                       std::string_view clave, std::string_view valor);
 };

@@ -183,6 +183,26 @@ TEST(PerfilIni, GrabarConservaPermisosYEnlace) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// The service's directory belongs to its operators' group: the file they
+// save stays the group's and writable by it, new or not, whoever owned it.
+TEST(PerfilIni, EnUnDirectorioDeOtroGrupoElArchivoQuedaDelGrupo) {
+  DirectorioPrueba dir;
+  const gid_t otro = ::getegid() == 65534 ? 65533 : 65534;
+  if (::chown(dir.Ruta().c_str(), static_cast<uid_t>(-1), otro) != 0) {
+    GTEST_SKIP() << "no se puede dar otro grupo al directorio";
+  }
+  const auto ini = dir.Ruta("CAPTURA.INI");
+  for (const char* valor : {"1", "2"}) {
+    ASSERT_TRUE(PerfilIni::EscribirValor(ini, "App", "TimeConexion", valor));
+    struct stat st {};
+    ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, otro);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    ::chmod(ini.c_str(), 0600);  // the next save opens it to the group again
+  }
+  EXPECT_EQ(Leer(ini, "App", "TimeConexion"), "2");
+}
+
 TEST(PerfilIni, UnaGrabacionQueFallaNoCambiaNada) {
   DirectorioPrueba dir;
   // Missing directory, and a "directory" that is a file.

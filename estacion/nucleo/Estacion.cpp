@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "estacion/linea/Comm.h"
+#include "estacion/nucleo/PendientesDelGestor.h"
 
 using namespace std::chrono_literals;
 using mdlMain::Intentar;
@@ -33,7 +34,7 @@ std::chrono::milliseconds HastaInstante(std::chrono::steady_clock::time_point in
 }  // namespace
 
 Estacion::Estacion(ReceptorLlamadas::CrearTelefono crearTelefono, QObject* padre)
-    : QObject(padre),
+    : VistaEstacion(padre),
       comm_(new Comm(this)),
       timerCheck_(Temporizador(this, false)),
       esperaInicio_(Temporizador(this, true)),
@@ -134,6 +135,11 @@ void Estacion::NuevosAjustes() {
   control_.AplicarTiempoConexion(ajustes_);
 }
 
+void Estacion::AjustesGrabados() {
+  NuevosAjustes();
+  ReabrirPuerto();
+}
+
 bool Estacion::ReabrirPuerto() {
   if (comm_->PortOpen()) return true;
   if (!control_.AbrirPuerto(ajustes_)) return NoAbre();
@@ -216,7 +222,10 @@ void Estacion::HabilitarTimerCheck(bool habilitado) {
   }
 }
 
-void Estacion::MostrarLlegada(const std::string& texto) { emit CambioLlegada(texto); }
+void Estacion::MostrarLlegada(const std::string& texto) {
+  textoLlegada_ = texto;
+  emit CambioLlegada(texto);
+}
 
 void Estacion::EsperarInicio(std::chrono::milliseconds espera) { esperaInicio_->start(espera); }
 
@@ -274,6 +283,23 @@ void Estacion::Avisar() {
 
 bool Estacion::HayPendientes() const {
   return resguardo_ && resguardo_->Pendientes() + resguardo_->Aparcadas() > 0;
+}
+
+std::vector<FilaPendiente> Estacion::FilasPendientes() const {
+  if (!resguardo_) return {};
+  return PendientesDelGestor(resguardo_->Gestor()).FilasPendientes();
+}
+
+bool Estacion::Devolver(uint64_t id) {
+  return resguardo_ && PendientesDelGestor(resguardo_->Gestor()).Devolver(id);
+}
+
+bool Estacion::Cargar(uint64_t id) {
+  return resguardo_ && PendientesDelGestor(resguardo_->Gestor()).Cargar(id);
+}
+
+bool Estacion::DescartarCargo(uint64_t id) {
+  return resguardo_ && PendientesDelGestor(resguardo_->Gestor()).DescartarCargo(id);
 }
 
 std::string Estacion::Resumen() const { return resguardo_ ? resguardo_->Resumen() : std::string(); }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 #include <chrono>
 #include <memory>
 #include <string>
@@ -11,6 +9,7 @@
 #include "estacion/linea/ControlPuerto.h"
 #include "estacion/linea/ResguardoCaptura.h"
 #include "estacion/nucleo/VigiaSilencio.h"
+#include "estacion/nucleo/VistaEstacion.h"
 #include "llamadas/ReceptorLlamadas.h"
 #include "llamadas/VentanaCaptura.h"
 #include "resguardo/Bitacora.h"
@@ -22,7 +21,7 @@ class QTimer;
 // the journal and the queue with its re-posting, the burst with its timers
 // and the silence watch, configured from CAPTURA.INI. Needs no display: it
 // tells what changed through its signals and takes the operator's commands.
-class Estacion : public QObject, public VentanaCaptura {
+class Estacion : public VistaEstacion, public VentanaCaptura {
   Q_OBJECT
 
  public:
@@ -65,13 +64,21 @@ class Estacion : public QObject, public VentanaCaptura {
 
   // What the window shows.
   EstadoCaptura& Estado() override { return estado_; }
-  const std::string& TextoEstado() const { return textoEstado_; }
-  // The line below the status line: what waits, damaged files, a silent exchange.
-  std::string TextoAvisos() const;
-  bool EnAlarma() const { return vigia_.EnAlarma(); }
-  // Calls waiting or parked.
-  bool HayPendientes() const;
-  std::string Resumen() const;
+  const std::string& TextoEstado() const override { return textoEstado_; }
+  const std::string& TextoLlegada() const override { return textoLlegada_; }
+  std::string TextoAvisos() const override;
+  bool EnAlarma() const override { return vigia_.EnAlarma(); }
+  bool HayPendientes() const override;
+  std::string Resumen() const override;
+  const EstadoCaptura& Fuente() const override { return estado_; }
+  std::vector<FilaPendiente> FilasPendientes() const override;
+
+  // Before Iniciar there is nothing kept to answer for.
+  bool Devolver(uint64_t id) override;
+  bool Cargar(uint64_t id) override;
+  bool DescartarCargo(uint64_t id) override;
+  // Applied as NuevosAjustes; a port kept closed by the settings opens.
+  void AjustesGrabados() override;
 
   Comm& Puerto() { return *comm_; }
   ControlPuerto& Control() { return control_; }
@@ -80,15 +87,6 @@ class Estacion : public QObject, public VentanaCaptura {
   ResguardoCaptura* Resguardo() const { return resguardo_.get(); }
 
  signals:
-  void CambioEstado(const std::string& texto);
-  // The text of the burst's latest receive event (empty at its end).
-  void CambioLlegada(const std::string& texto);
-  // TextoAvisos, the counts or the pending list may have changed.
-  void CambioAvisos();
-  // The silence has just become an alarm.
-  void AlarmaSilencio();
-  // The source's name (port number or network address) is known.
-  void CambioOrigen();
   // The port could not be opened with the settings.
   void PuertoNoAbre();
 
@@ -113,6 +111,7 @@ class Estacion : public QObject, public VentanaCaptura {
 
   EstadoCaptura estado_;
   std::string textoEstado_;
+  std::string textoLlegada_;
   Comm* comm_;
   QTimer* timerCheck_;
   QTimer* esperaInicio_;

@@ -11,7 +11,9 @@
 using mdlMain::Intentar;
 
 ServicioEstacion::ServicioEstacion(ReceptorLlamadas::CrearTelefono crearTelefono, QObject* padre)
-    : QObject(padre), estacion_(std::move(crearTelefono)) {
+    : QObject(padre),
+      estacion_(std::move(crearTelefono)),
+      enlace_(estacion_, estacion_.Control().Registro()) {
   connect(&terminacion_, &AvisoTerminacion::Terminar, this, &ServicioEstacion::Terminar);
 }
 
@@ -31,6 +33,10 @@ bool ServicioEstacion::Iniciar() {
   Intentar([&] { estacion_.Iniciar(); });
   if (!estacion_.AbrirPuerto()) return false;
   Intentar([&] { estacion_.AnunciarInicio(LineaComandos::Version()); });
+  // Without the link the station captures all the same; no window attaches.
+  if (const auto escucha = enlace_.Escuchar(directorio); !escucha) {
+    Intentar([&] { estacion_.Control().Registro().SinEnlace(escucha.Falla().Descripcion); });
+  }
   systemd_.Listo();
   return true;
 }

@@ -4,13 +4,15 @@
 
 #include <string>
 
+#include "estacion/enlace/ServidorEnlace.h"
 #include "estacion/nucleo/Estacion.h"
 #include "estacion/servicio/AvisoSystemd.h"
 #include "estacion/ventana/AvisoTerminacion.h"
 #include "estacion/ventana/UnicaEstacion.h"
 
-// The station with no window: its core, its directory's lock, the end asked
-// by the system and what systemd is told. Needs only QCoreApplication.
+// The station with no window: its core, its directory's lock, the link its
+// operators' windows attach to, the end asked by the system and what
+// systemd is told. Needs only QCoreApplication.
 class ServicioEstacion : public QObject {
   Q_OBJECT
 
@@ -33,6 +35,7 @@ class ServicioEstacion : public QObject {
   void Terminar();
 
   Estacion estacion_;
+  ServidorEnlace enlace_;
   UnicaEstacion unica_;
   AvisoSystemd systemd_;
   AvisoTerminacion terminacion_;

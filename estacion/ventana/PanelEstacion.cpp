@@ -50,7 +50,7 @@ int AnchoEstados(const QLabel& etiqueta, const EstadoCaptura& estado) {
 }  // namespace
 
 PanelEstacion::PanelEstacion(const EstadoCaptura& estado, QWidget* padre)
-    : QWidget(padre), estado_(estado) {
+    : QWidget(padre), estado_(&estado) {
   // The designed client area is the least the window shows; a larger
   // window gives the text pane the room.
   setMinimumSize(mdlMain::TwipsAPixeles(kAnchoArea, logicalDpiX()),
@@ -116,9 +116,9 @@ void PanelEstacion::MostrarLlegada(const std::string& texto) {
 
 void PanelEstacion::MostrarOrigen() {
   frameInfo->setTitle(
-      estado_.Origen.empty()
-          ? QStringLiteral("Información COM ") + QString::number(estado_.NumeroPuerto)
-          : QStringLiteral("Información ") + QString::fromStdString(estado_.Origen));
+      estado_->Origen.empty()
+          ? QStringLiteral("Información COM ") + QString::number(estado_->NumeroPuerto)
+          : QStringLiteral("Información ") + QString::fromStdString(estado_->Origen));
   Ensanchar();
 }
 
@@ -140,7 +140,7 @@ void PanelEstacion::resizeEvent(QResizeEvent* evento) {
 void PanelEstacion::Ensanchar() {
   const int dpi = logicalDpiX();
   const int marco = mdlMain::TwipsAPixeles(5385, dpi);
-  const int estado = lblInformacion->x() + AnchoEstados(*lblInformacion, estado_) +
+  const int estado = lblInformacion->x() + AnchoEstados(*lblInformacion, *estado_) +
                      mdlMain::TwipsAPixeles(120, dpi);
   const int falta =
       std::max({estado, TextoEntero::Ancho(*frameInfo), TextoEntero::Ancho(*Frame1)}) - marco;

@@ -19,6 +19,9 @@ class PanelEstacion : public QWidget {
  public:
   explicit PanelEstacion(const EstadoCaptura& estado, QWidget* padre = nullptr);
 
+  // Whose port number or network name the texts name (the service's, once attached).
+  void Fuente(const EstadoCaptura& estado) { estado_ = &estado; }
+
   // The status line; repainted at once.
   void MostrarEstado(const std::string& texto);
   // The text pane; one character per received byte (ISO-8859-1).
@@ -37,7 +40,7 @@ class PanelEstacion : public QWidget {
   void Ensanchar();
   void Acomodar();
 
-  const EstadoCaptura& estado_;
+  const EstadoCaptura* estado_;
   QGroupBox* frameInfo = nullptr;
   QPlainTextEdit* txtLlegada = nullptr;
   QGroupBox* Frame1 = nullptr;

@@ -18,6 +18,7 @@
 
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
+#include "estacion/enlace/EstacionRemota.h"
 #include "estacion/ventana/LineaComandos.h"
 #include "estacion/ventana/PanelEstacion.h"
 #include "estacion/ventana/UnicaEstacion.h"
@@ -29,6 +30,8 @@ using mdlMain::Intentar;
 namespace {
 
 const QString kClaveTamano = QStringLiteral("ventana/tamano");
+// A running service answers at once.
+constexpr auto kEsperaServicio = 3s;
 
 // The user's own settings (not CAPTURA.INI): the window's size.
 QSettings Preferencias() { return QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")); }
@@ -60,21 +63,21 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   CrearControles();
   CrearMenu();
   adjustSize();  // the designed size to begin with
-  Conectar();
+  Conectar(estacion_);
+  connect(&estacion_, &Estacion::PuertoNoAbre, this,
+          [this] { Intentar([&] { AvisarPuertoNoAbre(); }); });
+  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
 }
 
 frmCentralTelefonica::~frmCentralTelefonica() = default;
 
-void frmCentralTelefonica::Conectar() {
-  connect(&estacion_, &Estacion::CambioEstado, this, &frmCentralTelefonica::MostrarEstado);
-  connect(&estacion_, &Estacion::CambioLlegada, panel_, &PanelEstacion::MostrarLlegada);
-  connect(&estacion_, &Estacion::CambioAvisos, this, &frmCentralTelefonica::MostrarPendientes);
-  connect(&estacion_, &Estacion::AlarmaSilencio, this, &frmCentralTelefonica::AvisarSilencio);
-  connect(&estacion_, &Estacion::CambioOrigen, panel_,
+void frmCentralTelefonica::Conectar(VistaEstacion& vista) {
+  connect(&vista, &VistaEstacion::CambioEstado, this, &frmCentralTelefonica::MostrarEstado);
+  connect(&vista, &VistaEstacion::CambioLlegada, panel_, &PanelEstacion::MostrarLlegada);
+  connect(&vista, &VistaEstacion::CambioAvisos, this, &frmCentralTelefonica::MostrarPendientes);
+  connect(&vista, &VistaEstacion::AlarmaSilencio, this, &frmCentralTelefonica::AvisarSilencio);
+  connect(&vista, &VistaEstacion::CambioOrigen, panel_,
           [this] { Intentar([&] { panel_->MostrarOrigen(); }); });
-  connect(&estacion_, &Estacion::PuertoNoAbre, this,
-          [this] { Intentar([&] { AvisarPuertoNoAbre(); }); });
-  connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
 }
 
 void frmCentralTelefonica::SumideroBitacora(Bitacora::Sumidero sumidero) {
@@ -133,12 +136,24 @@ bool frmCentralTelefonica::Form_Load() {
   const std::string& directorio = estacion_.DirectorioPrograma();
   // Nothing in the program directory is touched before the lock is held.
   if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio));
-  if (const auto tomada = unica_->Tomar(directorio); !tomada) {
+  const auto tomada = unica_->Tomar(directorio);
+  // A service holds it: its operators may not even open its lock file.
+  if (!tomada && !Enlazar()) {
     if (tomada.Falla().Numero == EBUSY) return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
     return NoSeInicia(tomada.Falla().Descripcion +
                       ". El usuario de la estación debe ser dueño de " + directorio +
                       " (ver el README, \"Installing at a hotel\").");
   }
+  if (tomada && !IniciarLocal(ini)) return false;
+  Intentar([] { QApplication::restoreOverrideCursor(); });
+  Intentar([&] {
+    const QSize tamano = Preferencias().value(kClaveTamano).toSize();
+    if (tamano.isValid()) resize(tamano);
+  });
+  return true;
+}
+
+bool frmCentralTelefonica::IniciarLocal(const mdlMain::UbicacionIni& ini) {
   if (!unica_->FalloEscucha().empty()) {
     Intentar([&] { Bitacora(sumidero_).SinSegundoInicio(unica_->FalloEscucha()); });
   }
@@ -152,14 +167,29 @@ bool frmCentralTelefonica::Form_Load() {
   if (saliendo_) return Abandonar("");  // asked to end while the dialog was open
   Intentar([&] { estacion_.Iniciar(); });
   if (!estacion_.AbrirPuerto()) return false;
-  Intentar([] { QApplication::restoreOverrideCursor(); });
   Intentar([&] { estacion_.AnunciarInicio(LineaComandos::Version()); });
-  Intentar([&] {
-    const QSize tamano = Preferencias().value(kClaveTamano).toSize();
-    if (tamano.isValid()) resize(tamano);
-  });
   return true;
 }
+
+// The service's station instead of this window's own, which never starts.
+bool frmCentralTelefonica::Enlazar() {
+  auto remota = std::make_unique<EstacionRemota>(estacion_.DirectorioPrograma());
+  if (!remota->Conectar(kEsperaServicio)) return false;
+  disconnect(&estacion_, nullptr, this, nullptr);
+  disconnect(&estacion_, nullptr, panel_, nullptr);
+  remota_ = std::move(remota);
+  vista_ = remota_.get();
+  panel_->Fuente(vista_->Fuente());
+  Conectar(*vista_);
+  // What the service told before the window listened.
+  Intentar([&] { panel_->MostrarOrigen(); });
+  MostrarEstado(vista_->TextoEstado());
+  panel_->MostrarLlegada(vista_->TextoLlegada());
+  MostrarPendientes();
+  return true;
+}
+
+bool frmCentralTelefonica::Iniciada() const { return remota_ || Resguardo(); }
 
 bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
   Intentar([] { QApplication::restoreOverrideCursor(); });
@@ -203,9 +233,9 @@ void frmCentralTelefonica::AvisarSilencio() {
 
 void frmCentralTelefonica::MostrarPendientes() {
   Intentar([&] {
-    QString texto = QString::fromStdString(estacion_.TextoAvisos());
-    if (estacion_.HayPendientes()) texto += QStringLiteral("   (Ctrl+L: ver)");
-    panel_->MostrarAviso(texto, estacion_.EnAlarma());
+    QString texto = QString::fromStdString(vista_->TextoAvisos());
+    if (vista_->HayPendientes()) texto += QStringLiteral("   (Ctrl+L: ver)");
+    panel_->MostrarAviso(texto, vista_->EnAlarma());
   });
   Intentar([&] { IconoBandeja->setToolTip(TextoBandeja()); });
   if (frmPendientes_ && frmPendientes_->isVisible())
@@ -214,8 +244,8 @@ void frmCentralTelefonica::MostrarPendientes() {
 
 // The caption alone while nothing waits.
 QString frmCentralTelefonica::TextoBandeja() const {
-  if (!estacion_.HayPendientes()) return windowTitle();
-  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(estacion_.Resumen());
+  if (!vista_->HayPendientes()) return windowTitle();
+  return windowTitle() + QLatin1Char('\n') + QString::fromStdString(vista_->Resumen());
 }
 
 void frmCentralTelefonica::AvisarPuertoNoAbre() {
@@ -286,19 +316,19 @@ void frmCentralTelefonica::mnuAbrir_Click() { QuitarDeBandeja(); }
 
 void frmCentralTelefonica::mnuConfiguracion_Click() {
   FrmConfigura dialogo(estacion_.ArchivoAjustes());
+  dialogo.SumideroBitacora(sumidero_);
   dialogo.exec();
   // Before the start-up the station reads them itself, and opens the port.
-  if (!Resguardo()) return;
-  estacion_.NuevosAjustes();
-  if (!saliendo_) estacion_.ReabrirPuerto();
+  if (!Iniciada() || saliendo_) return;
+  vista_->AjustesGrabados();
 }
 
 void frmCentralTelefonica::mnuSalirSistema_Click() { close(); }
 
 void frmCentralTelefonica::mnuPendientes_Click() {
-  if (!Resguardo()) return;
+  if (!Iniciada()) return;
   if (!frmPendientes_) {
-    frmPendientes_ = new frmPendientes(Resguardo()->Gestor(), this);
+    frmPendientes_ = new frmPendientes(*vista_, this);
     frmPendientes_->setWindowIcon(windowIcon());
   }
   frmPendientes_->Actualizar();

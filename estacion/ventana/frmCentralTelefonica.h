@@ -2,11 +2,13 @@
 
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
 #include "estacion/nucleo/Estacion.h"
 
 class Comm;
+class EstacionRemota;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -17,7 +19,9 @@ class UnicaEstacion;
 
 // The station's one window: port state on the status line, the text of the
 // current burst, and the notification-area icon with its menu. It shows what
-// the station tells and forwards the operator's commands to it.
+// the station tells and forwards the operator's commands to it: the station
+// it runs itself, or the service that holds its directory, attached to
+// through the service's link.
 class frmCentralTelefonica : public QWidget {
   Q_OBJECT
 
@@ -45,9 +49,10 @@ class frmCentralTelefonica : public QWidget {
   void SumideroBitacora(Bitacora::Sumidero sumidero);
 
   // Start-up; false when the program must end: the port could not be opened,
-  // another station holds the directory or its lock cannot be had, there is
-  // neither a settings file nor a screen to make one, or the system asked
-  // the station to end.
+  // another station that is no service holds the directory or its lock
+  // cannot be had, there is neither a settings file nor a screen to make
+  // one, or the system asked the station to end. On a directory a service
+  // holds, the window attaches to it.
   bool Form_Load();
   // The system asked the station to end: no question, an open settings
   // dialog closes as every close does (saving), the port is closed.
@@ -57,6 +62,9 @@ class frmCentralTelefonica : public QWidget {
   void Finalizar();
 
   Estacion& Nucleo() { return estacion_; }
+  // What the window shows: its own station, or the service's once attached.
+  VistaEstacion& Vista() { return *vista_; }
+  bool Enlazada() const { return remota_ != nullptr; }
   EstadoCaptura& Estado() { return estacion_.Estado(); }
   // The status line; repainted at once.
   virtual void MostrarEstado(const std::string& texto);
@@ -90,7 +98,13 @@ class frmCentralTelefonica : public QWidget {
   // The size last used, in the user's settings, for the next start.
   void GuardarTamano();
   void CrearMenu();
-  void Conectar();
+  void Conectar(VistaEstacion& vista);
+  // The start of the station in this process, once its lock is held.
+  bool IniciarLocal(const mdlMain::UbicacionIni& ini);
+  // Attaches to the service holding the directory; false when none answers.
+  bool Enlazar();
+  // Its own station or an attached service.
+  bool Iniciada() const;
   void Form_Resize();
   void PonerEnBandeja();
   void QuitarDeBandeja();
@@ -124,4 +138,6 @@ class frmCentralTelefonica : public QWidget {
   Bitacora::Sumidero sumidero_;
   bool saliendo_ = false;
   Estacion estacion_;
+  std::unique_ptr<EstacionRemota> remota_;
+  VistaEstacion* vista_ = &estacion_;
 };

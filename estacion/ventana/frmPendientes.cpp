@@ -12,8 +12,7 @@
 #include <algorithm>
 #include <set>
 
-#include "resguardo/Bitacora.h"
-#include "resguardo/GestorPendientes.h"
+#include "estacion/nucleo/ListaPendientes.h"
 
 namespace {
 
@@ -32,18 +31,10 @@ QTableWidgetItem* Celda(const QString& texto) {
   return celda;
 }
 
-bool Aparcada(const LineaPendiente& l) { return l.Situacion == LineaPendiente::Estado::Aparcada; }
-
-QString Motivo(const LineaPendiente& l) {
-  if (l.CargoAConfirmar()) return QStringLiteral("reserva a confirmar");
-  if (!l.UltimoFallo) return QStringLiteral("en espera de las anteriores");
-  return Texto(Bitacora::TextoFallo(*l.UltimoFallo));
-}
-
 }  // namespace
 
-frmPendientes::frmPendientes(GestorPendientes& gestor, QWidget* padre)
-    : QDialog(padre), gestor_(gestor) {
+frmPendientes::frmPendientes(ListaPendientes& lista, QWidget* padre)
+    : QDialog(padre), lista_(lista) {
   setWindowTitle(QStringLiteral("Llamadas pendientes y apartadas"));
   setObjectName(QStringLiteral("frmPendientes"));
   lblResumen = new QLabel(this);
@@ -92,38 +83,37 @@ frmPendientes::frmPendientes(GestorPendientes& gestor, QWidget* padre)
 
 void frmPendientes::Actualizar() {
   const std::vector<uint64_t> elegidas = Seleccionadas();
-  const auto& lineas = gestor_.Cola().Lineas();
-  tabla_->setRowCount(static_cast<int>(lineas.size()));
+  const auto filas = lista_.FilasPendientes();
+  tabla_->setRowCount(static_cast<int>(filas.size()));
   const QFont fija = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   int fila = 0;
-  for (const auto& [id, l] : lineas) {
-    auto* situacion = Celda(Aparcada(l) ? QStringLiteral("Apartada") : QStringLiteral("Pendiente"));
-    situacion->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(id));
+  std::size_t aparcadas = 0;
+  std::size_t aConfirmar = 0;
+  for (const auto& f : filas) {
+    aparcadas += f.Aparcada;
+    aConfirmar += f.CargoAConfirmar;
+    auto* situacion = Celda(f.Aparcada ? QStringLiteral("Apartada") : QStringLiteral("Pendiente"));
+    situacion->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(f.Id));
     tabla_->setItem(fila, kSituacion, situacion);
-    tabla_->setItem(fila, kRecibida, Celda(Momento(l.Recibida)));
-    tabla_->setItem(fila, kIntentos, Celda(QString::number(l.Intentos)));
-    tabla_->setItem(fila, kFalla, Celda(Motivo(l)));
-    const auto& habitacion = l.Avance.Habitacion_;
-    tabla_->setItem(
-        fila, kReserva,
-        Celda(habitacion && habitacion->ReservaId > 0 ? QString::number(habitacion->ReservaId)
-                                                      : QString()));
-    auto* linea = Celda(Texto(Bitacora::TextoLineaEntera(l.Linea)));
+    tabla_->setItem(fila, kRecibida, Celda(Momento(f.Recibida)));
+    tabla_->setItem(fila, kIntentos, Celda(QString::number(f.Intentos)));
+    tabla_->setItem(fila, kFalla, Celda(Texto(f.Falla)));
+    tabla_->setItem(fila, kReserva, Celda(f.Reserva > 0 ? QString::number(f.Reserva) : QString()));
+    auto* linea = Celda(Texto(f.Linea));
     linea->setFont(fija);
     tabla_->setItem(fila, kLinea, linea);
-    if (std::find(elegidas.begin(), elegidas.end(), id) != elegidas.end()) tabla_->selectRow(fila);
+    if (std::find(elegidas.begin(), elegidas.end(), f.Id) != elegidas.end())
+      tabla_->selectRow(fila);
     ++fila;
   }
   tabla_->resizeColumnsToContents();
-  const auto aConfirmar = static_cast<std::size_t>(std::count_if(
-      lineas.begin(), lineas.end(), [](const auto& par) { return par.second.CargoAConfirmar(); }));
   lblResumen->setText(QStringLiteral("Pendientes: %1 (se reintentan solas)   Apartadas: %2 "
                                      "(se reintentan al corregir la causa y pulsar Reintentar)   "
                                      "Cargos a confirmar: %3 (Cargar o Descartar cargo)")
-                          .arg(gestor_.Pendientes())
-                          .arg(gestor_.Aparcadas() - aConfirmar)
+                          .arg(filas.size() - aparcadas)
+                          .arg(aparcadas - aConfirmar)
                           .arg(aConfirmar));
-  cmdReintentarTodas->setEnabled(gestor_.Aparcadas() > aConfirmar);
+  cmdReintentarTodas->setEnabled(aparcadas > aConfirmar);
   cmdCargar->setEnabled(aConfirmar > 0);
   cmdDescartarCargo->setEnabled(aConfirmar > 0);
 }
@@ -142,26 +132,26 @@ std::vector<uint64_t> frmPendientes::Seleccionadas() const {
 
 void frmPendientes::cmdReintentar_Click() { Devolver(Seleccionadas()); }
 
-void frmPendientes::cmdCargar_Click() { Responder(&GestorPendientes::Cargar); }
+void frmPendientes::cmdCargar_Click() { Responder(&ListaPendientes::Cargar); }
 
-void frmPendientes::cmdDescartarCargo_Click() { Responder(&GestorPendientes::DescartarCargo); }
+void frmPendientes::cmdDescartarCargo_Click() { Responder(&ListaPendientes::DescartarCargo); }
 
 // Rows whose charge does not wait for the operator are left alone.
-void frmPendientes::Responder(bool (GestorPendientes::*respuesta)(uint64_t)) {
-  for (uint64_t id : Seleccionadas()) (gestor_.*respuesta)(id);
+void frmPendientes::Responder(bool (ListaPendientes::*respuesta)(uint64_t)) {
+  for (uint64_t id : Seleccionadas()) (lista_.*respuesta)(id);
   Actualizar();
 }
 
 void frmPendientes::cmdReintentarTodas_Click() {
   std::vector<uint64_t> ids;
-  for (const auto& [id, l] : gestor_.Cola().Lineas()) {
-    if (Aparcada(l)) ids.push_back(id);
+  for (const auto& f : lista_.FilasPendientes()) {
+    if (f.Aparcada) ids.push_back(f.Id);
   }
   Devolver(ids);
 }
 
 // Lines that are not parked (any more) are left alone.
 void frmPendientes::Devolver(const std::vector<uint64_t>& ids) {
-  for (uint64_t id : ids) gestor_.Devolver(id);
+  for (uint64_t id : ids) lista_.Devolver(id);
   Actualizar();
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-class GestorPendientes;
+class ListaPendientes;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -21,7 +21,8 @@ class frmPendientes : public QDialog {
   Q_OBJECT
 
  public:
-  explicit frmPendientes(GestorPendientes& gestor, QWidget* padre = nullptr);
+  // The station's kept calls: of this process's queue or of the service's.
+  explicit frmPendientes(ListaPendientes& lista, QWidget* padre = nullptr);
 
   // Shows the queue as it is now, keeping the selection.
   void Actualizar();
@@ -37,10 +38,10 @@ class frmPendientes : public QDialog {
 
  private:
   void Devolver(const std::vector<uint64_t>& ids);
-  void Responder(bool (GestorPendientes::*respuesta)(uint64_t));
+  void Responder(bool (ListaPendientes::*respuesta)(uint64_t));
   std::vector<uint64_t> Seleccionadas() const;
 
-  GestorPendientes& gestor_;
+  ListaPendientes& lista_;
   QLabel* lblResumen = nullptr;
   QTableWidget* tabla_ = nullptr;
   QPushButton* cmdReintentar = nullptr;

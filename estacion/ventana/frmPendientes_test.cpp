@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "Telefono.h"
+#include "estacion/nucleo/PendientesDelGestor.h"
 #include "prueba/ConLocale.h"
 #include "prueba/DirectorioPrueba.h"
 #include "prueba/LineaPrueba.h"
@@ -92,7 +93,8 @@ TEST_F(Pendientes, LaLlamadaApartadaSeReintentaYQuedaGuardadaUnaVez) {
   Recibir(linea);
   ASSERT_EQ(gestor->Aparcadas(), 1u);
 
-  frmPendientes dlg(*gestor);
+  PendientesDelGestor lista(*gestor);
+  frmPendientes dlg(lista);
   QTableWidget* tabla = dlg.Tabla();
   ASSERT_EQ(tabla->rowCount(), 1);
   EXPECT_EQ(tabla->item(0, 0)->text(), "Apartada");
@@ -137,7 +139,8 @@ TEST_F(Pendientes, UnCargoBuscadoTardeEsperaAlOperador) {
   EXPECT_EQ(Contar("SELECT COUNT(*) AS n FROM CuentasCorrientes"), 0);
   std::string antes;
   {
-    frmPendientes dlg(*gestor);
+    PendientesDelGestor lista(*gestor);
+    frmPendientes dlg(lista);
     QTableWidget* tabla = dlg.Tabla();
     ASSERT_EQ(tabla->rowCount(), 2);
     for (int fila : {0, 1}) {
