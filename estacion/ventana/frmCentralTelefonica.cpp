@@ -14,17 +14,19 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <iostream>
 
 #include "estacion/ajustes/FrmConfigura.h"
 #include "estacion/ajustes/mdlMain.h"
 #include "estacion/enlace/EstacionRemota.h"
+#include "estacion/ventana/AvisosInicio.h"
 #include "estacion/ventana/LineaComandos.h"
 #include "estacion/ventana/PanelEstacion.h"
 #include "estacion/ventana/UnicaEstacion.h"
 #include "estacion/ventana/frmPendientes.h"
 
 using namespace std::chrono_literals;
+using AvisosInicio::Abandonar;
+using AvisosInicio::HayPantalla;
 using mdlMain::Intentar;
 
 namespace {
@@ -35,19 +37,6 @@ constexpr auto kEsperaServicio = 3s;
 
 // The user's own settings (not CAPTURA.INI): the window's size.
 QSettings Preferencias() { return QSettings(QStringLiteral("Sentrel"), QStringLiteral("Sentrel")); }
-// Offscreen nobody could answer a dialog or a box.
-bool HayPantalla() {
-  const QString plataforma = QGuiApplication::platformName();
-  return plataforma != QLatin1String("offscreen") && plataforma != QLatin1String("minimal");
-}
-
-std::string TextoSinAjustes(const std::string& directorio) {
-  return "Falta " + std::string(mdlMain::kNombreArchivoIni) + " en " + directorio +
-         ". Sin pantalla no se puede abrir el diálogo de configuración: inicie Sentrel una vez "
-         "con pantalla y grabe el diálogo, o escriba el archivo con las claves que lista el "
-         "README (sección \"CAPTURA.INI\").";
-}
-
 QIcon IconoPrograma() {
   QIcon icono;
   icono.addFile(QStringLiteral(":/sentrel/sentrel-32.png"), QSize(32, 32));
@@ -65,7 +54,7 @@ frmCentralTelefonica::frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crear
   adjustSize();  // the designed size to begin with
   Conectar(estacion_);
   connect(&estacion_, &Estacion::PuertoNoAbre, this,
-          [this] { Intentar([&] { AvisarPuertoNoAbre(); }); });
+          [] { Intentar([] { AvisosInicio::PuertoNoAbre(); }); });
   connect(unica_, &UnicaEstacion::Presentar, this, &frmCentralTelefonica::Presentar);
 }
 
@@ -135,14 +124,16 @@ bool frmCentralTelefonica::Form_Load() {
   const auto ini = estacion_.UbicarAjustes();
   const std::string& directorio = estacion_.DirectorioPrograma();
   // Nothing in the program directory is touched before the lock is held.
-  if (!ini.existe && !HayPantalla()) return Abandonar(TextoSinAjustes(directorio));
+  if (!ini.existe && !HayPantalla()) return Abandonar(AvisosInicio::SinAjustes(directorio));
   const auto tomada = unica_->Tomar(directorio);
   // A service holds it: its operators may not even open its lock file.
   if (!tomada && !Enlazar()) {
-    if (tomada.Falla().Numero == EBUSY) return Abandonar(OtraEstacion(tomada.Falla().Descripcion));
-    return NoSeInicia(tomada.Falla().Descripcion +
-                      ". El usuario de la estación debe ser dueño de " + directorio +
-                      " (ver el README, \"Installing at a hotel\").");
+    if (tomada.Falla().Numero == EBUSY)
+      return Abandonar(AvisosInicio::OtraEstacion(tomada.Falla().Descripcion, directorio));
+    return AvisosInicio::NoSeInicia(tomada.Falla().Descripcion +
+                                        ". El usuario de la estación debe ser dueño de " +
+                                        directorio + " (ver el README, \"Installing at a hotel\").",
+                                    sumidero_);
   }
   if (tomada && !IniciarLocal(ini)) return false;
   Intentar([] { QApplication::restoreOverrideCursor(); });
@@ -191,33 +182,6 @@ bool frmCentralTelefonica::Enlazar() {
 
 bool frmCentralTelefonica::Iniciada() const { return remota_ || Resguardo(); }
 
-bool frmCentralTelefonica::Abandonar(const std::string& motivo) {
-  Intentar([] { QApplication::restoreOverrideCursor(); });
-  if (!motivo.empty()) Intentar([&] { std::cerr << motivo << std::endl; });
-  return false;
-}
-
-bool frmCentralTelefonica::NoSeInicia(const std::string& motivo) {
-  const std::string texto = "Sentrel no se puede iniciar: " + motivo;
-  Abandonar(texto);
-  Intentar([&] { Bitacora(sumidero_).InicioFallido(motivo); });
-  // Started from the menu there is no terminal: the box is all the user sees.
-  if (HayPantalla()) {
-    Intentar([&] {
-      QMessageBox::critical(nullptr, QStringLiteral("Sentrel"), QString::fromStdString(texto));
-    });
-  }
-  return false;
-}
-
-// A second start: the running station shows its window where there is a screen.
-std::string frmCentralTelefonica::OtraEstacion(const std::string& motivo) {
-  if (!HayPantalla()) return motivo + "; este inicio termina sin tocar nada.";
-  return motivo + (UnicaEstacion::PedirPresentar(estacion_.DirectorioPrograma())
-                       ? "; se muestra su ventana."
-                       : "; no respondió.");
-}
-
 void frmCentralTelefonica::Presentar() {
   QuitarDeBandeja();
   Intentar([&] { raise(); });
@@ -246,17 +210,6 @@ void frmCentralTelefonica::MostrarPendientes() {
 QString frmCentralTelefonica::TextoBandeja() const {
   if (!vista_->HayPendientes()) return windowTitle();
   return windowTitle() + QLatin1Char('\n') + QString::fromStdString(vista_->Resumen());
-}
-
-void frmCentralTelefonica::AvisarPuertoNoAbre() {
-  // The start's busy pointer does not stay over the box.
-  if (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-  std::cerr << kTituloNoAbre << ": " << kMensajeNoAbre << std::endl;
-  // With no screen nobody could close the box, and the station would hang
-  // instead of ending; the message above is all it can give then.
-  if (!HayPantalla()) return;
-  QMessageBox::critical(nullptr, QString::fromUtf8(kTituloNoAbre),
-                        QString::fromUtf8(kMensajeNoAbre));
 }
 
 void frmCentralTelefonica::GuardarTamano() {

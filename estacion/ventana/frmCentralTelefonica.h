@@ -26,10 +26,6 @@ class frmCentralTelefonica : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr char kMensajeNoAbre[] =
-      "Puerto no se puede abrir. Intente nuevamente o con otro Puerto...";
-  static constexpr char kTituloNoAbre[] = "Error - Verificar configuraciones";
-
   explicit frmCentralTelefonica(ReceptorLlamadas::CrearTelefono crearTelefono,
                                 QWidget* padre = nullptr);
   ~frmCentralTelefonica() override;
@@ -111,13 +107,6 @@ class frmCentralTelefonica : public QWidget {
   void IconoActivado(int razon);
   // True when the user confirmed the exit.
   bool Form_QueryUnload();
-  void AvisarPuertoNoAbre();
-  // Ends the start-up: the reason on standard error.
-  bool Abandonar(const std::string& motivo);
-  std::string OtraEstacion(const std::string& motivo);
-  // Ends the start-up for a failure the operator must mend: the reason on
-  // standard error, in the system log and, on a screen, in a message box.
-  bool NoSeInicia(const std::string& motivo);
   void Presentar();
   // The line below the status line: a silent exchange, then what waits.
   void MostrarPendientes();
