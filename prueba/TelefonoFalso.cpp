@@ -105,6 +105,7 @@ Estado TelefonoFalso::CrearDetalle(int32_t vComandaId, int32_t vReservaId, int32
   auto* fallo = Llamar("CrearDetalle");
   if (Grabar && (!fallo || aplicados_.contains("CrearDetalle"))) {
     CargosGuardados.push_back(Detalles.back());
+    if (AlGuardar) AlGuardar("CrearDetalle");
   }
   if (fallo) return *fallo;
   return {};
@@ -120,7 +121,10 @@ Estado TelefonoFalso::Crea(const std::string& vAnexo, const std::string& vDiscad
                      vPrecioVenta, vPrecioCosto, vProductodId, vMonedaId, vTipoCambio});
   }
   auto* fallo = Llamar("Crea");
-  if (Grabar && (!fallo || aplicados_.contains("Crea"))) LlamadasGuardadas.push_back(Creas.back());
+  if (Grabar && (!fallo || aplicados_.contains("Crea"))) {
+    LlamadasGuardadas.push_back(Creas.back());
+    if (AlGuardar) AlGuardar("Crea");
+  }
   if (fallo) return *fallo;
   return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -77,6 +78,9 @@ class TelefonoFalso : public captura::_Telefono {
 
   // Transactions lost, as the component would count them.
   uint64_t Perdidas = 0;
+  // Called as soon as a posting stands stored, with its method's name: the
+  // moment a kill would leave the database ahead of the station's files.
+  std::function<void(const std::string& metodo)> AlGuardar;
 
   // Postings that stand stored.
   std::vector<ArgsCrearDetalle> CargosGuardados;

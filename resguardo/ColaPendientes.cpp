@@ -380,11 +380,20 @@ const LineaPendiente& ColaPendientes::Agregar(LineaPendiente linea) {
 }
 
 void ColaPendientes::Actualizar(const LineaPendiente& linea) {
-  auto it = lineas_.find(linea.Id);
-  if (it == lineas_.end()) return;
-  it->second = linea;
+  Actualizar(std::vector<LineaPendiente>{linea});
+}
+
+void ColaPendientes::Actualizar(const std::vector<LineaPendiente>& lineas) {
+  std::string cambios;
+  for (const auto& linea : lineas) {
+    auto it = lineas_.find(linea.Id);
+    if (it == lineas_.end()) continue;
+    it->second = linea;
+    cambios += Poner(linea);
+  }
+  if (cambios.empty()) return;
   Contar();
-  Registrar(Poner(linea));
+  Registrar(cambios);
 }
 
 void ColaPendientes::Quitar(uint64_t id) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "captura/Descriptor.h"
 #include "captura/Resultado.h"
@@ -57,6 +58,8 @@ class ColaPendientes {
   const LineaPendiente& Agregar(LineaPendiente linea);
   // Replaces the kept line with the same Id.
   void Actualizar(const LineaPendiente& linea);
+  // Several lines in one write to the file.
+  void Actualizar(const std::vector<LineaPendiente>& lineas);
   void Quitar(uint64_t id);
 
   // Oldest first.

@@ -225,6 +225,7 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
     if (l.Situacion == LineaPendiente::Estado::Pendiente) turno.push_back(id);
     if (turno.size() == kLineasPorPasada) break;
   }
+  AnotarEnDuda(turno);
   const uint64_t perdidas = telefono.Agrupar();
   bool respondio = true;
   std::vector<uint64_t> hechas;
@@ -254,6 +255,23 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
   }
   VigilarArchivo();
   Avisar();
+}
+
+// A row is posted before the queue can say so: on a database that stores
+// each statement at once, a kill in between would post it again at the next
+// start. What a pass may post is saved as maybe posted first, in one write,
+// so that after such a kill it is looked up before it is posted.
+void GestorPendientes::AnotarEnDuda(const std::vector<uint64_t>& ids) {
+  using Paso = AvanceRegistro::Paso;
+  std::vector<LineaPendiente> cambiadas;
+  for (uint64_t id : ids) {
+    LineaPendiente l = cola_.Lineas().at(id);
+    if (l.Avance.Cargo != Paso::Pendiente && l.Avance.Llamada != Paso::Pendiente) continue;
+    if (l.Avance.Cargo == Paso::Pendiente) l.Avance.Cargo = Paso::Dudoso;
+    if (l.Avance.Llamada == Paso::Pendiente) l.Avance.Llamada = Paso::Dudoso;
+    cambiadas.push_back(std::move(l));
+  }
+  cola_.Actualizar(cambiadas);
 }
 
 // A room not looked up yet, past the limit after the line arrived.

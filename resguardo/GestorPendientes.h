@@ -96,6 +96,7 @@ class GestorPendientes {
   void Esperar(std::string_view linea, AvanceRegistro avance, int64_t llegada);
   bool Reponer(LineaPendiente linea, captura::_Telefono& telefono, std::vector<uint64_t>& hechas);
   bool Tarde(const LineaPendiente& linea) const;
+  void AnotarEnDuda(const std::vector<uint64_t>& ids);
   bool ResponderCargo(uint64_t id, AvanceRegistro::Reserva respuesta);
   void Reencolar(LineaPendiente linea);
   int64_t Ahora() const;

@@ -184,6 +184,38 @@ TEST_F(Gestor, UnaPosteoQueSeAplicoAntesDelFalloNoSeDuplica) {
   EXPECT_EQ(std::count(tel.Orden.begin(), tel.Orden.end(), "ContarLlamadas"), 1);
 }
 
+// A kill just after a re-posted row is stored, before the queue is written
+// again: the next start looks the rows up and posts none of them twice.
+TEST_F(Gestor, UnaReposicionCortadaPorUnKillNoSeDuplica) {
+  tel.Fallar("ReservaHabitacion", kTiempoAgotado);
+  Recibir(Linea(0));
+  Recibir(Linea(1));  // behind it, untried
+  ASSERT_EQ(gestor->Pendientes(), 2u);
+  tel.Sanar("ReservaHabitacion");
+  const auto alMorir = dir.Ruta("cola.al-morir");
+  tel.AlGuardar = [&](const std::string& metodo) {
+    if (metodo == "Crea" && !std::filesystem::exists(alMorir)) {
+      std::filesystem::copy_file(cola->Ruta(), alMorir);
+    }
+  };
+  ahora = *gestor->ProximoIntento();
+  gestor->Reintentar();
+  ASSERT_EQ(Guardadas().size(), 2u);
+
+  // The queue as the kill left it, at the next start.
+  tel.AlGuardar = nullptr;
+  gestor.reset();
+  const auto ruta = cola->Ruta();
+  cola.reset();
+  std::filesystem::copy_file(alMorir, ruta, std::filesystem::copy_options::overwrite_existing);
+  Reabrir();
+  ahora = *gestor->ProximoIntento();
+  gestor->Reintentar();
+  EXPECT_EQ(gestor->Pendientes(), 0u);
+  EXPECT_EQ(Guardadas().size(), 2u);
+  EXPECT_EQ(Cargadas().size(), 2u);
+}
+
 TEST_F(Gestor, LaReposicionSeDetieneEnElPrimerFalloDeLaBase) {
   tel.Fallar("ListarTodo", kSinConexion);
   Recibir(Linea(0));
