@@ -1,6 +1,7 @@
 #include "ConexionCompartida.h"
 
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -25,7 +26,9 @@ struct Compartido {
   Reloj::time_point ultimoUso;
   bool sinAsegurar = false;  // rows posted on the kept connection since its last flush
   bool agrupar = false;
-  int filas = 0;              // rows in the open transaction
+  int filas = 0;  // rows in the open transaction
+  // Rows that change rarely, read in the open transaction, by statement.
+  std::map<std::string, Recordset, std::less<>> fijas;
   Reloj::time_point abierta;  // when its first row went in
   uint64_t perdidas = 0;
   bool reutilizar = true;
@@ -63,6 +66,7 @@ Fallo SinRespuesta(milliseconds limite) {
 void Soltar(Compartido& c) {
   if (c.filas > 0) ++c.perdidas;
   c.filas = 0;
+  c.fijas.clear();
   c.hilo.reset();
 }
 
@@ -90,6 +94,7 @@ Estado Terminar(Compartido& c, bool confirmar) {
   }
   if (!confirmar && c.filas > 0) ++c.perdidas;
   c.filas = 0;
+  c.fijas.clear();
   return {};
 }
 
@@ -145,12 +150,10 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionComparti
   return *hecho;
 }
 
-}  // namespace
-
-Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabajo,
-                                Repetir repetir) {
-  Compartido& c = Guardado();
-  std::lock_guard candado(c.mutex);
+// Usar, with the shared state locked.
+Estado Usar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& trabajo,
+            ConexionCompartida::Repetir repetir) {
+  using Repetir = ConexionCompartida::Repetir;
   try {
     bool reusada = false;
     const bool posteo = repetir == Repetir::No;
@@ -163,6 +166,53 @@ Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabaj
       e = Ejecutar(c, cadena, trabajo, reusada, posteo);
     }
     return e;
+  } catch (const std::exception& ex) {
+    Soltar(c);
+    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+  }
+}
+
+}  // namespace
+
+Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabajo,
+                                Repetir repetir) {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  return captura::Usar(c, cadena, trabajo, repetir);
+}
+
+Resultado<std::unique_ptr<Recordset>> ConexionCompartida::Consultar(const std::string& cadena,
+                                                                    const std::string& sql,
+                                                                    bool fijas) {
+  Compartido& c = Guardado();
+  std::lock_guard candado(c.mutex);
+  try {
+    // Only a server's open transaction holds rows (an embedded file's
+    // postings commit on their own).
+    const bool enTransaccion = fijas && c.filas > 0 && c.hilo && c.hilo->Cadena() == cadena;
+    if (enTransaccion) {
+      if (auto leidas = c.fijas.find(sql); leidas != c.fijas.end()) {
+        auto copia = std::make_unique<Recordset>(leidas->second);
+        copia->MoveFirst();
+        return copia;
+      }
+    }
+    // Held apart from this frame: after a time-out the work may end later.
+    auto rs = std::make_shared<std::unique_ptr<Recordset>>();
+    Estado e = captura::Usar(
+        c, cadena,
+        [sql, rs](Conexion& conexion) -> Estado {
+          auto r = conexion.Consultar(sql);
+          if (!r) return r.Falla();
+          *rs = std::move(r.Dato());
+          return {};
+        },
+        Repetir::Si);
+    if (!e) return e.Falla();
+    // Still the same transaction: a commit or a rollback sets filas to 0,
+    // and a lookup adds none.
+    if (enTransaccion && c.filas > 0) c.fijas.insert_or_assign(sql, **rs);
+    return std::move(*rs);
   } catch (const std::exception& ex) {
     Soltar(c);
     return Fallo{7, std::string("Out of memory: ") + ex.what()};

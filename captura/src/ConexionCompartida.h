@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "Conexion.h"
@@ -44,6 +45,13 @@ class ConexionCompartida {
 
   // Runs the work on the kept connection, opening it first when there is none.
   static Estado Usar(const std::string& cadena, const Trabajo& trabajo, Repetir repetir);
+
+  // A lookup (run as Usar runs one) whose whole result comes back. Rows
+  // that change rarely (the tariffs) are read once per grouped transaction on
+  // a server database: the same text gets a copy of them until the
+  // transaction ends, so a change shows within one transaction.
+  static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& cadena,
+                                                         const std::string& sql, bool fijas);
 
   // From now on the postings on a server database are grouped in one
   // transaction until Asegurar commits it (each statement waiting for the

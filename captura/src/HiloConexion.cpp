@@ -67,7 +67,10 @@ void HiloConexion::Servir(std::shared_ptr<Turno> turno) {
     trabajo();
     candado.lock();
     turno->hecho = true;
+    // Told with the mutex free, so the caller does not wake only to wait for it.
+    candado.unlock();
     turno->cambio.notify_all();
+    candado.lock();
     if (turno->abandonado) {
       --abandonados;
       break;
@@ -109,7 +112,9 @@ std::optional<Estado> HiloConexion::Ejecutar(const Trabajo& trabajo,
     t->abierta = t->conexion != nullptr;
     t->rota = t->conexion && t->conexion->Rota();
   };
+  candado.unlock();
   t->cambio.notify_all();
+  candado.lock();
   if (!t->cambio.wait_for(candado, limite, [t] { return t->hecho; })) {
     t->abandonado = true;
     ++abandonados;

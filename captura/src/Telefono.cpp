@@ -44,20 +44,8 @@ Telefono::~Telefono() { --vivos_; }
 
 int Telefono::Vivos() noexcept { return vivos_.load(); }
 
-Resultado<std::unique_ptr<Recordset>> Telefono::Consultar(const std::string& sql) {
-  // Held apart from this frame: after a time-out the work may end later.
-  auto rs = std::make_shared<std::unique_ptr<Recordset>>();
-  Estado e = ConexionCompartida::Usar(
-      kCadenaConexion,
-      [sql, rs](Conexion& c) -> Estado {
-        auto r = c.Consultar(sql);
-        if (!r) return r.Falla();
-        *rs = std::move(r.Dato());
-        return {};
-      },
-      ConexionCompartida::Repetir::Si);
-  if (!e) return e.Falla();
-  return std::move(*rs);
+Resultado<std::unique_ptr<Recordset>> Telefono::Consultar(const std::string& sql, bool tarifa) {
+  return ConexionCompartida::Consultar(kCadenaConexion, sql, tarifa);
 }
 
 Estado Telefono::Ejecutar(const Resultado<std::string>& sql) {
@@ -71,7 +59,8 @@ Resultado<std::unique_ptr<Recordset>> Telefono::ListarTodo(const std::string& vD
   return Consultar(
       "Select PrecioVenta,codigosTelefonicos,ProductoId,preciocosto,MonedaID From Productos "
       "Where CodigosTelefonicos like '" +
-      TextoSql::Escapar(vDiscado) + "%';");
+          TextoSql::Escapar(vDiscado) + "%';",
+      true);
 }
 
 Resultado<float> Telefono::PrecioCostoLocal(const std::string& vDiscado, int32_t& vProducto,
@@ -79,7 +68,8 @@ Resultado<float> Telefono::PrecioCostoLocal(const std::string& vDiscado, int32_t
   auto consulta = Consultar(
       "Select PrecioVenta,productoID,preciocosto,monedaID From Productos Where "
       "CodigosTelefonicos = " +
-      TextoSql::Texto(vDiscado) + ";");
+          TextoSql::Texto(vDiscado) + ";",
+      true);
   if (!consulta) return consulta.Falla();
   const Recordset& rs = *consulta.Dato();
   if (rs.EOF_() || rs.BOF()) {

@@ -58,8 +58,10 @@ class Telefono final : public _Telefono {
   uint64_t Agrupar() noexcept override;
 
  private:
-  // Opens a lookup: the whole result, disconnected.
-  static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql);
+  // Opens a lookup: the whole result, disconnected. A tariff lookup may be
+  // answered with the rows the open transaction read already.
+  static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql,
+                                                         bool tarifa = false);
   // Posts one row.
   static Estado Ejecutar(const Resultado<std::string>& sql);
   // Runs a count of rows.

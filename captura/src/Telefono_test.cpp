@@ -271,6 +271,46 @@ TEST_P(TelefonoEnBase, LaConexionSeConservaEntreObjetos) {
   EXPECT_EQ(odbc_->Conexiones(), 3);
 }
 
+// Inside a server's open transaction the tariff rows are read once: a change
+// shows once the transaction ends, committed or rolled back. An embedded file
+// reads them at every call.
+TEST_P(TelefonoEnBase, LasTarifasSeLeenUnaVezPorTransaccion) {
+  auto precio = [&] {
+    float venta = 0;
+    auto rs = tel_.ListarTodo("0051");
+    EXPECT_TRUE(rs) << rs.Falla().Descripcion;
+    if (rs) venta = rs.Dato()->Campo("PrecioVenta").Dato().AFloat().Dato();
+    int32_t producto = 0, moneda = 0;
+    float costo = 0;
+    auto local = tel_.PrecioCostoLocal("5", producto, costo, moneda);
+    EXPECT_TRUE(local) << local.Falla().Descripcion;
+    return std::pair(venta, local ? local.Dato() : -1.0f);
+  };
+  auto cambiar = [&](int n) {
+    odbc_->Ejecutar("UPDATE Productos SET PrecioVenta = " + std::to_string(n) +
+                    " WHERE CodigosTelefonicos IN ('0051', '5')");
+  };
+  auto llamada = [&](const char* discado) {
+    return tel_.Crea("101", discado, 46000, 0, "1", "C", 5001, 11, 1, 0, 1, 1, 3.5f);
+  };
+  tel_.Agrupar();
+  ASSERT_TRUE(llamada("0051"));
+  EXPECT_EQ(precio(), std::pair(2.5f, 0.3f));
+  cambiar(4);
+  EXPECT_EQ(precio(), EsPostgres() ? std::pair(2.5f, 0.3f) : std::pair(4.0f, 4.0f));
+  ASSERT_TRUE(tel_.Asegurar());
+  EXPECT_EQ(precio(), std::pair(4.0f, 4.0f));
+
+  // A row the server rejects rolls the transaction back, and its rows go.
+  if (!EsPostgres()) return;
+  odbc_->Ejecutar("ALTER TABLE telefonos ADD CONSTRAINT rechazo CHECK (Discado <> 'no')");
+  ASSERT_TRUE(llamada("0051"));
+  EXPECT_EQ(precio(), std::pair(4.0f, 4.0f));
+  cambiar(6);
+  EXPECT_FALSE(llamada("no"));
+  EXPECT_EQ(precio(), std::pair(6.0f, 6.0f));
+}
+
 // A posting that may have been applied is looked up on every column it
 // wrote, with the values written exactly as the INSERT wrote them: quotes,
 // day-first dates, hh:mm, blanks, single precision reals.
