@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "estacion/ajustes/FrmConfigura.h"
@@ -124,7 +126,11 @@ bool frmCentralTelefonica::Form_Load() {
   const auto ini = estacion_.UbicarAjustes();
   const std::string& directorio = estacion_.DirectorioPrograma();
   // Nothing in the program directory is touched before the lock is held.
-  if (!ini.existe && !HayPantalla()) return Abandonar(AvisosInicio::SinAjustes(directorio));
+  // A directory this user may not read hides the file: the lock says why.
+  const bool legible = ::access(directorio.c_str(), R_OK | X_OK) == 0;
+  if (!ini.existe && legible && !HayPantalla()) {
+    return Abandonar(AvisosInicio::SinAjustes(directorio));
+  }
   const auto tomada = unica_->Tomar(directorio);
   // A service holds it: its operators may not even open its lock file.
   if (!tomada && !Enlazar()) {
