@@ -1,5 +1,6 @@
 #include "estacion/enlace/ServidorEnlace.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -82,16 +83,20 @@ std::string ServidorEnlace::Ruta(const std::string& directorio) {
 captura::Estado ServidorEnlace::Escuchar(const std::string& directorio) {
   const auto ruta = Ruta(directorio);
   QLocalServer::removeServer(QString::fromStdString(ruta));
-  if (!servidor_->listen(QString::fromStdString(ruta))) {
+  // Connecting takes write permission: the user and the directory's group.
+  // The socket is made 0660 as it is created: a chmod by name afterwards
+  // would follow whatever an operator put at that name meanwhile.
+  const mode_t mascara = ::umask(0117);
+  const bool escucha = servidor_->listen(QString::fromStdString(ruta));
+  ::umask(mascara);
+  if (!escucha) {
     return captura::Fallo{EIO, ruta + ": " + servidor_->errorString().toStdString()};
   }
-  // Connecting takes write permission: the user and the directory's group.
+  // The directory's group where this user may give it; its own otherwise.
   struct stat st {};
   if (::stat(directorio.c_str(), &st) == 0) {
-    [[maybe_unused]] const int r = ::chown(ruta.c_str(), static_cast<uid_t>(-1), st.st_gid);
-  }
-  if (::chmod(ruta.c_str(), 0660) != 0) {
-    return captura::Fallo{errno, ruta + ": " + std::strerror(errno)};
+    [[maybe_unused]] const int r =
+        ::fchownat(AT_FDCWD, ruta.c_str(), static_cast<uid_t>(-1), st.st_gid, AT_SYMLINK_NOFOLLOW);
   }
   return {};
 }
