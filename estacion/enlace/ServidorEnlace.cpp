@@ -169,6 +169,12 @@ void ServidorEnlace::Quitar(CanalEnlace* canal) {
 
 // Every window is sent the station as it is now, unless nothing it shows changed.
 void ServidorEnlace::Enviar() {
+  // With no window attached nothing is built: a burst would otherwise lay
+  // out the whole pending list ten times a second for nobody.
+  if (canales_.empty()) {
+    ultimo_.clear();
+    return;
+  }
   const QJsonObject estado = MensajeEnlace::DeEstado(estacion_);
   QByteArray texto = QJsonDocument(estado).toJson(QJsonDocument::Compact);
   if (texto == ultimo_) return;
