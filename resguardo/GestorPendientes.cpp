@@ -265,11 +265,12 @@ void GestorPendientes::AnotarEnDuda(const std::vector<uint64_t>& ids) {
   using Paso = AvanceRegistro::Paso;
   std::vector<LineaPendiente> cambiadas;
   for (uint64_t id : ids) {
-    LineaPendiente l = cola_.Lineas().at(id);
+    const LineaPendiente& l = cola_.Lineas().at(id);
     if (l.Avance.Cargo != Paso::Pendiente && l.Avance.Llamada != Paso::Pendiente) continue;
-    if (l.Avance.Cargo == Paso::Pendiente) l.Avance.Cargo = Paso::Dudoso;
-    if (l.Avance.Llamada == Paso::Pendiente) l.Avance.Llamada = Paso::Dudoso;
-    cambiadas.push_back(std::move(l));
+    auto& enDuda = cambiadas.emplace_back(l).Avance;
+    for (auto paso : {&AvanceRegistro::Cargo, &AvanceRegistro::Llamada}) {
+      if (enDuda.*paso == Paso::Pendiente) enDuda.*paso = Paso::Dudoso;
+    }
   }
   cola_.Actualizar(cambiadas);
 }
