@@ -143,6 +143,17 @@ class Lector {
   std::string_view datos_;
 };
 
+// What the file says a line did: during a re-posting pass, whatever is not
+// posted yet may be.
+AvanceRegistro EnArchivo(const LineaPendiente& l) {
+  AvanceRegistro a = l.Avance;
+  if (!l.Reponiendo) return a;
+  for (auto paso : {&AvanceRegistro::Cargo, &AvanceRegistro::Llamada}) {
+    if (a.*paso == AvanceRegistro::Paso::Pendiente) a.*paso = AvanceRegistro::Paso::Dudoso;
+  }
+  return a;
+}
+
 std::string Poner(const LineaPendiente& l) {
   Escritor e;
   e.Numero(kPonerConLlegada)
@@ -154,7 +165,7 @@ std::string Poner(const LineaPendiente& l) {
       .Falla(l.PrimerFallo)
       .Falla(l.UltimoFallo)
       .Texto(l.Linea)
-      .Avance(l.Avance);
+      .Avance(EnArchivo(l));
   return e.Cambio();
 }
 
@@ -379,11 +390,9 @@ const LineaPendiente& ColaPendientes::Agregar(LineaPendiente linea) {
   return guardada;
 }
 
-void ColaPendientes::Actualizar(const LineaPendiente& linea) {
-  Actualizar(std::vector<LineaPendiente>{linea});
-}
+void ColaPendientes::Actualizar(const LineaPendiente& linea) { Actualizar({&linea, 1}); }
 
-void ColaPendientes::Actualizar(const std::vector<LineaPendiente>& lineas) {
+void ColaPendientes::Actualizar(std::span<const LineaPendiente> lineas) {
   std::string cambios;
   for (const auto& linea : lineas) {
     auto it = lineas_.find(linea.Id);

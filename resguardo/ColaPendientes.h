@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,11 @@ struct LineaPendiente {
   std::optional<captura::Fallo> UltimoFallo;
   // What its attempts learned and posted.
   AvanceRegistro Avance;
+  // In a re-posting pass: a row is posted before the queue can say so, so
+  // its steps not posted yet are written to the file as maybe posted (a kill
+  // in the pass has them looked up at the next start), while here they stay
+  // as they are and the pass posts them without a look-up.
+  bool Reponiendo = false;
 
   // Parked with its call stored: the charge waits for the operator.
   bool CargoAConfirmar() const {
@@ -59,7 +65,7 @@ class ColaPendientes {
   // Replaces the kept line with the same Id.
   void Actualizar(const LineaPendiente& linea);
   // Several lines in one write to the file.
-  void Actualizar(const std::vector<LineaPendiente>& lineas);
+  void Actualizar(std::span<const LineaPendiente> lineas);
   void Quitar(uint64_t id);
 
   // Oldest first.

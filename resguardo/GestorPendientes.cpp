@@ -257,20 +257,18 @@ void GestorPendientes::Reintentar(captura::_Telefono& telefono) {
   Avisar();
 }
 
-// A row is posted before the queue can say so: on a database that stores
-// each statement at once, a kill in between would post it again at the next
-// start. What a pass may post is saved as maybe posted first, in one write,
-// so that after such a kill it is looked up before it is posted.
+// Before a pass posts, its lines are written as maybe posted, in one write
+// (see LineaPendiente::Reponiendo).
 void GestorPendientes::AnotarEnDuda(const std::vector<uint64_t>& ids) {
   using Paso = AvanceRegistro::Paso;
   std::vector<LineaPendiente> cambiadas;
   for (uint64_t id : ids) {
     const LineaPendiente& l = cola_.Lineas().at(id);
-    if (l.Avance.Cargo != Paso::Pendiente && l.Avance.Llamada != Paso::Pendiente) continue;
-    auto& enDuda = cambiadas.emplace_back(l).Avance;
-    for (auto paso : {&AvanceRegistro::Cargo, &AvanceRegistro::Llamada}) {
-      if (enDuda.*paso == Paso::Pendiente) enDuda.*paso = Paso::Dudoso;
+    if (l.Reponiendo ||
+        (l.Avance.Cargo != Paso::Pendiente && l.Avance.Llamada != Paso::Pendiente)) {
+      continue;
     }
+    cambiadas.emplace_back(l).Reponiendo = true;
   }
   cola_.Actualizar(cambiadas);
 }
@@ -287,6 +285,7 @@ bool GestorPendientes::Tarde(const LineaPendiente& l) const {
 // False when the database did not answer: the line keeps waiting.
 bool GestorPendientes::Reponer(LineaPendiente l, captura::_Telefono& telefono,
                                std::vector<uint64_t>& hechas) {
+  l.Reponiendo = false;  // what this attempt writes is what it did
   if (Tarde(l)) l.Avance.Reserva_ = AvanceRegistro::Reserva::AConfirmar;
   const ComprobarDudas dudas{
       [&](const captura::ArgsCrearDetalle& fila) {
