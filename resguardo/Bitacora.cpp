@@ -45,13 +45,18 @@ void TaparCorridas(std::string& texto, std::size_t desde, std::size_t hasta, std
   }
 }
 
-// A call line without trailing blanks and with "?" for control bytes (C1 ones too).
+// "?" for every control byte: C0 and DEL, and the C1 ones in Latin-1 text.
+void TaparControles(std::string& texto, bool latin1) {
+  for (char& c : texto) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F || (latin1 && b >= 0x80 && b < 0xA0)) c = '?';
+  }
+}
+
+// A call line without trailing blanks and with "?" for control bytes.
 std::string Limpia(std::string_view linea) {
   std::string limpia(linea.substr(0, linea.find_last_not_of(' ') + 1));
-  for (char& c : limpia) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || (b >= 0x80 && b < 0xA0)) c = '?';
-  }
+  TaparControles(limpia, true);
   return limpia;
 }
 
@@ -80,12 +85,6 @@ std::string Bitacora::TextoLinea(std::string_view linea) {
   return Utf8DesdeLatin1(texto);
 }
 
-std::string Bitacora::TextoDiscado(std::string_view numero) {
-  std::string texto = Limpia(numero);
-  TaparDiscado(texto, 0, texto.size());
-  return Utf8DesdeLatin1(texto);
-}
-
 std::string Bitacora::ConLinea(const std::string& texto, std::string_view linea) {
   return texto + " | línea: " + TextoLinea(linea);
 }
@@ -96,10 +95,7 @@ std::string Bitacora::TextoFallo(const captura::Fallo& fallo) {
                 static_cast<unsigned>(fallo.Numero));
   // The driver's text is UTF-8 already: only the C0 controls and DEL go.
   std::string descripcion = fallo.Descripcion;
-  for (char& c : descripcion) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F) c = '?';
-  }
+  TaparControles(descripcion, false);
   TaparCorridas(descripcion, 0, descripcion.size(), kCorridaEnFallo);
   return numero + descripcion;
 }

@@ -101,8 +101,6 @@ class Bitacora {
   static std::string TextoLinea(std::string_view linea);
   // The same, with the dialled number whole: for the operator's own window.
   static std::string TextoLineaEntera(std::string_view linea);
-  // A dialled number alone, as a line shows it.
-  static std::string TextoDiscado(std::string_view numero);
   // "error N (0xXXXXXXXX): description", the description cleaned of control
   // bytes and of whole numbers a driver may quote from the failed row.
   static std::string TextoFallo(const captura::Fallo& fallo);

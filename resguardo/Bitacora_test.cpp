@@ -27,7 +27,6 @@ TEST(Bitacora, NingunNumeroDiscadoEnteroEnElRegistro) {
   EXPECT_EQ(Bitacora::TextoLinea("\x01"
                                  "2105 004944974935 07/12/26"),
             "?2105 0049******** 07/12/26");
-  EXPECT_EQ(Bitacora::TextoDiscado("9-4561234"), "9-456****");
   EXPECT_EQ(Bitacora::TextoFallo({-1, "23502: null value\x1b[0m\nDETAIL: (105, 004944974935)"}),
             "error -1 (0xFFFFFFFF): 23502: null value?[0m?DETAIL: (105, 0049********)");
 }
