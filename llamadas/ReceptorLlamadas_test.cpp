@@ -100,6 +100,25 @@ TEST_F(Receptor, PrimerEventoDeLaRafagaEsperaMedioSegundoAntesDeLeer) {
   EXPECT_NEAR(ventana.Esperado, 0.5, 0.01);
 }
 
+// The wait at a burst's start is one timer of the owner's, not a loop: the
+// handler returns at once, reading nothing.
+TEST_F(Receptor, LaEsperaDeInicioEsUnTemporizadorYNoUnBucle) {
+  puerto.Entradas = {L1 + "\r\n"};
+  receptor.Comm1_OnComm();
+  EXPECT_EQ(ventana.Espera, std::chrono::milliseconds(500));
+  EXPECT_EQ(puerto.Entradas.size(), 1u);
+  // A second event in the wait starts no other wait.
+  receptor.Comm1_OnComm();
+  EXPECT_EQ(std::count(ventana.Registro.begin(), ventana.Registro.end(), "eventos"), 1);
+  ASSERT_TRUE(ventana.AcabarEspera());
+  receptor.FinEspera();
+  EXPECT_TRUE(puerto.Entradas.empty());
+  // A late end of a wait already over changes nothing.
+  const auto registro = ventana.Registro;
+  receptor.FinEspera();
+  EXPECT_EQ(ventana.Registro, registro);
+}
+
 TEST_F(Receptor, RafagaVencidaSeCierraYSeAbreOtra) {
   ventana.estado.Recibiendo = 1;
   ventana.estado.ContadorEspera = 2;
