@@ -53,8 +53,7 @@ captura::Resultado<Descriptor> Reemplazar(const std::string& ruta, const std::st
     return escrito.Falla();
   }
   // A failure here costs only the rename's durability; whoever must know flushes again.
-  const auto directorio = std::filesystem::path(ruta).parent_path();
-  static_cast<void>(SincronizarDirectorio(directorio.empty() ? "." : directorio));
+  static_cast<void>(SincronizarDirectorioDe(ruta));
   return nuevo;
 }
 
@@ -94,6 +93,11 @@ captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio) {
   return {};
 }
 
+captura::Estado SincronizarDirectorioDe(const std::filesystem::path& archivo) {
+  const auto directorio = archivo.parent_path();
+  return SincronizarDirectorio(directorio.empty() ? "." : directorio);
+}
+
 Descriptor CrearNuevo(const std::string& ruta, int acceso, mode_t permisos) {
   if (::unlink(ruta.c_str()) != 0 && errno != ENOENT) return Descriptor();
   return Descriptor(
@@ -128,7 +132,7 @@ captura::Estado CrearCopia(const std::string& ruta,
   if (!f.Valido()) return FalloSistema(errno, ruta);
   if (auto e = llenar(f); !e) return e;
   if (::fsync(f.fd()) != 0) return FalloSistema(errno, ruta);
-  return SincronizarDirectorio(std::filesystem::path(ruta).parent_path());
+  return SincronizarDirectorioDe(ruta);
 }
 
 }  // namespace

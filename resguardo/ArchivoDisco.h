@@ -31,6 +31,8 @@ captura::Estado LeerDe(const Descriptor& archivo, uint64_t desplazamiento, uint6
                        std::string& destino, const std::filesystem::path& ruta);
 // Makes a rename or a new entry in the directory survive a power cut.
 captura::Estado SincronizarDirectorio(const std::filesystem::path& directorio);
+// The same for the directory that holds `archivo` ("." for a bare name).
+captura::Estado SincronizarDirectorioDe(const std::filesystem::path& archivo);
 
 // A new file of the station's own at ruta, opened with acceso (O_RDWR, ...),
 // readable by its owner only unless told otherwise: whatever stood at the name (a file a crash

@@ -175,16 +175,6 @@ Fallo FalloSistema(const std::string& que, const std::string& ruta) {
   return archivo_disco::FalloSistema(errno, que + " " + ruta);
 }
 
-// A renamed or created file is only durable once its directory is; a
-// failure here only costs that.
-void SincronizarDirectorio(const std::string& ruta) {
-  const auto dir = std::filesystem::path(ruta).parent_path();
-  static_cast<void>(archivo_disco::SincronizarDirectorio(dir.empty() ? "." : dir));
-}
-}  // namespace
-
-namespace {
-
 // A file read forward in pieces: what is held is at most the change being
 // read and one piece, however large the file.
 class Trozos {
@@ -340,7 +330,8 @@ Estado ColaPendientes::GuardarAparte() {
     if (::rename(ruta_.c_str(), aparte.c_str()) != 0) {
       return FalloSistema("cannot move aside", ruta_);
     }
-    SincronizarDirectorio(ruta_);
+    // A failure here costs only the move's durability.
+    static_cast<void>(archivo_disco::SincronizarDirectorioDe(ruta_));
   } else {
     const Descriptor f = archivo_disco::AbrirPropio(ruta_, O_RDONLY);
     if (!f.Valido()) return FalloSistema("cannot open", ruta_);
