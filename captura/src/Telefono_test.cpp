@@ -211,18 +211,26 @@ TEST_P(TelefonoEnBase, SentenciasExactasConComaDecimalYComillas) {
 }
 
 TEST_P(TelefonoEnBase, UnaComillaNoAlteraLaSentencia) {
+  tel_.Agrupar();  // on a server, rows after the first are sent together
   int32_t r = -1, h = -1;
   ASSERT_TRUE(tel_.ReservaHabitacion(r, h, "101' OR '1'='1"));
   EXPECT_EQ(r, 0);
   auto rs = tel_.ListarTodo("0'; DELETE FROM Productos; --");
   ASSERT_TRUE(rs) << rs.Falla().Descripcion;
   EXPECT_EQ(rs.Dato()->RecordCount(), 0);
+  ASSERT_TRUE(tel_.CreaLLamda("0", "0", 1.0, 0));
   ASSERT_TRUE(tel_.CreaLLamda("'", "1'); DELETE FROM Habitaciones; --", 1.0, 0));
+  ASSERT_TRUE(tel_.CreaLLamda("\\", "\\'; DELETE FROM Habitaciones; --", 1.0, 0));
+  ASSERT_TRUE(tel_.Asegurar());
   EXPECT_EQ(odbc_->Consultar("SELECT * FROM Productos")->RecordCount(), 9);
   EXPECT_EQ(odbc_->Consultar("SELECT * FROM Habitaciones")->RecordCount(), 4);
-  auto fila = odbc_->Consultar("SELECT Anexo, Discado FROM telefonos");
+  auto fila = odbc_->Consultar("SELECT Anexo, Discado FROM telefonos ORDER BY Anexo");
+  ASSERT_EQ(fila->RecordCount(), 3);
   EXPECT_EQ(fila->Campo("Anexo").Dato(), Valor::Texto("'"));
   EXPECT_EQ(fila->Campo("Discado").Dato(), Valor::Texto("1'); DELETE FROM Habitaciones; --"));
+  fila->MoveNext();
+  fila->MoveNext();
+  EXPECT_EQ(fila->Campo("Discado").Dato(), Valor::Texto("\\'; DELETE FROM Habitaciones; --"));
 }
 
 TEST_P(TelefonoEnBase, LosFallosVuelvenConSuDiagnostico) {
