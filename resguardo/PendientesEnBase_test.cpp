@@ -490,15 +490,16 @@ TEST_F(BasePostgres, ServidorMudoDuranteUnaConsulta) {
 }
 
 // A row the server rejects in the middle of a receive event rolls back the
-// rows of the lines before it: those are posted again, the rejected line is
-// parked until the cause is fixed; every call and charge then once. Then the
-// server stops in the middle of an event: the same for the lines before.
+// rows of the event's lines: those are posted again one at a time, the
+// rejected line is parked until the cause is fixed; every call and charge
+// then once. Then the server stops in the middle of an event: the same for
+// the lines before.
 TEST_F(BasePostgres, UnFalloEnMedioDeLaTransaccionNoPierdeNiDobla) {
   odbc_->Ejecutar("ALTER TABLE telefonos ADD CONSTRAINT rechazo CHECK (Discado <> '00514005')");
   Estacion estacion(TelefonoReal);
   estacion.RecibirJuntas(0, 10);
-  EXPECT_EQ(estacion.Gestor().Aparcadas(), 1u);
   estacion.Vaciar();
+  EXPECT_EQ(estacion.Gestor().Aparcadas(), 1u);
   odbc_->Ejecutar("ALTER TABLE telefonos DROP CONSTRAINT rechazo");
   ASSERT_TRUE(estacion.Gestor().Devolver(estacion.Gestor().Cola().Lineas().begin()->first));
   estacion.Vaciar();

@@ -219,12 +219,16 @@ Estado Conexion::PrepararSentencia() {
 }
 
 Resultado<Conexion::Cursor> Conexion::EjecutarDirecto(const std::string& sql) {
+  if (auto o = observador.load()) o(sql);
+  return Enviar(sql);
+}
+
+Resultado<Conexion::Cursor> Conexion::Enviar(const std::string& sql) {
   // One statement handle serves every statement of the connection: the
   // cursor is closed after each use.
   if (auto e = PrepararSentencia(); !e) return e.Falla();
   SQLHSTMT h = sentencia_.get();
   Cursor cursor(h);
-  if (auto o = observador.load()) o(sql);
   if (auto e =
           Verificar(SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
                                   static_cast<SQLINTEGER>(sql.size())),
@@ -239,6 +243,25 @@ Estado Conexion::Ejecutar(const std::string& sql) {
   auto stmt = EjecutarDirecto(sql);
   if (!stmt) return stmt.Falla();
   return {};
+}
+
+Estado Conexion::Ejecutar(const std::vector<std::string>& sentencias) {
+  if (sentencias.size() == 1) return Ejecutar(sentencias.front());
+  std::string lote;
+  for (const auto& sql : sentencias) {
+    if (auto o = observador.load()) o(sql);
+    if (!lote.empty()) lote += ';';
+    lote += sql;
+  }
+  auto stmt = Enviar(lote);
+  if (!stmt) return stmt.Falla();
+  // Some drivers tell a later statement's failure only with its result.
+  SQLHSTMT h = stmt.Dato().get();
+  for (;;) {
+    const SQLRETURN rc = SQLMoreResults(h);
+    if (rc == SQL_NO_DATA) return {};
+    if (auto e = Verificar(rc, SQL_HANDLE_STMT, h); !e) return e;
+  }
 }
 
 Estado Conexion::Asegurar(bool vaciar) {

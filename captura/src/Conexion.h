@@ -32,6 +32,9 @@ class Conexion {
 
   // Runs one statement that returns no rows.
   Estado Ejecutar(const std::string& sql);
+  // Runs statements that return no rows, sent together (one round trip on a
+  // server); the first failure stops them.
+  Estado Ejecutar(const std::vector<std::string>& sentencias);
 
   // Makes what was committed durable: an SQLite file in WAL mode commits
   // without waiting for the disk (synchronous NORMAL) until a checkpoint,
@@ -70,6 +73,8 @@ class Conexion {
 
   Estado PrepararSentencia();
   Resultado<Cursor> EjecutarDirecto(const std::string& sql);
+  // As EjecutarDirecto, unseen by the observer.
+  Resultado<Cursor> Enviar(const std::string& sql);
   Estado LeerCampoACampo(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs);
   Estado LeerEnlazadas(SQLHSTMT h, const std::vector<SQLSMALLINT>& tipos, Recordset& rs);
   Resultado<Valor> LeerCampo(SQLHSTMT h, SQLUSMALLINT columna, SQLSMALLINT tipo);

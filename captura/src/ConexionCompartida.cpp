@@ -1,9 +1,11 @@
 #include "ConexionCompartida.h"
 
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "Diagnostico.h"
 #include "HiloConexion.h"
@@ -14,6 +16,8 @@ namespace {
 
 using Reloj = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using Lectura = ConexionCompartida::Lectura;
+using Trabajo = std::function<Estado(Conexion&)>;
 
 // Threads still held by a silent server beyond which a new call does not
 // wait its own time-out: the server has not answered for minutes.
@@ -27,8 +31,13 @@ struct Compartido {
   bool sinAsegurar = false;  // rows posted on the kept connection since its last flush
   bool agrupar = false;
   int filas = 0;  // rows in the open transaction
-  // Rows that change rarely, read in the open transaction, by statement.
-  std::map<std::string, Recordset, std::less<>> fijas;
+  // Rows of the open transaction not sent yet, and whether it held any back.
+  std::vector<std::string> retenidas;
+  bool retuvo = false;
+  // Off after a transaction with rows held back was lost, until one commits.
+  bool retener = true;
+  // Rows the station never writes, read in the open transaction, by statement.
+  std::map<std::string, Recordset, std::less<>> ajenas;
   Reloj::time_point abierta;  // when its first row went in
   uint64_t perdidas = 0;
   bool reutilizar = true;
@@ -62,11 +71,24 @@ Fallo SinRespuesta(milliseconds limite) {
                                  std::to_string(limite.count()) + " ms"};
 }
 
+// The open transaction is over, committed or lost.
+void Cerrada(Compartido& c, bool perdida) {
+  if (perdida && c.filas > 0) {
+    ++c.perdidas;
+    // Which of its rows failed is not known: the lines go again one by one.
+    if (c.retuvo) c.retener = false;
+  } else if (c.filas > 0) {
+    c.retener = true;
+  }
+  c.filas = 0;
+  c.retenidas.clear();
+  c.retuvo = false;
+  c.ajenas.clear();
+}
+
 // Drops the kept connection; a transaction it held is rolled back with it.
 void Soltar(Compartido& c) {
-  if (c.filas > 0) ++c.perdidas;
-  c.filas = 0;
-  c.fijas.clear();
+  Cerrada(c, true);
   c.hilo.reset();
 }
 
@@ -82,8 +104,18 @@ void Cerrar(Compartido& c) {
 // Ends the open transaction on the kept connection: committed, or rolled
 // back (its rows then lost). A commit that fails leaves its outcome unknown.
 Estado Terminar(Compartido& c, bool confirmar) {
+  std::vector<std::string> retenidas;
+  if (confirmar) retenidas.swap(c.retenidas);
   auto hecho = c.hilo->Ejecutar(
-      [confirmar](Conexion& conexion) { return conexion.Terminar(confirmar); }, c.consulta);
+      [confirmar, retenidas = std::move(retenidas)](Conexion& conexion) -> Estado {
+        // Rows that fail here leave the transaction open: it goes with the
+        // connection.
+        if (!retenidas.empty()) {
+          if (auto e = conexion.Ejecutar(retenidas); !e) return e;
+        }
+        return conexion.Terminar(confirmar);
+      },
+      c.consulta);
   if (!hecho) {
     Soltar(c);
     return SinRespuesta(c.consulta);
@@ -92,17 +124,15 @@ Estado Terminar(Compartido& c, bool confirmar) {
     Soltar(c);
     return *hecho;
   }
-  if (!confirmar && c.filas > 0) ++c.perdidas;
-  c.filas = 0;
-  c.fijas.clear();
+  Cerrada(c, !confirmar);
   return {};
 }
 
 // One run of the work on the kept connection, opened when there is none.
 // The connection is closed after any failure; a failure inside a
 // transaction rolls it back.
-Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& t,
-                bool& reusada, bool posteo) {
+Estado Ejecutar(Compartido& c, const std::string& cadena, const Trabajo& t, bool& reusada,
+                bool posteo, bool ajena) {
   if (c.hilo && (c.hilo->Cadena() != cadena || Reloj::now() - c.ultimoUso > c.inactividad)) {
     Cerrar(c);
   }
@@ -120,11 +150,17 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionComparti
       c.consulta + (reusada ? milliseconds(0) : std::chrono::seconds(Conexion::kTiempoLogin));
   // A server's posting joins the open transaction, or begins one.
   const bool agrupar = posteo && c.agrupar && c.reutilizar;
+  // Held-back rows go first, unless the work reads none of them.
+  std::vector<std::string> retenidas;
+  if (!ajena) retenidas.swap(c.retenidas);
   auto enTransaccion = std::make_shared<bool>(false);
   auto hecho = c.hilo->Ejecutar(
-      [t, agrupar, enTransaccion](Conexion& conexion) -> Estado {
+      [t, agrupar, enTransaccion, retenidas = std::move(retenidas)](Conexion& conexion) -> Estado {
         if (agrupar && !conexion.Embebida()) {
           if (auto e = conexion.Iniciar(); !e) return e;
+        }
+        if (!retenidas.empty()) {
+          if (auto e = conexion.Ejecutar(retenidas); !e) return e;
         }
         Estado e = t(conexion);
         *enTransaccion = conexion.EnTransaccion();
@@ -150,20 +186,25 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const ConexionComparti
   return *hecho;
 }
 
-// Usar, with the shared state locked.
-Estado Usar(Compartido& c, const std::string& cadena, const ConexionCompartida::Trabajo& trabajo,
-            ConexionCompartida::Repetir repetir) {
-  using Repetir = ConexionCompartida::Repetir;
+// A posting is never run twice; a lookup runs once more on a new connection
+// when the kept one was dead.
+enum class Repetir { No, Si };
+
+// Runs the work on the kept connection (opened when there is none), with the
+// shared state locked. A lookup of rows the station never writes (ajena)
+// does not wait for the rows held back.
+Estado Usar(Compartido& c, const std::string& cadena, const Trabajo& trabajo, Repetir repetir,
+            bool ajena = false) {
   try {
     bool reusada = false;
     const bool posteo = repetir == Repetir::No;
-    Estado e = Ejecutar(c, cadena, trabajo, reusada, posteo);
+    Estado e = Ejecutar(c, cadena, trabajo, reusada, posteo, ajena);
     if (e && posteo && c.hilo) c.sinAsegurar = true;
     // A kept connection found dead: a lookup runs once more on a new one. A
     // time-out is not retried: the server is there but does not answer.
     if (!e && reusada && repetir == Repetir::Si && e.Falla().Numero != kErrorTiempo &&
         EsFalloTransitorio(e.Falla())) {
-      e = Ejecutar(c, cadena, trabajo, reusada, posteo);
+      e = Ejecutar(c, cadena, trabajo, reusada, posteo, ajena);
     }
     return e;
   } catch (const std::exception& ex) {
@@ -172,26 +213,48 @@ Estado Usar(Compartido& c, const std::string& cadena, const ConexionCompartida::
   }
 }
 
+// A posting joins the rows held back: a server's grouped transaction is
+// open on the kept connection, and it is not due to be committed first.
+bool Retener(const Compartido& c, const std::string& cadena) {
+  const auto ahora = Reloj::now();
+  return c.retener && c.agrupar && c.reutilizar && c.filas > 0 && c.hilo &&
+         c.hilo->Cadena() == cadena && c.filas < ConexionCompartida::kFilasPorTransaccion &&
+         ahora - c.abierta < ConexionCompartida::kDuracionTransaccion &&
+         ahora - c.ultimoUso <= c.inactividad;
+}
+
 }  // namespace
 
-Estado ConexionCompartida::Usar(const std::string& cadena, const Trabajo& trabajo,
-                                Repetir repetir) {
+Estado ConexionCompartida::Postear(const std::string& cadena, const std::string& sql) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
-  return captura::Usar(c, cadena, trabajo, repetir);
+  try {
+    if (Retener(c, cadena)) {
+      c.retenidas.push_back(sql);
+      c.retuvo = true;
+      ++c.filas;
+      return {};
+    }
+  } catch (const std::exception& ex) {
+    Soltar(c);
+    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+  }
+  return captura::Usar(
+      c, cadena, [sql](Conexion& conexion) { return conexion.Ejecutar(sql); }, Repetir::No);
 }
 
 Resultado<std::unique_ptr<Recordset>> ConexionCompartida::Consultar(const std::string& cadena,
                                                                     const std::string& sql,
-                                                                    bool fijas) {
+                                                                    Lectura lectura) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
   try {
     // Only a server's open transaction holds rows (an embedded file's
     // postings commit on their own).
-    const bool enTransaccion = fijas && c.filas > 0 && c.hilo && c.hilo->Cadena() == cadena;
+    const bool enTransaccion =
+        lectura == Lectura::Ajenas && c.filas > 0 && c.hilo && c.hilo->Cadena() == cadena;
     if (enTransaccion) {
-      if (auto leidas = c.fijas.find(sql); leidas != c.fijas.end()) {
+      if (auto leidas = c.ajenas.find(sql); leidas != c.ajenas.end()) {
         auto copia = std::make_unique<Recordset>(leidas->second);
         copia->MoveFirst();
         return copia;
@@ -207,11 +270,11 @@ Resultado<std::unique_ptr<Recordset>> ConexionCompartida::Consultar(const std::s
           *rs = std::move(r.Dato());
           return {};
         },
-        Repetir::Si);
+        Repetir::Si, lectura != Lectura::Propias);
     if (!e) return e.Falla();
     // Still the same transaction: a commit or a rollback sets filas to 0,
     // and a lookup adds none.
-    if (enTransaccion && c.filas > 0) c.fijas.insert_or_assign(sql, **rs);
+    if (enTransaccion && c.filas > 0) c.ajenas.insert_or_assign(sql, **rs);
     return std::move(*rs);
   } catch (const std::exception& ex) {
     Soltar(c);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,13 +22,10 @@ namespace captura {
 // left to finish alone.
 class ConexionCompartida {
  public:
-  // The work gets the open connection. It may outlive the call (after a
-  // time-out), so it holds what it uses, never references to the caller's.
-  using Trabajo = std::function<Estado(Conexion&)>;
-
-  enum class Repetir {
-    No,  // a posting: never run twice
-    Si,  // a lookup: run once more on a new connection when the kept one was dead
+  // What a lookup reads.
+  enum class Lectura {
+    Propias,  // the station's own rows: the rows held back are sent first
+    Ajenas,   // rows the station never writes (tariffs, rooms): see Consultar
   };
 
   // The idle time after which the kept connection is closed, as the idle
@@ -43,15 +39,22 @@ class ConexionCompartida {
   static constexpr int kFilasPorTransaccion = 200;
   static constexpr std::chrono::milliseconds kDuracionTransaccion = std::chrono::milliseconds(100);
 
-  // Runs the work on the kept connection, opening it first when there is none.
-  static Estado Usar(const std::string& cadena, const Trabajo& trabajo, Repetir repetir);
+  // Posts one row on the kept connection, opening it first when there is
+  // none. In a server's grouped transaction, rows after its first are held
+  // back and sent together (one round trip for many rows) when it commits or
+  // a lookup needs them; a failure then loses the whole transaction, as a
+  // failed commit does, and rows go one at a time until a transaction
+  // commits again, so a row the server rejects is known by its line.
+  static Estado Postear(const std::string& cadena, const std::string& sql);
 
-  // A lookup (run as Usar runs one) whose whole result comes back. Rows
-  // that change rarely (the tariffs) are read once per grouped transaction on
-  // a server database: the same text gets a copy of them until the
-  // transaction ends, so a change shows within one transaction.
+  // A lookup, with its whole result. A lookup that finds the kept connection
+  // dead runs once more on a new one. Rows the station never writes are read
+  // once per grouped transaction on a server database: the same text gets a
+  // copy of them until the transaction ends. The transaction lasts one
+  // receive event at most, so every answer was read after the event's lines
+  // came in, and a change shows in the next transaction.
   static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& cadena,
-                                                         const std::string& sql, bool fijas);
+                                                         const std::string& sql, Lectura lectura);
 
   // From now on the postings on a server database are grouped in one
   // transaction until Asegurar commits it (each statement waiting for the

@@ -44,15 +44,13 @@ Telefono::~Telefono() { --vivos_; }
 
 int Telefono::Vivos() noexcept { return vivos_.load(); }
 
-Resultado<std::unique_ptr<Recordset>> Telefono::Consultar(const std::string& sql, bool tarifa) {
-  return ConexionCompartida::Consultar(kCadenaConexion, sql, tarifa);
+Resultado<std::unique_ptr<Recordset>> Telefono::Consultar(const std::string& sql, Lectura lectura) {
+  return ConexionCompartida::Consultar(kCadenaConexion, sql, lectura);
 }
 
 Estado Telefono::Ejecutar(const Resultado<std::string>& sql) {
   if (!sql) return sql.Falla();
-  return ConexionCompartida::Usar(
-      kCadenaConexion, [texto = sql.Dato()](Conexion& c) { return c.Ejecutar(texto); },
-      ConexionCompartida::Repetir::No);
+  return ConexionCompartida::Postear(kCadenaConexion, sql.Dato());
 }
 
 Resultado<std::unique_ptr<Recordset>> Telefono::ListarTodo(const std::string& vDiscado) noexcept {
@@ -60,7 +58,7 @@ Resultado<std::unique_ptr<Recordset>> Telefono::ListarTodo(const std::string& vD
       "Select PrecioVenta,codigosTelefonicos,ProductoId,preciocosto,MonedaID From Productos "
       "Where CodigosTelefonicos like '" +
           TextoSql::Escapar(vDiscado) + "%';",
-      true);
+      Lectura::Ajenas);
 }
 
 Resultado<float> Telefono::PrecioCostoLocal(const std::string& vDiscado, int32_t& vProducto,
@@ -69,7 +67,7 @@ Resultado<float> Telefono::PrecioCostoLocal(const std::string& vDiscado, int32_t
       "Select PrecioVenta,productoID,preciocosto,monedaID From Productos Where "
       "CodigosTelefonicos = " +
           TextoSql::Texto(vDiscado) + ";",
-      true);
+      Lectura::Ajenas);
   if (!consulta) return consulta.Falla();
   const Recordset& rs = *consulta.Dato();
   if (rs.EOF_() || rs.BOF()) {
@@ -96,7 +94,8 @@ Resultado<float> Telefono::PrecioCostoLocal(const std::string& vDiscado, int32_t
 Estado Telefono::ReservaHabitacion(int32_t& vReserva, int32_t& vHabitacion,
                                    const std::string& vNroHabitacion) noexcept {
   auto consulta = Consultar("Select ReservaId,HabitacionId From Habitaciones Where NroHabitacion=" +
-                            TextoSql::Texto(vNroHabitacion) + ";");
+                                TextoSql::Texto(vNroHabitacion) + ";",
+                            Lectura::Ajenas);
   if (!consulta) return consulta.Falla();
   const Recordset& rs = *consulta.Dato();
   if (rs.EOF_() || rs.BOF()) {
@@ -221,7 +220,7 @@ uint64_t Telefono::Agrupar() noexcept { return ConexionCompartida::Agrupar(); }
 // The same text forms as the INSERTs, so a stored row compares equal.
 Resultado<int32_t> Telefono::Contar(const Resultado<std::string>& sql) {
   if (!sql) return sql.Falla();
-  auto consulta = Consultar(sql.Dato());
+  auto consulta = Consultar(sql.Dato(), Lectura::Propias);
   if (!consulta) return consulta.Falla();
   return LeerLong(*consulta.Dato(), "Cuantos");
 }

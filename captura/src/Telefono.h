@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "ConexionCompartida.h"
 #include "InsercionSql.h"
 #include "captura/_Telefono.h"
 
@@ -58,10 +59,10 @@ class Telefono final : public _Telefono {
   uint64_t Agrupar() noexcept override;
 
  private:
+  using Lectura = ConexionCompartida::Lectura;
   // Opens a lookup: the whole result, disconnected. A tariff lookup may be
   // answered with the rows the open transaction read already.
-  static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql,
-                                                         bool tarifa = false);
+  static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql, Lectura lectura);
   // Posts one row.
   static Estado Ejecutar(const Resultado<std::string>& sql);
   // Runs a count of rows.

@@ -211,18 +211,26 @@ TEST_P(TelefonoEnBase, SentenciasExactasConComaDecimalYComillas) {
 }
 
 TEST_P(TelefonoEnBase, UnaComillaNoAlteraLaSentencia) {
+  tel_.Agrupar();  // on a server, rows after the first are sent together
   int32_t r = -1, h = -1;
   ASSERT_TRUE(tel_.ReservaHabitacion(r, h, "101' OR '1'='1"));
   EXPECT_EQ(r, 0);
   auto rs = tel_.ListarTodo("0'; DELETE FROM Productos; --");
   ASSERT_TRUE(rs) << rs.Falla().Descripcion;
   EXPECT_EQ(rs.Dato()->RecordCount(), 0);
+  ASSERT_TRUE(tel_.CreaLLamda("0", "0", 1.0, 0));
   ASSERT_TRUE(tel_.CreaLLamda("'", "1'); DELETE FROM Habitaciones; --", 1.0, 0));
+  ASSERT_TRUE(tel_.CreaLLamda("\\", "\\'; DELETE FROM Habitaciones; --", 1.0, 0));
+  ASSERT_TRUE(tel_.Asegurar());
   EXPECT_EQ(odbc_->Consultar("SELECT * FROM Productos")->RecordCount(), 9);
   EXPECT_EQ(odbc_->Consultar("SELECT * FROM Habitaciones")->RecordCount(), 4);
-  auto fila = odbc_->Consultar("SELECT Anexo, Discado FROM telefonos");
+  auto fila = odbc_->Consultar("SELECT Anexo, Discado FROM telefonos ORDER BY Anexo");
+  ASSERT_EQ(fila->RecordCount(), 3);
   EXPECT_EQ(fila->Campo("Anexo").Dato(), Valor::Texto("'"));
   EXPECT_EQ(fila->Campo("Discado").Dato(), Valor::Texto("1'); DELETE FROM Habitaciones; --"));
+  fila->MoveNext();
+  fila->MoveNext();
+  EXPECT_EQ(fila->Campo("Discado").Dato(), Valor::Texto("\\'; DELETE FROM Habitaciones; --"));
 }
 
 TEST_P(TelefonoEnBase, LosFallosVuelvenConSuDiagnostico) {
@@ -271,44 +279,63 @@ TEST_P(TelefonoEnBase, LaConexionSeConservaEntreObjetos) {
   EXPECT_EQ(odbc_->Conexiones(), 3);
 }
 
-// Inside a server's open transaction the tariff rows are read once: a change
-// shows once the transaction ends, committed or rolled back. An embedded file
-// reads them at every call.
-TEST_P(TelefonoEnBase, LasTarifasSeLeenUnaVezPorTransaccion) {
-  auto precio = [&] {
-    float venta = 0;
+// Inside a server's open transaction the tariff and room rows are read once
+// (a change shows once the transaction ends) and the rows after its first are
+// held back; a lookup of the station's own rows sees them. An embedded file
+// reads at every call and posts at once.
+TEST_P(TelefonoEnBase, EnUnaTransaccionSeLeeUnaVezYSeRetienenLasFilas) {
+  auto leer = [&] {
     auto rs = tel_.ListarTodo("0051");
     EXPECT_TRUE(rs) << rs.Falla().Descripcion;
-    if (rs) venta = rs.Dato()->Campo("PrecioVenta").Dato().AFloat().Dato();
-    int32_t producto = 0, moneda = 0;
-    float costo = 0;
-    auto local = tel_.PrecioCostoLocal("5", producto, costo, moneda);
-    EXPECT_TRUE(local) << local.Falla().Descripcion;
-    return std::pair(venta, local ? local.Dato() : -1.0f);
+    int32_t reserva = -1, habitacion = -1;
+    EXPECT_TRUE(tel_.ReservaHabitacion(reserva, habitacion, "101"));
+    return std::pair(rs ? rs.Dato()->Campo("PrecioVenta").Dato().AFloat().Dato() : -1.0f, reserva);
   };
   auto cambiar = [&](int n) {
     odbc_->Ejecutar("UPDATE Productos SET PrecioVenta = " + std::to_string(n) +
-                    " WHERE CodigosTelefonicos IN ('0051', '5')");
+                    " WHERE CodigosTelefonicos = '0051'");
+    odbc_->Ejecutar("UPDATE Habitaciones SET ReservaId = " + std::to_string(n) +
+                    " WHERE NroHabitacion = '101'");
   };
-  auto llamada = [&](const char* discado) {
-    return tel_.Crea("101", discado, 46000, 0, "1", "C", 5001, 11, 1, 0, 1, 1, 3.5f);
+  auto fila = [](const char* discado) {
+    return ArgsCrea{"101", discado, 46000, 0, "1", "C", 5001, 11, 1, 0, 1, 1, 3.5f};
   };
-  tel_.Agrupar();
+  auto llamada = [&](const char* discado) { return captura::Crea(tel_, fila(discado)); };
+  auto guardadas = [&](const char* discado) {
+    auto n = tel_.ContarLlamadas(fila(discado));
+    return n ? n.Dato() : -1;
+  };
+  uint64_t perdidas = tel_.Agrupar();
   ASSERT_TRUE(llamada("0051"));
-  EXPECT_EQ(precio(), std::pair(2.5f, 0.3f));
+  EXPECT_EQ(leer(), std::pair(2.5f, 5001));
   cambiar(4);
-  EXPECT_EQ(precio(), EsPostgres() ? std::pair(2.5f, 0.3f) : std::pair(4.0f, 4.0f));
+  EXPECT_EQ(leer(), EsPostgres() ? std::pair(2.5f, 5001) : std::pair(4.0f, 4));
+  ASSERT_TRUE(llamada("0052"));
+  EXPECT_EQ(guardadas("0052"), 1);
   ASSERT_TRUE(tel_.Asegurar());
-  EXPECT_EQ(precio(), std::pair(4.0f, 4.0f));
+  EXPECT_EQ(tel_.Agrupar(), perdidas);
+  EXPECT_EQ(leer(), std::pair(4.0f, 4));
 
-  // A row the server rejects rolls the transaction back, and its rows go.
+  // A held-back row the server rejects fails the commit and its whole
+  // transaction goes; the rows after go one at a time, so the rejected one
+  // fails by itself, until a transaction commits.
   if (!EsPostgres()) return;
   odbc_->Ejecutar("ALTER TABLE telefonos ADD CONSTRAINT rechazo CHECK (Discado <> 'no')");
-  ASSERT_TRUE(llamada("0051"));
-  EXPECT_EQ(precio(), std::pair(4.0f, 4.0f));
+  ASSERT_TRUE(llamada("0053"));
+  ASSERT_TRUE(llamada("no"));
+  EXPECT_FALSE(tel_.Asegurar());
+  EXPECT_EQ(tel_.Agrupar(), ++perdidas);
+  EXPECT_EQ(guardadas("0053"), 0);
   cambiar(6);
+  ASSERT_TRUE(llamada("0053"));
+  EXPECT_EQ(leer(), std::pair(6.0f, 6));
   EXPECT_FALSE(llamada("no"));
-  EXPECT_EQ(precio(), std::pair(6.0f, 6.0f));
+  EXPECT_EQ(tel_.Agrupar(), ++perdidas);
+  ASSERT_TRUE(llamada("0053"));
+  ASSERT_TRUE(llamada("0054"));
+  ASSERT_TRUE(tel_.Asegurar());
+  EXPECT_EQ(tel_.Agrupar(), perdidas);
+  EXPECT_EQ(guardadas("0053") + guardadas("0054"), 2);
 }
 
 // A posting that may have been applied is looked up on every column it
