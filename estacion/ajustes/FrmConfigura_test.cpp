@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -121,6 +122,13 @@ TEST_F(Dialogo, SinArchivoMuestraLasListasYCamposVacios) {
 }
 
 TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
+  // Closing creates the file the path names: this relative one lands in the
+  // working directory, so that is the test's own.
+  struct EnDirectorio {
+    std::filesystem::path antes = std::filesystem::current_path();
+    explicit EnDirectorio(const std::filesystem::path& d) { std::filesystem::current_path(d); }
+    ~EnDirectorio() { std::filesystem::current_path(antes); }
+  } enDirectorio(dir.Ruta());
   const std::string ansi = "C:\\Llamadas\\P\xe9rez.txt";  // written on Windows, not UTF-8
   DirectorioPrueba::Escribir(ini,
                              "[configura]\r\npuerto=2\r\nbseg=12345\r\nbdat=8\r\npari=none\r\n"
@@ -139,6 +147,7 @@ TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
   Control<QComboBox>(dlg, "Combo4")->setEditText(QString::fromUtf8("Ñone"));
   dlg.close();
   EXPECT_EQ(Ini("Rutas", "File"), ansi);
+  EXPECT_TRUE(std::filesystem::exists(dir.Ruta(ansi)));
   EXPECT_EQ(Ini("configura", "pari"), "\xc3\x91one");
   EXPECT_EQ(Ini("App", "TimeConexion"), "abc");
   EXPECT_EQ(AjustesCaptura::Leer(ini).TicksFinRafaga(), std::nullopt);
