@@ -60,10 +60,10 @@ class Telefono final : public _Telefono {
 
  private:
   using Lectura = ConexionCompartida::Lectura;
-  // Opens a lookup: the whole result, disconnected. A tariff lookup may be
-  // answered with the rows the open transaction read already.
+  // Opens a lookup: the whole result, disconnected. A lookup of tariffs or
+  // rooms may be answered with the rows the open transaction read already.
   static Resultado<std::unique_ptr<Recordset>> Consultar(const std::string& sql, Lectura lectura);
-  // Posts one row.
+  // Posts one row (on a server, maybe held back until the commit).
   static Estado Ejecutar(const Resultado<std::string>& sql);
   // Runs a count of rows.
   static Resultado<int32_t> Contar(const Resultado<std::string>& sql);
