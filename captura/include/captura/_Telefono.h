@@ -65,7 +65,9 @@ class _Telefono {
   virtual Estado Asegurar() noexcept = 0;
 
   // From now on the rows posted on a server database go in one transaction
-  // until Asegurar commits it. Returns how many transactions holding rows
+  // until Asegurar commits it; a posting that succeeds may only have been
+  // held back, so a row the server rejects can fail the commit instead of
+  // its own posting. Returns how many transactions holding rows
   // were lost so far (rolled back after a failure, or a commit whose outcome
   // is unknown): a caller that sees the number change after it posted takes
   // none of its rows not yet committed as stored, even after an Asegurar that
