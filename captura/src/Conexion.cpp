@@ -246,6 +246,7 @@ Estado Conexion::Ejecutar(const std::string& sql) {
 }
 
 Estado Conexion::Ejecutar(const std::vector<std::string>& sentencias) {
+  if (sentencias.empty()) return {};
   if (sentencias.size() == 1) return Ejecutar(sentencias.front());
   std::string lote;
   for (const auto& sql : sentencias) {

@@ -33,7 +33,7 @@ class Conexion {
   // Runs one statement that returns no rows.
   Estado Ejecutar(const std::string& sql);
   // Runs statements that return no rows, sent together (one round trip on a
-  // server); the first failure stops them.
+  // server); the first failure stops them. None: nothing is sent.
   Estado Ejecutar(const std::vector<std::string>& sentencias);
 
   // Makes what was committed durable: an SQLite file in WAL mode commits

@@ -5,6 +5,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "Diagnostico.h"
@@ -92,6 +94,13 @@ void Soltar(Compartido& c) {
   c.hilo.reset();
 }
 
+// Memory ran out midway: the shared state may be half changed, so the kept
+// connection goes with whatever it held.
+Fallo SinMemoria(Compartido& c, const std::exception& ex) {
+  Soltar(c);
+  return Fallo{7, std::string("Out of memory: ") + ex.what()};
+}
+
 // Closes the kept connection, its database file written back first.
 void Cerrar(Compartido& c) {
   if (c.hilo && c.hilo->Abierta() && c.filas == 0) {
@@ -110,9 +119,7 @@ Estado Terminar(Compartido& c, bool confirmar) {
       [confirmar, retenidas = std::move(retenidas)](Conexion& conexion) -> Estado {
         // Rows that fail here leave the transaction open: it goes with the
         // connection.
-        if (!retenidas.empty()) {
-          if (auto e = conexion.Ejecutar(retenidas); !e) return e;
-        }
+        if (auto e = conexion.Ejecutar(retenidas); !e) return e;
         return conexion.Terminar(confirmar);
       },
       c.consulta);
@@ -159,9 +166,7 @@ Estado Ejecutar(Compartido& c, const std::string& cadena, const Trabajo& t, bool
         if (agrupar && !conexion.Embebida()) {
           if (auto e = conexion.Iniciar(); !e) return e;
         }
-        if (!retenidas.empty()) {
-          if (auto e = conexion.Ejecutar(retenidas); !e) return e;
-        }
+        if (auto e = conexion.Ejecutar(retenidas); !e) return e;
         Estado e = t(conexion);
         *enTransaccion = conexion.EnTransaccion();
         return e;
@@ -208,39 +213,39 @@ Estado Usar(Compartido& c, const std::string& cadena, const Trabajo& trabajo, Re
     }
     return e;
   } catch (const std::exception& ex) {
-    Soltar(c);
-    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+    return SinMemoria(c, ex);
   }
 }
 
 // A posting joins the rows held back: a server's grouped transaction is
-// open on the kept connection, and it is not due to be committed first.
+// open on the kept connection (rows counted only there), and it is not due to
+// be committed first.
 bool Retener(const Compartido& c, const std::string& cadena) {
   const auto ahora = Reloj::now();
-  return c.retener && c.agrupar && c.reutilizar && c.filas > 0 && c.hilo &&
-         c.hilo->Cadena() == cadena && c.filas < ConexionCompartida::kFilasPorTransaccion &&
+  return c.retener && c.filas > 0 && c.hilo && c.hilo->Cadena() == cadena &&
+         c.filas < ConexionCompartida::kFilasPorTransaccion &&
          ahora - c.abierta < ConexionCompartida::kDuracionTransaccion &&
          ahora - c.ultimoUso <= c.inactividad;
 }
 
 }  // namespace
 
-Estado ConexionCompartida::Postear(const std::string& cadena, const std::string& sql) {
+Estado ConexionCompartida::Postear(const std::string& cadena, std::string sql) {
   Compartido& c = Guardado();
   std::lock_guard candado(c.mutex);
   try {
     if (Retener(c, cadena)) {
-      c.retenidas.push_back(sql);
+      c.retenidas.push_back(std::move(sql));
       c.retuvo = true;
       ++c.filas;
       return {};
     }
   } catch (const std::exception& ex) {
-    Soltar(c);
-    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+    return SinMemoria(c, ex);
   }
   return captura::Usar(
-      c, cadena, [sql](Conexion& conexion) { return conexion.Ejecutar(sql); }, Repetir::No);
+      c, cadena, [sql = std::move(sql)](Conexion& conexion) { return conexion.Ejecutar(sql); },
+      Repetir::No);
 }
 
 Resultado<std::unique_ptr<Recordset>> ConexionCompartida::Consultar(const std::string& cadena,
@@ -277,8 +282,7 @@ Resultado<std::unique_ptr<Recordset>> ConexionCompartida::Consultar(const std::s
     if (enTransaccion && c.filas > 0) c.ajenas.insert_or_assign(sql, **rs);
     return std::move(*rs);
   } catch (const std::exception& ex) {
-    Soltar(c);
-    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+    return SinMemoria(c, ex);
   }
 }
 
@@ -311,8 +315,7 @@ Estado ConexionCompartida::Asegurar() {
     }
     return *hecho;
   } catch (const std::exception& ex) {
-    Soltar(c);
-    return Fallo{7, std::string("Out of memory: ") + ex.what()};
+    return SinMemoria(c, ex);
   }
 }
 

@@ -45,7 +45,7 @@ class ConexionCompartida {
   // a lookup needs them; a failure then loses the whole transaction, as a
   // failed commit does, and rows go one at a time until a transaction
   // commits again, so a row the server rejects is known by its line.
-  static Estado Postear(const std::string& cadena, const std::string& sql);
+  static Estado Postear(const std::string& cadena, std::string sql);
 
   // A lookup, with its whole result. A lookup that finds the kept connection
   // dead runs once more on a new one. Rows the station never writes are read

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "estacion/ajustes/PerfilIni.h"
@@ -127,7 +128,10 @@ TEST_F(Dialogo, CargaLosValoresTalComoEstanGuardados) {
   struct EnDirectorio {
     std::filesystem::path antes = std::filesystem::current_path();
     explicit EnDirectorio(const std::filesystem::path& d) { std::filesystem::current_path(d); }
-    ~EnDirectorio() { std::filesystem::current_path(antes); }
+    ~EnDirectorio() {
+      std::error_code ec;
+      std::filesystem::current_path(antes, ec);
+    }
   } enDirectorio(dir.Ruta());
   const std::string ansi = "C:\\Llamadas\\P\xe9rez.txt";  // written on Windows, not UTF-8
   DirectorioPrueba::Escribir(ini,
